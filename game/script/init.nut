@@ -1,0 +1,17 @@
+// The demo game's first script.
+function onLoad()
+{
+	print("Tesserae demo: loaded");
+}
+
+function onProc()
+{
+}
+
+function onDraw()
+{
+}
+
+function onUnload()
+{
+}

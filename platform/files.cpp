@@ -1,0 +1,185 @@
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+// A folder component must name a folder: a game may hold a file "data" and
+// a folder "Data" side by side, and "data\x" means the folder.
+bool existsAs(const std::string& path, bool folder) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return false;
+    return !folder || S_ISDIR(st.st_mode);
+}
+
+bool equalsIgnoringCase(const char* a, const std::string& b) {
+    size_t i = 0;
+    for (; a[i] && i < b.size(); ++i) {
+        unsigned char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = x - 'A' + 'a';
+        if (y >= 'A' && y <= 'Z') y = y - 'A' + 'a';
+        if (x != y) return false;
+    }
+    return a[i] == '\0' && i == b.size();
+}
+
+// The entry of `folder` matching `name` without regard to case; the name
+// itself when nothing matches. Several entries differing only in case
+// (possible on this system, never on the game's) resolve to the first in
+// sorted order, so the choice does not depend on directory order.
+std::string matchComponent(const std::string& folder, const std::string& name, bool wantFolder) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return name;
+    std::string best;
+    while (dirent* entry = readdir(dir)) {
+        if (equalsIgnoringCase(entry->d_name, name) &&
+            (!wantFolder || existsAs((folder.empty() ? "" : folder) + entry->d_name, true))) {
+            if (best.empty() || strcmp(entry->d_name, best.c_str()) < 0) best = entry->d_name;
+        }
+    }
+    closedir(dir);
+    return best.empty() ? name : best;
+}
+
+}  // namespace
+
+std::string executableDir() {
+    char buffer[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) return currentDir();
+    std::string path(buffer, size_t(length));
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? currentDir() : path.substr(0, slash + 1);
+}
+
+std::string currentDir() {
+    char buffer[PATH_MAX];
+    if (!getcwd(buffer, sizeof buffer)) return "./";
+    std::string path(buffer);
+    if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+bool setCurrentDir(const std::string& path) {
+    return chdir(resolveGamePath(path).c_str()) == 0;
+}
+
+std::string resolveGamePath(const std::string& windowsPath) {
+    std::string path = windowsPath;
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    if (path.empty() || exists(path)) return path;
+
+    // Walk the components; the prefix resolved so far is a real folder as
+    // long as each component matched.
+    std::string resolved;
+    size_t pos = 0;
+    if (path[0] == '/') {
+        resolved = "/";
+        pos = 1;
+    }
+    bool matching = true;
+    while (pos <= path.size()) {
+        size_t slash = path.find('/', pos);
+        if (slash == std::string::npos) slash = path.size();
+        std::string component = path.substr(pos, slash - pos);
+        if (component.empty() || component == "." || component == "..") {
+            if (!component.empty()) resolved += component;
+        } else {
+            bool wantFolder = slash < path.size();
+            std::string candidate = resolved + component;
+            if (matching && !existsAs(candidate, wantFolder)) {
+                component = matchComponent(resolved, component, wantFolder);
+                candidate = resolved + component;
+                if (!existsAs(candidate, wantFolder)) matching = false;
+            }
+            resolved = candidate;
+        }
+        if (slash < path.size()) resolved += '/';
+        pos = slash + 1;
+    }
+    return resolved;
+}
+
+FILE* openGameFile(const std::string& windowsPath, const char* mode) {
+    return fopen(resolveGamePath(windowsPath).c_str(), mode);
+}
+
+bool fileExists(const std::string& windowsPath) {
+    struct stat st {};
+    return stat(resolveGamePath(windowsPath).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st {};
+    return stat(resolveGamePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data) {
+    data.clear();
+    FILE* file = openGameFile(windowsPath, "rb");
+    if (!file) return false;
+    bool ok = true;
+    uint8_t buffer[65536];
+    while (size_t count = fread(buffer, 1, sizeof buffer, file)) data.insert(data.end(), buffer, buffer + count);
+    if (ferror(file)) ok = false;
+    fclose(file);
+    if (!ok) data.clear();
+    return ok;
+}
+
+bool replaceFile(const std::string& windowsPath, const void* data, size_t size) {
+    std::string target = resolveGamePath(windowsPath);
+    std::string temporary = target + ".tmp-XXXXXX";
+    int fd = mkstemp(temporary.data());
+    if (fd < 0) return false;
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    size_t written = 0;
+    bool ok = true;
+    while (written < size) {
+        ssize_t n = write(fd, bytes + written, size - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        written += size_t(n);
+    }
+    if (ok && fsync(fd) != 0) ok = false;
+    // mkstemp makes the file 0600; a saved file gets the usual permissions.
+    if (ok) {
+        mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
+    if (close(fd) != 0) ok = false;
+    if (ok && rename(temporary.c_str(), target.c_str()) != 0) ok = false;
+    if (!ok) unlink(temporary.c_str());
+    return ok;
+}
+
+bool removeFile(const std::string& windowsPath) {
+    return unlink(resolveGamePath(windowsPath).c_str()) == 0;
+}
+
+bool makeDirectory(const std::string& path) {
+    std::string resolved = resolveGamePath(path);
+    return mkdir(resolved.c_str(), 0777) == 0 || isDirectory(resolved);
+}
+
+}  // namespace platform

@@ -1,0 +1,46 @@
+// platform/files.h
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Folder of the running executable, with a trailing '/'.
+std::string executableDir();
+
+std::string currentDir();              // with a trailing '/'
+bool setCurrentDir(const std::string& path);
+
+// Game folders come from Windows: scripts name files with backslashes and
+// in any letter case ("script\init.nut", "System\Board\board.cha").
+// Backslashes become slashes; when the exact path does not exist, each
+// component is matched case-insensitively (ASCII letters) against the
+// folder's entries, an exact match always winning. Components that match
+// nothing keep the name given, so a file the game creates is created
+// under the name it asked for. Relative paths resolve against the
+// current directory.
+std::string resolveGamePath(const std::string& windowsPath);
+
+// fopen on the resolved path. Null when the file cannot be opened.
+FILE* openGameFile(const std::string& windowsPath, const char* mode);
+
+bool fileExists(const std::string& windowsPath);
+bool isDirectory(const std::string& path);
+
+// Whole file into memory. False (and data emptied) when it cannot be read.
+bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data);
+
+// Writes the bytes to a temporary file beside the target, flushes it and
+// renames it over the target, so a failed write leaves the old file whole.
+// False when any step fails; the temporary file is then removed.
+bool replaceFile(const std::string& windowsPath, const void* data, size_t size);
+
+// Removes a file; false when it did not exist or could not be removed.
+bool removeFile(const std::string& windowsPath);
+
+// Creates one folder (its parent must exist); true when it exists afterwards.
+bool makeDirectory(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,44 @@
+#include "platform/window.h"
+
+#include <cstring>
+
+#include "platform/keyboard.h"
+
+namespace platform {
+
+void convertRow(const FrameView& frame, int row, uint32_t* out) {
+    const uint8_t* line = static_cast<const uint8_t*>(frame.pixels) + size_t(row) * frame.pitch;
+    if (frame.format == PixelFormat::Xrgb8888) {
+        const uint32_t* in = reinterpret_cast<const uint32_t*>(line);
+        for (int x = 0; x < frame.width; ++x) out[x] = in[x] | 0xFF000000u;
+        return;
+    }
+    const uint16_t* in = reinterpret_cast<const uint16_t*>(line);
+    for (int x = 0; x < frame.width; ++x) {
+        uint32_t p = in[x];
+        // Widen each field by repeating its top bits, so white stays white.
+        uint32_t r = (p >> 11) & 0x1F, g = (p >> 5) & 0x3F, b = p & 0x1F;
+        r = (r << 3) | (r >> 2);
+        g = (g << 2) | (g >> 4);
+        b = (b << 3) | (b >> 2);
+        out[x] = 0xFF000000u | r << 16 | g << 8 | b;
+    }
+}
+
+void Window::dispatch(const WindowEvent& event) {
+    if (event.type == EventType::KeyDown) keyboard().press(event.key);
+    if (event.type == EventType::KeyUp) keyboard().release(event.key);
+    if (event.type == EventType::Deactivate) keyboard().releaseAll();
+    bool handled = eventHandler && eventHandler->handleWindowEvent(event);
+    if (!handled && event.type == EventType::Close) destroy();
+}
+
+void Window::keepFrame(const FrameView& frame) {
+    if (!frame.pixels || frame.width <= 0 || frame.height <= 0) return;
+    frameWidth = frame.width;
+    frameHeight = frame.height;
+    frameCopy.resize(size_t(frame.width) * frame.height);
+    for (int y = 0; y < frame.height; ++y) convertRow(frame, y, &frameCopy[size_t(y) * frame.width]);
+}
+
+}  // namespace platform
