@@ -1,0 +1,434 @@
+// render/device.cpp: states, transforms, clipping and primitive assembly.
+#include "render/device.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "render/render_local.h"
+
+namespace render {
+
+namespace {
+
+int idx(RenderState s) { return static_cast<int>(s); }
+int idx(StageState s) { return static_cast<int>(s); }
+
+bool isBool(uint32_t v) { return v <= 1; }
+
+bool isBlend(uint32_t v) {
+    switch (static_cast<Blend>(v)) {
+    case Blend::Zero: case Blend::One: case Blend::SrcColor: case Blend::InvSrcColor:
+    case Blend::SrcAlpha: case Blend::InvSrcAlpha: return true;
+    default: return false;
+    }
+}
+
+bool isOp(uint32_t v) { return v >= 1 && v <= 4; }
+bool isArg(uint32_t v) { return v <= 2; }
+
+// Masks for the generic blend: One, SrcColor, InvSrcColor, SrcAlpha, InvSrcAlpha.
+void blendWeights(uint32_t blend, uint32_t* w) {
+    for (int i = 0; i < 5; ++i) w[i] = 0;
+    switch (static_cast<Blend>(blend)) {
+    case Blend::One: w[0] = ~0u; break;
+    case Blend::SrcColor: w[1] = ~0u; break;
+    case Blend::InvSrcColor: w[2] = ~0u; break;
+    case Blend::SrcAlpha: w[3] = ~0u; break;
+    case Blend::InvSrcAlpha: w[4] = ~0u; break;
+    default: break;
+    }
+}
+
+// Which inputs one channel group (colour or alpha) of stage 0 reads.
+struct StageUse {
+    bool texture, diffuse;
+};
+
+StageUse stageUse(uint32_t op, uint32_t arg1, uint32_t arg2) {
+    auto isTex = [](uint32_t a) { return a == static_cast<uint32_t>(TextureArg::Texture); };
+    switch (static_cast<TextureOp>(op)) {
+    case TextureOp::SelectArg1: return {isTex(arg1), !isTex(arg1)};
+    case TextureOp::SelectArg2: return {isTex(arg2), !isTex(arg2)};
+    case TextureOp::Modulate: return {isTex(arg1) || isTex(arg2), !isTex(arg1) || !isTex(arg2)};
+    default: return {false, true};
+    }
+}
+
+struct ClipVertex {
+    float x, y, z, w, u, v;
+    float c[4];
+};
+
+// Clip planes beyond the six of the view volume: the guard band, so that
+// every projected vertex stays within kGuardBand pixels of the viewport.
+enum : unsigned {
+    kOutNear = 1, kOutFar = 2, kOutLeft = 4, kOutRight = 8, kOutBottom = 16, kOutTop = 32,
+    kOutGuardLeft = 64, kOutGuardRight = 128, kOutGuardBottom = 256, kOutGuardTop = 512,
+};
+constexpr unsigned kViewBits = 63;
+constexpr unsigned kClipBits = kOutNear | kOutFar | kOutGuardLeft | kOutGuardRight | kOutGuardBottom | kOutGuardTop;
+
+unsigned outcode(float x, float y, float z, float w, float gx, float gy) {
+    unsigned code = 0;
+    if (z < 0.0f) code |= kOutNear;
+    if (z > w) code |= kOutFar;
+    if (x < -w) code |= kOutLeft;
+    if (x > w) code |= kOutRight;
+    if (y < -w) code |= kOutBottom;
+    if (y > w) code |= kOutTop;
+    if (x < -gx * w) code |= kOutGuardLeft;
+    if (x > gx * w) code |= kOutGuardRight;
+    if (y < -gy * w) code |= kOutGuardBottom;
+    if (y > gy * w) code |= kOutGuardTop;
+    if (!(x == x && y == y && z == z && w == w)) code |= kOutNear | kOutFar;  // NaN: rejected whole
+    return code;
+}
+
+float planeDistance(const ClipVertex& v, unsigned plane, float gx, float gy) {
+    switch (plane) {
+    case kOutNear: return v.z;
+    case kOutFar: return v.w - v.z;
+    case kOutGuardLeft: return v.x + gx * v.w;
+    case kOutGuardRight: return gx * v.w - v.x;
+    case kOutGuardBottom: return v.y + gy * v.w;
+    default: return gy * v.w - v.y;
+    }
+}
+
+ClipVertex lerp(const ClipVertex& a, const ClipVertex& b, float t) {
+    ClipVertex r;
+    r.x = a.x + (b.x - a.x) * t;
+    r.y = a.y + (b.y - a.y) * t;
+    r.z = a.z + (b.z - a.z) * t;
+    r.w = a.w + (b.w - a.w) * t;
+    r.u = a.u + (b.u - a.u) * t;
+    r.v = a.v + (b.v - a.v) * t;
+    for (int i = 0; i < 4; ++i) r.c[i] = a.c[i] + (b.c[i] - a.c[i]) * t;
+    return r;
+}
+
+constexpr int kMaxClipVertices = 16;
+
+// Sutherland-Hodgman against one plane; returns the new vertex count.
+int clipPolygon(const ClipVertex* in, int count, ClipVertex* out, unsigned plane, float gx, float gy) {
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+        const ClipVertex& a = in[i];
+        const ClipVertex& b = in[(i + 1) % count];
+        float da = planeDistance(a, plane, gx, gy), db = planeDistance(b, plane, gx, gy);
+        if (da >= 0.0f) out[n++] = a;
+        if ((da >= 0.0f) != (db >= 0.0f) && n < kMaxClipVertices) out[n++] = lerp(a, b, da / (da - db));
+        if (n >= kMaxClipVertices - 1) break;
+    }
+    return n;
+}
+
+uint32_t packColour(const float* c) {
+    auto byte = [](float f) { return static_cast<uint32_t>(std::clamp(f, 0.0f, 255.0f) + 0.5f); };
+    return byte(c[3]) << 24 | byte(c[0]) << 16 | byte(c[1]) << 8 | byte(c[2]);
+}
+
+}  // namespace
+
+Device::Device(DeviceClass deviceClass, Surface& renderTarget, Surface* depthBuffer)
+    : target(renderTarget), depth(depthBuffer), cls(deviceClass) {
+    states[idx(RenderState::ZEnable)] = depthBuffer ? 1 : 0;
+    states[idx(RenderState::ZWriteEnable)] = 1;
+    states[idx(RenderState::ZFunc)] = static_cast<uint32_t>(Compare::LessEqual);
+    states[idx(RenderState::AlphaFunc)] = static_cast<uint32_t>(Compare::Always);
+    states[idx(RenderState::SrcBlend)] = static_cast<uint32_t>(Blend::One);
+    states[idx(RenderState::DestBlend)] = static_cast<uint32_t>(Blend::Zero);
+    states[idx(RenderState::CullMode)] = static_cast<uint32_t>(Cull::CCW);
+    states[idx(RenderState::ShadeMode)] = static_cast<uint32_t>(Shade::Gouraud);
+    states[idx(RenderState::FogEnd)] = floatBits(1.0f);
+    stageStates[idx(StageState::ColorOp)] = static_cast<uint32_t>(TextureOp::Modulate);
+    stageStates[idx(StageState::ColorArg1)] = static_cast<uint32_t>(TextureArg::Texture);
+    stageStates[idx(StageState::ColorArg2)] = static_cast<uint32_t>(TextureArg::Current);
+    stageStates[idx(StageState::AlphaOp)] = static_cast<uint32_t>(TextureOp::SelectArg1);
+    stageStates[idx(StageState::AlphaArg1)] = static_cast<uint32_t>(TextureArg::Texture);
+    stageStates[idx(StageState::AlphaArg2)] = static_cast<uint32_t>(TextureArg::Current);
+    stageStates[idx(StageState::Address)] = static_cast<uint32_t>(TextureAddress::Wrap);
+    stageStates[idx(StageState::MagFilter)] = static_cast<uint32_t>(TextureFilter::Point);
+    stageStates[idx(StageState::MinFilter)] = static_cast<uint32_t>(TextureFilter::Point);
+    stageStates[idx(StageState::MipFilter)] = static_cast<uint32_t>(TextureFilter::None);
+    for (Matrix& m : transforms) m = identityMatrix();
+    view.width = renderTarget.width();
+    view.height = renderTarget.height();
+}
+
+Device::~Device() = default;
+
+bool Device::setRenderState(RenderState state, uint32_t value) {
+    bool ok = false;
+    switch (state) {
+    case RenderState::ZEnable:
+    case RenderState::ZWriteEnable:
+    case RenderState::AlphaTestEnable:
+    case RenderState::AlphaBlendEnable: ok = isBool(value); break;
+    case RenderState::ZFunc: ok = value == static_cast<uint32_t>(Compare::LessEqual); break;
+    case RenderState::AlphaFunc:
+        ok = value == static_cast<uint32_t>(Compare::Greater) || value == static_cast<uint32_t>(Compare::Always);
+        break;
+    case RenderState::AlphaRef: ok = value <= 255; break;
+    case RenderState::SrcBlend:
+    case RenderState::DestBlend: ok = isBlend(value); break;
+    case RenderState::CullMode: ok = value >= 1 && value <= 3; break;
+    case RenderState::Lighting:
+    case RenderState::Antialias:
+    case RenderState::FogEnable: ok = value == 0; break;
+    case RenderState::ShadeMode: ok = value == 1 || value == 2; break;
+    case RenderState::FogVertexMode: ok = value <= 3; break;
+    case RenderState::FogColor:
+    case RenderState::FogStart:
+    case RenderState::FogEnd: ok = true; break;
+    case RenderState::Count: ok = false; break;
+    }
+    if (ok) states[idx(state)] = value;
+    return ok;
+}
+
+bool Device::setStageState(int stage, StageState state, uint32_t value) {
+    if (stage != 0) return false;
+    bool ok = false;
+    switch (state) {
+    case StageState::ColorOp:
+    case StageState::AlphaOp: ok = isOp(value); break;
+    case StageState::ColorArg1:
+    case StageState::ColorArg2:
+    case StageState::AlphaArg1:
+    case StageState::AlphaArg2: ok = isArg(value); break;
+    case StageState::Address:
+        ok = value == static_cast<uint32_t>(TextureAddress::Wrap) || value == static_cast<uint32_t>(TextureAddress::Clamp);
+        break;
+    case StageState::MagFilter:
+    case StageState::MinFilter:
+    case StageState::MipFilter: ok = value == static_cast<uint32_t>(TextureFilter::Point); break;
+    case StageState::Count: ok = false; break;
+    }
+    if (ok) stageStates[idx(state)] = value;
+    return ok;
+}
+
+bool Device::setTexture(int stage, const Surface* texture) {
+    if (stage != 0 || (texture && texture->kind() != SurfaceKind::Texture)) return false;
+    boundTexture = texture;
+    return true;
+}
+
+void Device::setTransform(Transform which, const Matrix& matrix) {
+    transforms[static_cast<int>(which)] = matrix;
+    combinedDirty = true;
+}
+
+bool Device::setViewport(const Viewport& v) {
+    if (v.width <= 0 || v.height <= 0 || v.x < 0 || v.y < 0 || v.x + v.width > target.width() ||
+        v.y + v.height > target.height()) {
+        return false;
+    }
+    if (!(v.minZ >= 0.0f && v.maxZ <= 1.0f && v.minZ <= v.maxZ)) return false;
+    view = v;
+    return true;
+}
+
+bool Device::clear(uint32_t flags, uint32_t argb, float z) {
+    Rect r{view.x, view.y, view.x + view.width, view.y + view.height};
+    if ((flags & kClearZBuffer) && !depth) return false;
+    if ((flags & kClearTarget) && (target.isLost() || target.isLocked())) return false;
+    if ((flags & kClearZBuffer) && (depth->isLost() || depth->isLocked())) return false;
+    if (flags & kClearTarget) target.fill(&r, argb);
+    if (flags & kClearZBuffer) depth->fillDepth(&r, z);
+    return true;
+}
+
+bool Device::beginScene() {
+    if (inScene) return false;
+    inScene = true;
+    return true;
+}
+
+bool Device::endScene() {
+    if (!inScene) return false;
+    inScene = false;
+    return true;
+}
+
+bool Device::prepareDraw(RasterState& st, bool perspective) {
+    if (!inScene || target.isLost() || target.isLocked()) return false;
+    bool zOn = states[idx(RenderState::ZEnable)] && depth;
+    if (zOn && (depth->isLost() || depth->isLocked())) return false;
+    st.colour = target.pixels();
+    st.colourPitch = target.pitch();
+    st.colourBytes = bytesPerPixel(target.format());
+    ZMode z = !zOn ? ZMode::Off : states[idx(RenderState::ZWriteEnable)] ? ZMode::TestWrite : ZMode::Test;
+    if (zOn) {
+        st.depth = depth->pixels();
+        st.depthPitch = depth->pitch();
+    }
+    st.clipLeft = view.x;
+    st.clipTop = view.y;
+    st.clipRight = view.x + view.width;
+    st.clipBottom = view.y + view.height;
+
+    StageUse colourUse = stageUse(stageStates[idx(StageState::ColorOp)], stageStates[idx(StageState::ColorArg1)],
+                                  stageStates[idx(StageState::ColorArg2)]);
+    StageUse alphaUse = stageUse(stageStates[idx(StageState::AlphaOp)], stageStates[idx(StageState::AlphaArg1)],
+                                 stageStates[idx(StageState::AlphaArg2)]);
+    TexMode tex = TexMode::None;
+    if (boundTexture && (colourUse.texture || alphaUse.texture)) {
+        if (boundTexture->isLost() || boundTexture->isLocked()) return false;
+        tex = stageStates[idx(StageState::Address)] == static_cast<uint32_t>(TextureAddress::Clamp) ? TexMode::Clamp
+                                                                                                 : TexMode::Wrap;
+        st.texels = boundTexture->texels();
+        st.texWidth = boundTexture->width();
+        st.texHeight = boundTexture->height();
+        st.texelForce = (colourUse.texture ? 0u : 0x00FFFFFFu) | (alphaUse.texture ? 0u : 0xFF000000u);
+        diffuseForce = (colourUse.diffuse ? 0u : 0x00FFFFFFu) | (alphaUse.diffuse ? 0u : 0xFF000000u);
+    } else {
+        diffuseForce = 0;
+    }
+    st.textured = tex != TexMode::None;
+    st.perspective = perspective;
+
+    bool alphaTest = states[idx(RenderState::AlphaTestEnable)] &&
+                     states[idx(RenderState::AlphaFunc)] == static_cast<uint32_t>(Compare::Greater);
+    st.alphaRef = states[idx(RenderState::AlphaRef)];
+    BlendMode blend = BlendMode::Off;
+    if (states[idx(RenderState::AlphaBlendEnable)]) {
+        auto src = static_cast<Blend>(states[idx(RenderState::SrcBlend)]);
+        auto dst = static_cast<Blend>(states[idx(RenderState::DestBlend)]);
+        if (src == Blend::One && dst == Blend::Zero) blend = BlendMode::Off;
+        else if (src == Blend::SrcAlpha && dst == Blend::InvSrcAlpha) blend = BlendMode::Alpha;
+        else if (src == Blend::SrcAlpha && dst == Blend::One) blend = BlendMode::Add;
+        else if (src == Blend::Zero && dst == Blend::SrcColor) blend = BlendMode::Multiply;
+        else blend = BlendMode::Generic;
+        blendWeights(states[idx(RenderState::SrcBlend)], st.srcWeights);
+        blendWeights(states[idx(RenderState::DestBlend)], st.dstWeights);
+    }
+    st.cull = static_cast<Cull>(states[idx(RenderState::CullMode)]);
+    flatShade = states[idx(RenderState::ShadeMode)] == static_cast<uint32_t>(Shade::Flat);
+    st.span = selectSpan(target.format() == PixelFormat::R5G6B5, z, tex, alphaTest, blend);
+    return true;
+}
+
+bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
+    RasterState st;
+    if (!vertices || count < 3 || !prepareDraw(st, true)) return false;
+    if (combinedDirty) {
+        combined = multiply(multiply(transforms[0], transforms[1]), transforms[2]);
+        combinedDirty = false;
+    }
+    const Matrix& m = combined;
+    const float halfW = static_cast<float>(view.width) * 0.5f, halfH = static_cast<float>(view.height) * 0.5f;
+    const float centreX = static_cast<float>(view.x) + halfW, centreY = static_cast<float>(view.y) + halfH;
+    const float zScale = view.maxZ - view.minZ;
+    // Slightly inside the rasteriser's limit, so clipped vertices pass it.
+    const float gx = 1.0f + (kGuardBand - 64.0f) / halfW, gy = 1.0f + (kGuardBand - 64.0f) / halfH;
+    const int triangles = type == Primitive::TriangleList ? count / 3 : count - 2;
+
+    auto project = [&](float x, float y, float z, float w, float u, float v, uint32_t colour) {
+        float rhw = 1.0f / w;
+        return RasterVertex{centreX + x * rhw * halfW, centreY - y * rhw * halfH, view.minZ + z * rhw * zScale,
+                            rhw, u, v, colour};
+    };
+
+    for (int t = 0; t < triangles; ++t) {
+        const LVertex* in[3];
+        if (type == Primitive::TriangleList) {
+            in[0] = &vertices[t * 3];
+            in[1] = &vertices[t * 3 + 1];
+            in[2] = &vertices[t * 3 + 2];
+        } else {
+            in[0] = &vertices[0];
+            in[1] = &vertices[t + 1];
+            in[2] = &vertices[t + 2];
+        }
+        ++drawStats.trianglesIn;
+        float cx[3], cy[3], cz[3], cw[3];
+        unsigned codes[3];
+        for (int i = 0; i < 3; ++i) {
+            const LVertex& p = *in[i];
+            cx[i] = p.x * m.m[0][0] + p.y * m.m[1][0] + p.z * m.m[2][0] + m.m[3][0];
+            cy[i] = p.x * m.m[0][1] + p.y * m.m[1][1] + p.z * m.m[2][1] + m.m[3][1];
+            cz[i] = p.x * m.m[0][2] + p.y * m.m[1][2] + p.z * m.m[2][2] + m.m[3][2];
+            cw[i] = p.x * m.m[0][3] + p.y * m.m[1][3] + p.z * m.m[2][3] + m.m[3][3];
+            codes[i] = outcode(cx[i], cy[i], cz[i], cw[i], gx, gy);
+        }
+        if (codes[0] & codes[1] & codes[2] & kViewBits) {
+            ++drawStats.rejected;
+            continue;
+        }
+        uint32_t colours[3];
+        for (int i = 0; i < 3; ++i) colours[i] = in[i]->diffuse | diffuseForce;
+        if (flatShade) colours[1] = colours[2] = colours[0];
+        if (((codes[0] | codes[1] | codes[2]) & kClipBits) == 0) {
+            RasterVertex r[3];
+            for (int i = 0; i < 3; ++i) r[i] = project(cx[i], cy[i], cz[i], cw[i], in[i]->tu, in[i]->tv, colours[i]);
+            rasteriseTriangle(st, r[0], r[1], r[2], drawStats);
+            continue;
+        }
+        ++drawStats.clipped;
+        ClipVertex poly[2][kMaxClipVertices];
+        int n = 3;
+        for (int i = 0; i < 3; ++i) {
+            ClipVertex& c = poly[0][i];
+            c = {cx[i], cy[i], cz[i], cw[i], in[i]->tu, in[i]->tv, {}};
+            c.c[0] = static_cast<float>(colours[i] >> 16 & 0xFF);
+            c.c[1] = static_cast<float>(colours[i] >> 8 & 0xFF);
+            c.c[2] = static_cast<float>(colours[i] & 0xFF);
+            c.c[3] = static_cast<float>(colours[i] >> 24);
+        }
+        int cur = 0;
+        unsigned planes = (codes[0] | codes[1] | codes[2]) & kClipBits;
+        for (unsigned plane = 1; plane <= kOutGuardTop && n >= 3; plane <<= 1) {
+            if (!(planes & plane)) continue;
+            n = clipPolygon(poly[cur], n, poly[cur ^ 1], plane, gx, gy);
+            cur ^= 1;
+        }
+        if (n < 3) {
+            ++drawStats.rejected;
+            continue;
+        }
+        RasterVertex r[kMaxClipVertices];
+        for (int i = 0; i < n; ++i) {
+            const ClipVertex& c = poly[cur][i];
+            r[i] = project(c.x, c.y, c.z, std::max(c.w, 1e-30f), c.u, c.v, packColour(c.c));
+        }
+        for (int i = 1; i + 1 < n; ++i) rasteriseTriangle(st, r[0], r[i], r[i + 1], drawStats);
+    }
+    return true;
+}
+
+bool Device::drawPrimitive(Primitive type, const TLVertex* vertices, int count) {
+    if (!vertices || count < 3) return false;
+    const int triangles = type == Primitive::TriangleList ? count / 3 : count - 2;
+    // Equal 1/w everywhere (flat 2D drawing) needs no perspective division.
+    bool perspective = false;
+    for (int i = 1; i < count; ++i) perspective |= vertices[i].rhw != vertices[0].rhw;
+    RasterState st;
+    if (!prepareDraw(st, perspective)) return false;
+    for (int t = 0; t < triangles; ++t) {
+        const TLVertex* in[3];
+        if (type == Primitive::TriangleList) {
+            in[0] = &vertices[t * 3];
+            in[1] = &vertices[t * 3 + 1];
+            in[2] = &vertices[t * 3 + 2];
+        } else {
+            in[0] = &vertices[0];
+            in[1] = &vertices[t + 1];
+            in[2] = &vertices[t + 2];
+        }
+        ++drawStats.trianglesIn;
+        RasterVertex r[3];
+        for (int i = 0; i < 3; ++i) {
+            const TLVertex& p = *in[i];
+            float z = std::fmin(std::fmax(p.sz, 0.0f), 1.0f);
+            float rhw = p.rhw > 0.0f ? p.rhw : 1.0f;
+            r[i] = {p.sx, p.sy, z, rhw, p.tu, p.tv, p.color | diffuseForce};
+        }
+        if (flatShade) r[1].colour = r[2].colour = r[0].colour;
+        rasteriseTriangle(st, r[0], r[1], r[2], drawStats);
+    }
+    return true;
+}
+
+}  // namespace render

@@ -1,0 +1,418 @@
+// render/rasteriser.cpp: triangle setup and the per-state span loops.
+//
+// Positions are snapped to 1/16 pixel. Rows and columns whose centre lies
+// on a left or top edge are drawn, on a right or bottom edge not, so
+// triangles sharing an edge never draw a pixel twice. Edge positions come
+// from exact integer stepping; attributes from plane equations evaluated
+// in floats at both ends of each span, clamped to their ranges and stepped
+// in fixed point, so no pixel ever leaves the range of its endpoints.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "render/device.h"
+#include "render/render_local.h"
+
+namespace render {
+
+namespace {
+
+constexpr int kSubPixel = 16;
+constexpr int kPerspectiveRun = 16;
+constexpr float kZScale = 4294901760.0f;   // 0xFFFF0000: 1.0 in 16.16 Z16 units
+constexpr float kColourScale = 65536.0f;
+constexpr float kTexScale = 4294967296.0f; // 2^32
+constexpr float kTexLimit = 1048576.0f;    // |u|, |v| beyond this are clamped
+constexpr uint64_t kTexBias = 1ull << 24;  // 1/256 texel: exact texel edges sample inward
+
+inline uint32_t div255(uint32_t x) {
+    x += 128;
+    return (x + (x >> 8)) >> 8;
+}
+
+template <TexMode Tex>
+inline uint32_t texelIndex(int64_t coord, int size) {
+    uint64_t c;
+    if constexpr (Tex == TexMode::Wrap) {
+        c = static_cast<uint32_t>(coord);
+    } else {
+        c = static_cast<uint64_t>(std::clamp<int64_t>(coord, 0, 0xFFFFFFFFll));
+    }
+    uint64_t i = (c * static_cast<uint64_t>(size) + kTexBias) >> 32;
+    return static_cast<uint32_t>(std::min<uint64_t>(i, static_cast<uint64_t>(size - 1)));
+}
+
+inline uint32_t genericFactor(const uint32_t* w, uint32_t sc, uint32_t sa) {
+    return (w[0] & 255) + (w[1] & sc) + (w[2] & (255 - sc)) + (w[3] & sa) + (w[4] & (255 - sa));
+}
+
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
+void drawSpan(Span& s, const RasterState& st) {
+    uint8_t* colour = s.colour;
+    uint16_t* depth = s.depth;
+    int64_t z = s.z;
+    int32_t r = s.r, g = s.g, b = s.b, a = s.a;
+    int64_t u = s.u, v = s.v;
+    const uint32_t* texels = st.texels;
+    const int texWidth = st.texWidth, texHeight = st.texHeight;
+    const uint32_t force = st.texelForce, alphaRef = st.alphaRef;
+    for (int i = 0; i < s.count; ++i) {
+        do {
+            uint32_t zv = static_cast<uint32_t>(z >> 16);
+            if constexpr (Z != ZMode::Off) {
+                if (zv > depth[i]) break;
+            }
+            uint32_t cr = static_cast<uint32_t>(r) >> 16, cg = static_cast<uint32_t>(g) >> 16;
+            uint32_t cb = static_cast<uint32_t>(b) >> 16, ca = static_cast<uint32_t>(a) >> 16;
+            if constexpr (Tex != TexMode::None) {
+                uint32_t tx = texelIndex<Tex>(u, texWidth);
+                uint32_t ty = texelIndex<Tex>(v, texHeight);
+                uint32_t t = texels[ty * static_cast<uint32_t>(texWidth) + tx] | force;
+                cr = div255(cr * (t >> 16 & 0xFF));
+                cg = div255(cg * (t >> 8 & 0xFF));
+                cb = div255(cb * (t & 0xFF));
+                ca = div255(ca * (t >> 24));
+            }
+            if constexpr (AlphaTest) {
+                if (ca <= alphaRef) break;
+            }
+            if constexpr (Z == ZMode::TestWrite) depth[i] = static_cast<uint16_t>(zv);
+            if constexpr (Mode != BlendMode::Off) {
+                uint32_t dr, dg, db;
+                if constexpr (Is565) {
+                    uint32_t p = reinterpret_cast<uint16_t*>(colour)[i];
+                    dr = p >> 11 & 0x1F;
+                    dg = p >> 5 & 0x3F;
+                    db = p & 0x1F;
+                    dr = dr << 3 | dr >> 2;
+                    dg = dg << 2 | dg >> 4;
+                    db = db << 3 | db >> 2;
+                } else {
+                    uint32_t p = reinterpret_cast<uint32_t*>(colour)[i];
+                    dr = p >> 16 & 0xFF;
+                    dg = p >> 8 & 0xFF;
+                    db = p & 0xFF;
+                }
+                if constexpr (Mode == BlendMode::Alpha) {
+                    uint32_t ia = 255 - ca;
+                    cr = div255(cr * ca + dr * ia);
+                    cg = div255(cg * ca + dg * ia);
+                    cb = div255(cb * ca + db * ia);
+                } else if constexpr (Mode == BlendMode::Add) {
+                    cr = std::min(255u, dr + div255(cr * ca));
+                    cg = std::min(255u, dg + div255(cg * ca));
+                    cb = std::min(255u, db + div255(cb * ca));
+                } else if constexpr (Mode == BlendMode::Multiply) {
+                    cr = div255(dr * cr);
+                    cg = div255(dg * cg);
+                    cb = div255(db * cb);
+                } else {
+                    const uint32_t* sw = st.srcWeights;
+                    const uint32_t* dw = st.dstWeights;
+                    uint32_t nr = div255(cr * genericFactor(sw, cr, ca) + dr * genericFactor(dw, cr, ca));
+                    uint32_t ng = div255(cg * genericFactor(sw, cg, ca) + dg * genericFactor(dw, cg, ca));
+                    uint32_t nb = div255(cb * genericFactor(sw, cb, ca) + db * genericFactor(dw, cb, ca));
+                    cr = std::min(255u, nr);
+                    cg = std::min(255u, ng);
+                    cb = std::min(255u, nb);
+                }
+            }
+            if constexpr (Is565) {
+                reinterpret_cast<uint16_t*>(colour)[i] =
+                    static_cast<uint16_t>((cr >> 3) << 11 | (cg >> 2) << 5 | cb >> 3);
+            } else {
+                reinterpret_cast<uint32_t*>(colour)[i] = cr << 16 | cg << 8 | cb;
+            }
+        } while (false);
+        if constexpr (Z != ZMode::Off) z += s.dz;
+        r += s.dr;
+        g += s.dg;
+        b += s.db;
+        a += s.da;
+        if constexpr (Tex != TexMode::None) {
+            u += s.du;
+            v += s.dv;
+        }
+    }
+    s.colour = colour + s.count * (Is565 ? 2 : 4);
+    s.depth = depth + s.count;
+    s.z = z;
+    s.r = r;
+    s.g = g;
+    s.b = b;
+    s.a = a;
+    s.u = u;
+    s.v = v;
+}
+
+// The table of span loops, indexed by the five state choices.
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest>
+constexpr SpanFunction kByBlend[5] = {
+    drawSpan<Is565, Z, Tex, AlphaTest, BlendMode::Off>,
+    drawSpan<Is565, Z, Tex, AlphaTest, BlendMode::Alpha>,
+    drawSpan<Is565, Z, Tex, AlphaTest, BlendMode::Add>,
+    drawSpan<Is565, Z, Tex, AlphaTest, BlendMode::Multiply>,
+    drawSpan<Is565, Z, Tex, AlphaTest, BlendMode::Generic>,
+};
+
+template <bool Is565, ZMode Z, TexMode Tex>
+SpanFunction pickAlpha(bool alphaTest, BlendMode blend) {
+    int i = static_cast<int>(blend);
+    return alphaTest ? kByBlend<Is565, Z, Tex, true>[i] : kByBlend<Is565, Z, Tex, false>[i];
+}
+
+template <bool Is565, ZMode Z>
+SpanFunction pickTex(TexMode tex, bool alphaTest, BlendMode blend) {
+    switch (tex) {
+    case TexMode::None: return pickAlpha<Is565, Z, TexMode::None>(alphaTest, blend);
+    case TexMode::Wrap: return pickAlpha<Is565, Z, TexMode::Wrap>(alphaTest, blend);
+    default: return pickAlpha<Is565, Z, TexMode::Clamp>(alphaTest, blend);
+    }
+}
+
+template <bool Is565>
+SpanFunction pickZ(ZMode z, TexMode tex, bool alphaTest, BlendMode blend) {
+    switch (z) {
+    case ZMode::Off: return pickTex<Is565, ZMode::Off>(tex, alphaTest, blend);
+    case ZMode::Test: return pickTex<Is565, ZMode::Test>(tex, alphaTest, blend);
+    default: return pickTex<Is565, ZMode::TestWrite>(tex, alphaTest, blend);
+    }
+}
+
+int64_t floorDiv(int64_t a, int64_t b) {
+    int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+int ceilDiv16(int64_t a) { return static_cast<int>(floorDiv(a + kSubPixel - 1, kSubPixel)); }
+
+// Walks the first pixel column at or right of an edge, row by row.
+struct EdgeWalk {
+    int64_t x, rem, stepX, stepRem, den;
+
+    void init(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int firstRow) {
+        int64_t dy = y1 - y0, dx = x1 - x0;
+        den = kSubPixel * dy;
+        int64_t n = x0 * dy + (firstRow * int64_t{kSubPixel} - y0) * dx + den - 1;
+        x = floorDiv(n, den);
+        rem = n - x * den;
+        int64_t stepN = kSubPixel * dx;
+        stepX = floorDiv(stepN, den);
+        stepRem = stepN - stepX * den;
+    }
+    void step() {
+        x += stepX;
+        rem += stepRem;
+        if (rem >= den) {
+            ++x;
+            rem -= den;
+        }
+    }
+};
+
+// An attribute as a plane over the screen: value = origin + x * dx + y * dy.
+struct Plane {
+    float origin = 0.0f, dx = 0.0f, dy = 0.0f;
+    float at(float x, float y) const { return origin + x * dx + y * dy; }
+};
+
+struct Setup {
+    Plane z, r, g, b, a, u, v, w;  // w: 1/w; u, v: u/w, v/w when perspective
+};
+
+Plane makePlane(float a0, float a1, float a2, float x0, float y0, float ex1, float ey1, float ex2,
+                float ey2, float invArea) {
+    float d1 = a1 - a0, d2 = a2 - a0;
+    Plane p;
+    p.dx = (d1 * ey2 - d2 * ey1) * invArea;
+    p.dy = (d2 * ex1 - d1 * ex2) * invArea;
+    p.origin = a0 - x0 * p.dx - y0 * p.dy;
+    return p;
+}
+
+void unpackColour(uint32_t argb, float out[4]) {
+    out[0] = static_cast<float>(argb >> 16 & 0xFF);
+    out[1] = static_cast<float>(argb >> 8 & 0xFF);
+    out[2] = static_cast<float>(argb & 0xFF);
+    out[3] = static_cast<float>(argb >> 24);
+}
+
+float reciprocal(int n) {
+    static const auto table = [] {
+        struct Table { float values[2048]; } t{};
+        t.values[0] = 1.0f;
+        for (int i = 1; i < 2048; ++i) t.values[i] = 1.0f / static_cast<float>(i);
+        return t;
+    }();
+    return n < 2048 ? table.values[n] : 1.0f / static_cast<float>(n);
+}
+
+// Clamps with NaN going to `lo`, so every float reaching an integer
+// conversion is finite and in range.
+inline float clampf(float x, float lo, float hi) { return std::fmin(std::fmax(x, lo), hi); }
+
+inline int32_t toFixedColour(float c) { return static_cast<int32_t>(clampf(c, 0.0f, 255.0f) * kColourScale); }
+
+inline int64_t toFixedTex(float t) { return static_cast<int64_t>(clampf(t, -kTexLimit, kTexLimit) * kTexScale); }
+
+void drawRow(const RasterState& st, const Setup& s, int y, int x0, int x1) {
+    int n = x1 - x0;
+    float fy = static_cast<float>(y);
+    float fx0 = static_cast<float>(x0), fx1 = static_cast<float>(x1 - 1);
+    float step = reciprocal(n - 1);
+    Span span;
+    span.colour = st.colour + static_cast<ptrdiff_t>(y) * st.colourPitch + x0 * st.colourBytes;
+    span.depth = st.depth ? reinterpret_cast<uint16_t*>(st.depth + static_cast<ptrdiff_t>(y) * st.depthPitch) + x0
+                          : nullptr;
+    float z0 = clampf(s.z.at(fx0, fy), 0.0f, 1.0f), z1 = clampf(s.z.at(fx1, fy), 0.0f, 1.0f);
+    span.z = static_cast<int64_t>(z0 * kZScale) + 0x8000;  // round to the nearest Z16 step
+    span.dz = static_cast<int64_t>((z1 - z0) * kZScale * step);
+    int32_t c0 = toFixedColour(s.r.at(fx0, fy)), c1 = toFixedColour(s.r.at(fx1, fy));
+    span.r = c0;
+    span.dr = static_cast<int32_t>(static_cast<float>(c1 - c0) * step);
+    c0 = toFixedColour(s.g.at(fx0, fy)), c1 = toFixedColour(s.g.at(fx1, fy));
+    span.g = c0;
+    span.dg = static_cast<int32_t>(static_cast<float>(c1 - c0) * step);
+    c0 = toFixedColour(s.b.at(fx0, fy)), c1 = toFixedColour(s.b.at(fx1, fy));
+    span.b = c0;
+    span.db = static_cast<int32_t>(static_cast<float>(c1 - c0) * step);
+    c0 = toFixedColour(s.a.at(fx0, fy)), c1 = toFixedColour(s.a.at(fx1, fy));
+    span.a = c0;
+    span.da = static_cast<int32_t>(static_cast<float>(c1 - c0) * step);
+    span.u = span.v = span.du = span.dv = 0;
+    if (!st.textured) {
+        span.count = n;
+        st.span(span, st);
+        return;
+    }
+    if (!st.perspective) {
+        float u0 = s.u.at(fx0, fy), v0 = s.v.at(fx0, fy);
+        span.u = toFixedTex(u0);
+        span.v = toFixedTex(v0);
+        span.du = toFixedTex(s.u.dx);
+        span.dv = toFixedTex(s.v.dx);
+        span.count = n;
+        st.span(span, st);
+        return;
+    }
+    // Exact texture coordinates every kPerspectiveRun pixels, linear between.
+    float fx = fx0;
+    float w = 1.0f / clampf(s.w.at(fx, fy), 1e-20f, 1e20f);
+    float u = s.u.at(fx, fy) * w, v = s.v.at(fx, fy) * w;
+    for (int done = 0; done < n;) {
+        int run = std::min(kPerspectiveRun, n - done);
+        float nx = fx + static_cast<float>(run);
+        float nw = 1.0f / clampf(s.w.at(nx, fy), 1e-20f, 1e20f);
+        float nu = s.u.at(nx, fy) * nw, nv = s.v.at(nx, fy) * nw;
+        float inv = reciprocal(run);
+        span.u = toFixedTex(u);
+        span.v = toFixedTex(v);
+        span.du = toFixedTex((nu - u) * inv);
+        span.dv = toFixedTex((nv - v) * inv);
+        span.count = run;
+        st.span(span, st);
+        done += run;
+        fx = nx;
+        u = nu;
+        v = nv;
+    }
+}
+
+}  // namespace
+
+SpanFunction selectSpan(bool target565, ZMode z, TexMode tex, bool alphaTest, BlendMode blend) {
+    return target565 ? pickZ<true>(z, tex, alphaTest, blend) : pickZ<false>(z, tex, alphaTest, blend);
+}
+
+void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const RasterVertex& v1,
+                       const RasterVertex& v2, DrawStats& stats) {
+    const RasterVertex* v[3] = {&v0, &v1, &v2};
+    int64_t px[3], py[3];
+    const float limitLeft = static_cast<float>(st.clipLeft) - kGuardBand;
+    const float limitRight = static_cast<float>(st.clipRight) + kGuardBand;
+    const float limitTop = static_cast<float>(st.clipTop) - kGuardBand;
+    const float limitBottom = static_cast<float>(st.clipBottom) + kGuardBand;
+    for (int i = 0; i < 3; ++i) {
+        // Written so that NaN fails too.
+        if (!(v[i]->x >= limitLeft && v[i]->x <= limitRight && v[i]->y >= limitTop &&
+              v[i]->y <= limitBottom)) {
+            ++stats.rejected;
+            return;
+        }
+        px[i] = std::lrint(v[i]->x * kSubPixel);
+        py[i] = std::lrint(v[i]->y * kSubPixel);
+    }
+    int64_t area = (px[1] - px[0]) * (py[2] - py[0]) - (px[2] - px[0]) * (py[1] - py[0]);
+    // On screen (y down) a positive area runs clockwise.
+    if (area == 0 || (st.cull == Cull::CCW && area < 0) || (st.cull == Cull::CW && area > 0)) {
+        ++stats.culled;
+        return;
+    }
+    int64_t minX = std::min({px[0], px[1], px[2]}), maxX = std::max({px[0], px[1], px[2]});
+    int top = 0, mid = 1, bottom = 2;
+    if (py[mid] < py[top]) std::swap(mid, top);
+    if (py[bottom] < py[top]) std::swap(bottom, top);
+    if (py[bottom] < py[mid]) std::swap(bottom, mid);
+    int rowTop = ceilDiv16(py[top]), rowMid = ceilDiv16(py[mid]), rowBottom = ceilDiv16(py[bottom]);
+    int firstRow = std::max(rowTop, st.clipTop), endRow = std::min(rowBottom, st.clipBottom);
+    if (firstRow >= endRow || ceilDiv16(maxX) <= st.clipLeft || ceilDiv16(minX) >= st.clipRight) {
+        ++stats.rejected;
+        return;
+    }
+    ++stats.rasterised;
+
+    const RasterVertex& a = *v[top];
+    const RasterVertex& b = *v[mid];
+    const RasterVertex& c = *v[bottom];
+    float ax = static_cast<float>(px[top]) / kSubPixel, ay = static_cast<float>(py[top]) / kSubPixel;
+    float ex1 = static_cast<float>(px[mid] - px[top]) / kSubPixel;
+    float ey1 = static_cast<float>(py[mid] - py[top]) / kSubPixel;
+    float ex2 = static_cast<float>(px[bottom] - px[top]) / kSubPixel;
+    float ey2 = static_cast<float>(py[bottom] - py[top]) / kSubPixel;
+    float invArea = 1.0f / (ex1 * ey2 - ex2 * ey1);
+    float ca[4], cb[4], cc[4];
+    unpackColour(a.colour, ca);
+    unpackColour(b.colour, cb);
+    unpackColour(c.colour, cc);
+    Setup s;
+    s.z = makePlane(a.z, b.z, c.z, ax, ay, ex1, ey1, ex2, ey2, invArea);
+    s.r = makePlane(ca[0], cb[0], cc[0], ax, ay, ex1, ey1, ex2, ey2, invArea);
+    s.g = makePlane(ca[1], cb[1], cc[1], ax, ay, ex1, ey1, ex2, ey2, invArea);
+    s.b = makePlane(ca[2], cb[2], cc[2], ax, ay, ex1, ey1, ex2, ey2, invArea);
+    s.a = makePlane(ca[3], cb[3], cc[3], ax, ay, ex1, ey1, ex2, ey2, invArea);
+    if (st.textured) {
+        if (st.perspective) {
+            s.w = makePlane(a.rhw, b.rhw, c.rhw, ax, ay, ex1, ey1, ex2, ey2, invArea);
+            s.u = makePlane(a.u * a.rhw, b.u * b.rhw, c.u * c.rhw, ax, ay, ex1, ey1, ex2, ey2, invArea);
+            s.v = makePlane(a.v * a.rhw, b.v * b.rhw, c.v * c.rhw, ax, ay, ex1, ey1, ex2, ey2, invArea);
+        } else {
+            s.u = makePlane(a.u, b.u, c.u, ax, ay, ex1, ey1, ex2, ey2, invArea);
+            s.v = makePlane(a.v, b.v, c.v, ax, ay, ex1, ey1, ex2, ey2, invArea);
+        }
+    }
+
+    // The long edge runs from top to bottom; the middle vertex lies left of
+    // it when the sorted triangle turns one way, right of it otherwise.
+    int64_t side = (px[mid] - px[top]) * (py[bottom] - py[top]) - (px[bottom] - px[top]) * (py[mid] - py[top]);
+    bool longIsLeft = side > 0;
+    EdgeWalk longEdge, shortEdge;
+    longEdge.init(px[top], py[top], px[bottom], py[bottom], firstRow);
+    int y = firstRow;
+    for (int half = 0; half < 2; ++half) {
+        int from = half == 0 ? top : mid, to = half == 0 ? mid : bottom;
+        int halfEnd = std::min(half == 0 ? rowMid : rowBottom, endRow);
+        if (y >= halfEnd) continue;
+        shortEdge.init(px[from], py[from], px[to], py[to], y);
+        for (; y < halfEnd; ++y) {
+            int left = static_cast<int>(longIsLeft ? longEdge.x : shortEdge.x);
+            int right = static_cast<int>(longIsLeft ? shortEdge.x : longEdge.x);
+            left = std::max(left, st.clipLeft);
+            right = std::min(right, st.clipRight);
+            if (left < right) drawRow(st, s, y, left, right);
+            longEdge.step();
+            shortEdge.step();
+        }
+    }
+}
+
+}  // namespace render
