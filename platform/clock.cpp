@@ -44,6 +44,8 @@ DateTime RealClock::localTime() {
             parts.tm_hour, parts.tm_min, parts.tm_sec};
 }
 
+int64_t RealClock::unixTime() { return int64_t(time(nullptr)); }
+
 VirtualClock::VirtualClock(uint32_t startTime) : time(startTime), start(startTime) {}
 
 uint32_t VirtualClock::now() {
@@ -74,6 +76,11 @@ DateTime VirtualClock::localTime() {
     }
     result.day += int(days);
     return result;
+}
+
+int64_t VirtualClock::unixTime() {
+    std::lock_guard lock(mutex);
+    return 946684800 + int64_t((time - start) / 1000);
 }
 
 void VirtualClock::advance(uint32_t milliseconds) {

@@ -21,6 +21,7 @@ public:
     virtual uint32_t now() = 0;
     virtual void sleep(uint32_t milliseconds) = 0;
     virtual DateTime localTime() = 0;
+    virtual int64_t unixTime() = 0;  // calendar seconds, as time() gives them
     virtual bool isVirtual() const = 0;
 };
 
@@ -30,6 +31,7 @@ public:
     uint32_t now() override;
     void sleep(uint32_t milliseconds) override;
     DateTime localTime() override;
+    int64_t unixTime() override;
     bool isVirtual() const override { return false; }
 
 private:
@@ -48,6 +50,7 @@ public:
     uint32_t now() override;
     void sleep(uint32_t milliseconds) override { advance(milliseconds); }
     DateTime localTime() override;
+    int64_t unixTime() override;  // 2000-01-01 00:00:00 UTC at the start
     bool isVirtual() const override { return true; }
 
     void advance(uint32_t milliseconds);
