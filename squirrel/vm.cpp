@@ -1,0 +1,942 @@
+// Calls and the dispatch loop. Script-to-script calls push a CallInfo and
+// stay in the same loop; natives, metamethods, generators and host calls
+// enter run() again, bounded by kMaxNativeCalls.
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+#include "squirrel/opcodes.h"
+#include "squirrel/vm.h"
+#include "squirrel/vm_local.h"
+
+using namespace squirrel;
+
+namespace {
+
+constexpr const char* kMaskNames[16] = {
+    "null", "integer", "float", "bool", "string", "table", "array", "userdata",
+    "function", "function", "generator", "userdata", "thread", "function", "class", "instance"};
+
+std::string maskText(int mask) {
+    std::string s;
+    for (int i = 0; i < 16; i++) {
+        if (mask & (1 << i)) {
+            if (!s.empty()) s += "|";
+            s += kMaskNames[i];
+        }
+    }
+    return s;
+}
+
+}  // namespace
+
+SQVM::SQVM(SharedState* ss) : GcObject(OT_THREAD, ss) {
+    stack = static_cast<Value*>(std::malloc(sizeof(Value) * size_t(kMaxStack)));
+    stackCap = 0;
+    growStack(1024);
+    calls.reserve(64);
+}
+
+SQVM::~SQVM() {
+    for (int i = 0; i < stackCap; i++) stack[i].~Value();
+    std::free(stack);
+}
+
+void SQVM::clearRefs() {
+    for (int i = 0; i < stackCap; i++) stack[i].setNull();
+    calls.clear();
+    traps.clear();
+    vargs.clear();
+    rootTable.setNull();
+    errorHandler.setNull();
+    debugHook.setNull();
+    lastError.setNull();
+}
+
+void SQVM::traverse(GcVisitor fn, void* ud) {
+    for (int i = 0; i < stackCap; i++) visitValue(stack[i], fn, ud);
+    for (auto& ci : calls) visitValue(ci.callee, fn, ud);
+    for (auto& v : vargs) visitValue(v, fn, ud);
+    visitValue(rootTable, fn, ud);
+    visitValue(errorHandler, fn, ud);
+    visitValue(debugHook, fn, ud);
+    visitValue(lastError, fn, ud);
+}
+
+void SQVM::growStack(int need) {
+    if (need > kMaxStack) std::abort();
+    int target = stackCap * 2 > need ? stackCap * 2 : need;
+    if (target > kMaxStack) target = kMaxStack;
+    while (stackCap < target) new (&stack[stackCap++]) Value();
+}
+
+int SQVM::lineOf(const CallInfo& ci) const {
+    if (!ci.closure) return -1;
+    const FuncProto* p = ci.closure->proto;
+    int pc = int(ci.ip - p->code.data()) - 1;
+    if (pc < 0) pc = 0;
+    return p->lineAt(pc);
+}
+
+void SQVM::printText(const char* text) {
+    if (shared->printFunc) shared->printFunc(this, "%s", text);
+}
+
+void SQVM::callErrorHandler(const Value& err) {
+    if (errorHandler.isNull()) return;
+    Value handler = errorHandler;
+    int base = top;
+    if (!ensureStack(base + 2)) return;
+    push(rootTable);
+    push(err);
+    Value r;
+    Value saved = lastError;
+    call(handler, base, 2, r, false);
+    while (top > base) stack[--top].setNull();
+    lastError = saved;
+}
+
+bool SQVM::enterFrame(Closure* cl, int argsBase, int nargs, int target, bool root) {
+    FuncProto* p = cl->proto;
+    int np = p->numParams;
+    int extra = 0;
+    if (p->varargs) {
+        if (nargs < np) return raise("wrong number of parameters");
+        extra = nargs - np;
+    } else if (nargs != np) {
+        return raise("wrong number of parameters");
+    }
+    if (int(calls.size()) >= kMaxFrames || !ensureStack(argsBase + p->stackSize + 1)) {
+        return raise("stack overflow");
+    }
+    CallInfo ci;
+    ci.callee = Value(static_cast<Object*>(cl));
+    ci.closure = cl;
+    ci.ip = p->code.data();
+    ci.consts = p->constants.data();
+    ci.base = argsBase;
+    ci.top = argsBase + p->stackSize;
+    ci.target = target;
+    ci.root = root;
+    ci.vargsBase = int(vargs.size());
+    ci.vargsCount = extra;
+    ci.trapsBase = int(traps.size());
+    for (int i = 0; i < extra; i++) {
+        vargs.push_back(std::move(stack[argsBase + np + i]));
+        stack[argsBase + np + i].setNull();
+    }
+    if (!cl->env.isNull()) stack[argsBase] = cl->env.weak()->get();
+    calls.push_back(std::move(ci));
+    top = calls.back().top;
+    return true;
+}
+
+void SQVM::leaveFrame() {
+    CallInfo& ci = calls.back();
+    int end = ci.top > top ? ci.top : top;
+    for (int i = ci.base; i < end; i++) stack[i].setNull();
+    if (int(vargs.size()) > ci.vargsBase) vargs.resize(size_t(ci.vargsBase));
+    if (int(traps.size()) > ci.trapsBase) traps.resize(size_t(ci.trapsBase));
+    calls.pop_back();
+    if (!calls.empty()) top = calls.back().top;
+}
+
+bool SQVM::callNative(NativeClosure* nc, int argsBase, int nargs, Value& result, int) {
+    if (nativeCalls >= kMaxNativeCalls) return raise("Native stack overflow");
+    if (nc->paramsCheck > 0 ? nargs != nc->paramsCheck
+                            : (nc->paramsCheck < 0 && nargs < -nc->paramsCheck)) {
+        return raise("wrong number of parameters");
+    }
+    size_t nchecks = nc->typeCheck.size() < size_t(nargs) ? nc->typeCheck.size() : size_t(nargs);
+    for (size_t i = 0; i < nchecks; i++) {
+        int mask = nc->typeCheck[i];
+        if (mask != -1 && !(stack[argsBase + int(i)]._type & mask)) {
+            return raise("parameter %d has an invalid type '%s' ; expected: '%s'", int(i),
+                         typeName(stack[argsBase + int(i)]._type), maskText(mask).c_str());
+        }
+    }
+    int nouters = int(nc->outers.size());
+    if (!ensureStack(argsBase + nargs + nouters + 32)) return raise("stack overflow");
+    int savedTop = top;
+    int savedBase = stackBase;
+    for (int i = 0; i < nouters; i++) stack[argsBase + nargs + i] = nc->outers[size_t(i)];
+    if (!nc->env.isNull()) stack[argsBase] = nc->env.weak()->get();
+    CallInfo ci;
+    ci.callee = Value(static_cast<Object*>(nc));
+    ci.native = nc;
+    ci.base = argsBase;
+    ci.top = argsBase + nargs + nouters;
+    ci.vargsBase = int(vargs.size());
+    ci.trapsBase = int(traps.size());
+    calls.push_back(std::move(ci));
+    top = argsBase + nargs + nouters;
+    stackBase = argsBase;
+    nativeCalls++;
+    SQInteger ret = nc->fn(this);
+    nativeCalls--;
+    bool ok = true;
+    if (ret < 0 && suspendRequested) {
+        result = top > argsBase ? stack[top - 1] : Value();
+    } else if (ret < 0) {
+        ok = false;
+    } else if (ret > 0) {
+        result = top > argsBase ? stack[top - 1] : Value();
+    } else {
+        result.setNull();
+    }
+    for (int i = argsBase + nargs; i < top; i++) stack[i].setNull();
+    calls.pop_back();
+    stackBase = savedBase;
+    top = savedTop;
+    return ok;
+}
+
+bool SQVM::call(const Value& callee, int argsBase, int nargs, Value& result, bool raiseError) {
+    switch (callee._type) {
+    case OT_CLOSURE: return execute(callee, argsBase, nargs, result, raiseError);
+    case OT_NATIVECLOSURE: return callNative(callee.native(), argsBase, nargs, result, -1);
+    case OT_CLASS: {
+        if (nativeCalls >= kMaxNativeCalls) return raise("Native stack overflow");
+        nativeCalls++;
+        bool ok = callClass(callee, argsBase, nargs, result);
+        nativeCalls--;
+        return ok;
+    }
+    case OT_TABLE:
+    case OT_USERDATA:
+    case OT_INSTANCE: {
+        Value fn;
+        if (getMetaMethod(callee, MT_CALL, fn)) {
+            std::vector<Value> args(stack + argsBase, stack + argsBase + nargs);
+            if (callMeta(fn, callee, nargs, args.data(), result)) return true;
+        }
+        return raise("attempt to call '%s'", typeName(callee._type));
+    }
+    default: return raise("attempt to call '%s'", typeName(callee._type));
+    }
+}
+
+static bool makeGenerator(SQVM* vm, Closure* cl, int argsBase, int nargs, Value& out) {
+    FuncProto* p = cl->proto;
+    int np = p->numParams;
+    if (p->varargs ? nargs < np : nargs != np) return vm->raise("wrong number of parameters");
+    Generator* g = new Generator(vm->shared, Value(static_cast<Object*>(cl)));
+    out = Value(static_cast<Object*>(g));
+    g->stack.resize(size_t(p->stackSize));
+    for (int i = 0; i < np; i++) g->stack[size_t(i)] = vm->stack[argsBase + i];
+    for (int i = np; i < nargs; i++) g->vargs.push_back(vm->stack[argsBase + i]);
+    if (!cl->env.isNull()) g->stack[0] = cl->env.weak()->get();
+    return true;
+}
+
+bool SQVM::execute(const Value& closure, int argsBase, int nargs, Value& result, bool raiseError,
+                   bool) {
+    Closure* cl = closure.closure();
+    if (cl->proto->generator) return makeGenerator(this, cl, argsBase, nargs, result);
+    if (nativeCalls >= kMaxNativeCalls) return raise("Native stack overflow");
+    size_t entryCalls = calls.size();
+    size_t entryTraps = traps.size();
+    int savedTop = top;
+    if (!enterFrame(cl, argsBase, nargs, -1, true)) return false;
+    nativeCalls++;
+    bool ok = run(result, raiseError, entryCalls, entryTraps);
+    nativeCalls--;
+    if (state != SQ_VMSTATE_SUSPENDED) top = savedTop;
+    return ok;
+}
+
+bool SQVM::resumeGenerator(const Value& gv, Value& out) {
+    Generator* g = gv.generator();
+    if (g->state == Generator::Dead) return raise("resuming dead generator");
+    if (g->state == Generator::Running) return raise("resuming active generator");
+    if (nativeCalls >= kMaxNativeCalls) return raise("Native stack overflow");
+    Closure* cl = g->closure.closure();
+    FuncProto* p = cl->proto;
+    int base = top;
+    if (int(calls.size()) >= kMaxFrames || !ensureStack(base + p->stackSize + 1)) {
+        return raise("stack overflow");
+    }
+    size_t entryCalls = calls.size();
+    size_t entryTraps = traps.size();
+    int savedTop = top;
+    for (int i = 0; i < p->stackSize; i++) stack[base + i] = std::move(g->stack[size_t(i)]);
+    g->stack.clear();
+    CallInfo ci;
+    ci.callee = g->closure;
+    ci.closure = cl;
+    ci.generator = g;
+    ci.ip = p->code.data() + g->pc;
+    ci.consts = p->constants.data();
+    ci.base = base;
+    ci.top = base + p->stackSize;
+    ci.root = true;
+    ci.vargsBase = int(vargs.size());
+    ci.vargsCount = int(g->vargs.size());
+    ci.trapsBase = int(traps.size());
+    for (auto& v : g->vargs) vargs.push_back(std::move(v));
+    g->vargs.clear();
+    int ciIndex = int(calls.size());
+    for (Trap t : g->traps) {
+        t.stackBase = base;
+        t.ciIndex = ciIndex;
+        traps.push_back(t);
+    }
+    g->traps.clear();
+    calls.push_back(std::move(ci));
+    top = base + p->stackSize;
+    g->state = Generator::Running;
+    Value keep = gv;
+    nativeCalls++;
+    bool ok = run(out, false, entryCalls, entryTraps);
+    nativeCalls--;
+    if (!ok) g->state = Generator::Dead;
+    top = savedTop;
+    return ok;
+}
+
+static void errorUnwindFrame(SQVM* vm) {
+    CallInfo& ci = vm->calls.back();
+    if (ci.generator) {
+        ci.generator->state = Generator::Dead;
+        ci.generator->traps.clear();
+    }
+    vm->leaveFrame();
+}
+
+static bool valuesEqual(const Value& a, const Value& b) {
+    if (a._type == b._type) return a.rawEquals(b);
+    if (a.isNumeric() && b.isNumeric()) return a.toFloat() == b.toFloat();
+    return false;
+}
+
+static bool rawIn(SQVM* vm, const Value& key, const Value& obj) {
+    Value out;
+    switch (obj._type) {
+    case OT_TABLE:
+        for (Table* t = obj.table(); t; t = t->delegate) {
+            if (t->find(key)) return true;
+        }
+        return false;
+    case OT_INSTANCE: return obj.instance()->get(key, out);
+    case OT_CLASS: return obj.cls()->getMember(key, out);
+    case OT_ARRAY:
+    case OT_STRING:
+        if (!key.isNumeric()) return false;
+        return vmTryGet(vm, obj, key, out, false);
+    default: return false;
+    }
+}
+
+bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTraps) {
+    CallInfo* ci = &calls.back();
+    Value* R = stack + ci->base;
+    const Instr* ip = ci->ip;
+    const Value* K = ci->consts;
+
+#define RELOAD()                 \
+    do {                         \
+        ci = &calls.back();      \
+        R = stack + ci->base;    \
+        ip = ci->ip;             \
+        K = ci->consts;          \
+    } while (0)
+
+    for (;;) {
+        const Instr in = *ip++;
+        ci->ip = ip;
+        switch (in.op) {
+        case OP_LOADNULL:
+            for (int k = 0; k < in.arg; k++) R[in.a + k].setNull();
+            break;
+        case OP_LOADINT: R[in.a].setInt(in.arg); break;
+        case OP_LOADFLOAT: {
+            float f;
+            memcpy(&f, &in.arg, 4);
+            R[in.a].setFloat(f);
+            break;
+        }
+        case OP_LOADK: R[in.a] = K[in.arg]; break;
+        case OP_LOADBOOL: R[in.a].setBool(in.arg != 0); break;
+        case OP_LOADROOT: R[in.a] = rootTable; break;
+        case OP_LOADFREE: R[in.a] = ci->closure->outers[size_t(in.arg)]; break;
+        case OP_MOVE: R[in.a] = R[in.b]; break;
+        case OP_GETK: {
+            const Value& o = R[in.b];
+            if (o._type == OT_TABLE) {
+                TableNode* n = o.table()->findString(K[in.arg].str());
+                if (n && n->val._type != OT_WEAKREF) {
+                    R[in.a] = n->val;
+                    break;
+                }
+            } else if (o._type == OT_INSTANCE) {
+                Instance* inst = o.instance();
+                TableNode* n = inst->cls->members->findString(K[in.arg].str());
+                if (n) {
+                    SQInteger idx = n->val.i();
+                    const Value& v = (idx & 1) ? inst->cls->methods[size_t(idx >> 1)].val
+                                               : inst->fields[size_t(idx >> 1)];
+                    if (v._type != OT_WEAKREF) {
+                        R[in.a] = v;
+                        break;
+                    }
+                }
+            }
+            Value tmp;
+            if (!get(o, K[in.arg], tmp, true, false, &R[0])) goto error;
+            R[in.a] = std::move(tmp);
+            break;
+        }
+        case OP_GET: {
+            const Value& o = R[in.b];
+            const Value& k = R[in.c];
+            if (o._type == OT_ARRAY && k._type == OT_INTEGER) {
+                auto& items = o.array()->items;
+                if (uint32_t(k.i()) < items.size() && items[size_t(k.i())]._type != OT_WEAKREF) {
+                    R[in.a] = items[size_t(k.i())];
+                    break;
+                }
+            }
+            Value tmp;
+            if (!get(o, k, tmp, true, false, &R[0])) goto error;
+            R[in.a] = std::move(tmp);
+            break;
+        }
+        case OP_SETK: {
+            const Value& o = R[in.a];
+            const Value& key = K[in.arg >> 1];
+            if (o._type == OT_TABLE) {
+                TableNode* n = o.table()->findString(key.str());
+                if (n) {
+                    n->val = R[in.c];
+                    break;
+                }
+            } else if (o._type == OT_INSTANCE) {
+                Instance* inst = o.instance();
+                TableNode* n = inst->cls->members->findString(key.str());
+                if (n && !(n->val.i() & 1)) {
+                    inst->fields[size_t(n->val.i() >> 1)] = R[in.c];
+                    break;
+                }
+            }
+            if (!set(o, key, R[in.c], true, &R[0]) && !(in.arg & 1)) goto error;
+            break;
+        }
+        case OP_SET: {
+            const Value& o = R[in.a];
+            const Value& k = R[in.b];
+            if (o._type == OT_ARRAY && k._type == OT_INTEGER) {
+                auto& items = o.array()->items;
+                if (uint32_t(k.i()) < items.size()) {
+                    items[size_t(k.i())] = R[in.c];
+                    break;
+                }
+            }
+            if (!set(o, k, R[in.c], true, &R[0]) && !(in.arg & 1)) goto error;
+            break;
+        }
+        case OP_NEWSLOT: {
+            Value obj = R[in.a];
+            if ((in.arg & 2) && obj._type == OT_CLASS) {
+                Class* cl = obj.cls();
+                Value attrs = (in.arg >> 8) ? R[(in.arg >> 8) - 1] : Value();
+                if (!cl->metaMethods[MT_NEWMEMBER].isNull()) {
+                    Value args[3] = {R[in.b], R[in.c], attrs};
+                    Value r;
+                    if (callMeta(cl->metaMethods[MT_NEWMEMBER], obj, 3, args, r)) break;
+                }
+                if (R[in.b].isNull()) {
+                    raise("null cannot be used as index");
+                    goto error;
+                }
+                cl->newSlot(R[in.b], R[in.c], in.arg & 1);
+                if (!attrs.isNull()) {
+                    if (TableNode* n = cl->members->find(R[in.b])) {
+                        SQInteger idx = n->val.i();
+                        ((idx & 1) ? cl->methods : cl->fields)[size_t(idx >> 1)].attrs = attrs;
+                    }
+                }
+                break;
+            }
+            if (!newSlot(obj, R[in.b], R[in.c], false)) goto error;
+            break;
+        }
+        case OP_DELETE: {
+            Value tmp;
+            Value obj = R[in.b];
+            if (!deleteSlot(obj, R[in.c], tmp)) goto error;
+            R[in.a] = std::move(tmp);
+            break;
+        }
+        case OP_PREPCALLK:
+        case OP_PREPCALL: {
+            Value obj = R[in.b];
+            Value key = in.op == OP_PREPCALLK ? K[in.arg] : R[in.c];
+            Value fn;
+            Value self = obj;
+            if (obj._type == OT_TABLE && key._type == OT_STRING) {
+                TableNode* n = obj.table()->findString(key.str());
+                if (n && n->val._type != OT_WEAKREF) {
+                    fn = n->val;
+                    goto prepared;
+                }
+            }
+            if (obj._type == OT_CLASS) {
+                if (obj.cls()->getMember(key, fn)) {
+                    self = R[0];
+                } else if (!getDefaultDelegate(obj, key, fn)) {
+                    raise("the index '%s' does not exist", keyText(key).substr(0, 50).c_str());
+                    goto error;
+                }
+            } else if (!get(obj, key, fn, true, true, &R[0])) {
+                goto error;
+            }
+        prepared:
+            R[in.a] = std::move(fn);
+            R[in.a + 1] = std::move(self);
+            break;
+        }
+        case OP_CALL: {
+            Value& fn = R[in.a];
+            int argsBase = ci->base + in.a + 1;
+            if (fn._type == OT_CLOSURE && !fn.closure()->proto->generator) {
+                if (!enterFrame(fn.closure(), argsBase, in.b, ci->base + in.a, false)) goto error;
+                RELOAD();
+                break;
+            }
+            Value res;
+            bool ok;
+            if (fn._type == OT_CLOSURE) {
+                ok = makeGenerator(this, fn.closure(), argsBase, in.b, res);
+            } else if (fn._type == OT_NATIVECLOSURE) {
+                ok = callNative(fn.native(), argsBase, in.b, res, -1);
+                if (ok && suspendRequested) {
+                    suspendRequested = false;
+                    if (calls.size() - 1 != entryCalls || nativeCalls != 1) {
+                        raise("cannot suspend through native calls/metamethods");
+                        goto error;
+                    }
+                    state = SQ_VMSTATE_SUSPENDED;
+                    suspendTarget = ci->base + in.a;
+                    result = res;
+                    return true;
+                }
+            } else {
+                Value callee = fn;
+                ok = call(callee, argsBase, in.b, res, true);
+            }
+            ci = &calls.back();
+            if (!ok) goto error;
+            R[in.a] = std::move(res);
+            for (int k = 1; k <= in.b; k++) R[in.a + k].setNull();
+            break;
+        }
+        case OP_TAILCALL: {
+            Value fn = R[in.a];
+            if (fn._type == OT_CLOSURE && !fn.closure()->proto->generator && !ci->generator) {
+                int nargs = in.b;
+                for (int k = 0; k < nargs; k++) R[k] = std::move(R[in.a + 1 + k]);
+                int base = ci->base;
+                int target = ci->target;
+                bool root = ci->root;
+                int end = ci->top;
+                for (int k = base + nargs; k < end; k++) stack[k].setNull();
+                if (int(vargs.size()) > ci->vargsBase) vargs.resize(size_t(ci->vargsBase));
+                calls.pop_back();
+                if (!enterFrame(fn.closure(), base, nargs, target, root)) {
+                    // Keep a frame for the error path: report against the caller.
+                    if (calls.size() <= entryCalls) {
+                        if (raiseError) callErrorHandler(lastError);
+                        return false;
+                    }
+                    RELOAD();
+                    goto error;
+                }
+                RELOAD();
+                break;
+            }
+            // Not a plain script call: call normally, then return.
+            Value res;
+            int argsBase = ci->base + in.a + 1;
+            bool ok;
+            if (fn._type == OT_CLOSURE) {
+                ok = execute(fn, argsBase, in.b, res, true);
+            } else if (fn._type == OT_NATIVECLOSURE) {
+                ok = callNative(fn.native(), argsBase, in.b, res, -1);
+            } else {
+                ok = call(fn, argsBase, in.b, res, true);
+            }
+            ci = &calls.back();
+            if (!ok) goto error;
+            R[in.a] = std::move(res);
+            goto do_return;
+        }
+        do_return:
+        case OP_RETURN: {
+            Value ret;
+            if (in.op == OP_TAILCALL || in.arg) ret = std::move(R[in.a]);
+            if (ci->generator) {
+                ci->generator->state = Generator::Dead;
+                ci->generator->stack.clear();
+            }
+            int target = ci->target;
+            bool root = ci->root;
+            leaveFrame();
+            if (root) {
+                result = std::move(ret);
+                return true;
+            }
+            RELOAD();
+            stack[target] = std::move(ret);
+            break;
+        }
+        case OP_ADD: {
+            const Value& x = R[in.b];
+            const Value& y = R[in.c];
+            if (x._type == OT_INTEGER && y._type == OT_INTEGER) {
+                R[in.a].setInt(SQInteger(uint32_t(x.i()) + uint32_t(y.i())));
+            } else if (x.isNumeric() && y.isNumeric()) {
+                R[in.a].setFloat(x.toFloat() + y.toFloat());
+            } else {
+                Value tmp;
+                if (!arith('+', x, y, tmp)) goto error;
+                R[in.a] = std::move(tmp);
+            }
+            break;
+        }
+        case OP_SUB: {
+            const Value& x = R[in.b];
+            const Value& y = R[in.c];
+            if (x._type == OT_INTEGER && y._type == OT_INTEGER) {
+                R[in.a].setInt(SQInteger(uint32_t(x.i()) - uint32_t(y.i())));
+            } else if (x.isNumeric() && y.isNumeric()) {
+                R[in.a].setFloat(x.toFloat() - y.toFloat());
+            } else {
+                Value tmp;
+                if (!arith('-', x, y, tmp)) goto error;
+                R[in.a] = std::move(tmp);
+            }
+            break;
+        }
+        case OP_MUL: {
+            const Value& x = R[in.b];
+            const Value& y = R[in.c];
+            if (x._type == OT_INTEGER && y._type == OT_INTEGER) {
+                R[in.a].setInt(SQInteger(uint32_t(x.i()) * uint32_t(y.i())));
+            } else if (x.isNumeric() && y.isNumeric()) {
+                R[in.a].setFloat(x.toFloat() * y.toFloat());
+            } else {
+                Value tmp;
+                if (!arith('*', x, y, tmp)) goto error;
+                R[in.a] = std::move(tmp);
+            }
+            break;
+        }
+        case OP_DIV:
+        case OP_MOD: {
+            Value tmp;
+            if (!arith(in.op == OP_DIV ? '/' : '%', R[in.b], R[in.c], tmp)) goto error;
+            R[in.a] = std::move(tmp);
+            break;
+        }
+        case OP_ADDI: {
+            const Value& x = R[in.b];
+            if (x._type == OT_INTEGER) {
+                R[in.a].setInt(SQInteger(uint32_t(x.i()) + uint32_t(in.arg)));
+            } else if (x._type == OT_FLOAT) {
+                R[in.a].setFloat(x.f() + SQFloat(in.arg));
+            } else {
+                Value tmp;
+                if (!arith('+', x, Value::integer(in.arg), tmp)) goto error;
+                R[in.a] = std::move(tmp);
+            }
+            break;
+        }
+        case OP_BAND:
+        case OP_BOR:
+        case OP_BXOR:
+        case OP_SHL:
+        case OP_SHR:
+        case OP_USHR: {
+            const Value& x = R[in.b];
+            const Value& y = R[in.c];
+            if (x._type != OT_INTEGER || y._type != OT_INTEGER) {
+                raise("bitwise op between '%s' and '%s'", typeName(x._type), typeName(y._type));
+                goto error;
+            }
+            uint32_t u = uint32_t(x.i());
+            uint32_t s = uint32_t(y.i()) & 31;
+            SQInteger r;
+            switch (in.op) {
+            case OP_BAND: r = x.i() & y.i(); break;
+            case OP_BOR: r = x.i() | y.i(); break;
+            case OP_BXOR: r = x.i() ^ y.i(); break;
+            case OP_SHL: r = SQInteger(u << s); break;
+            case OP_SHR: r = x.i() >> s; break;
+            default: r = SQInteger(u >> s); break;
+            }
+            R[in.a].setInt(r);
+            break;
+        }
+        case OP_EQ: R[in.a].setBool(valuesEqual(R[in.b], R[in.c])); break;
+        case OP_NE: R[in.a].setBool(!valuesEqual(R[in.b], R[in.c])); break;
+        case OP_LT:
+        case OP_LE:
+        case OP_GT:
+        case OP_GE: {
+            const Value& x = R[in.b];
+            const Value& y = R[in.c];
+            int r;
+            if (x._type == OT_INTEGER && y._type == OT_INTEGER) {
+                SQInteger d = SQInteger(uint32_t(x.i()) - uint32_t(y.i()));
+                r = d < 0 ? -1 : (d > 0 ? 1 : 0);
+            } else if (!compare(x, y, r)) {
+                goto error;
+            }
+            bool b = in.op == OP_LT ? r < 0 : in.op == OP_LE ? r <= 0 : in.op == OP_GT ? r > 0 : r >= 0;
+            R[in.a].setBool(b);
+            break;
+        }
+        case OP_NOT: R[in.a].setBool(isFalse(R[in.b])); break;
+        case OP_NEG: {
+            const Value& x = R[in.b];
+            if (x._type == OT_INTEGER) {
+                R[in.a].setInt(SQInteger(0u - uint32_t(x.i())));
+            } else if (x._type == OT_FLOAT) {
+                R[in.a].setFloat(-x.f());
+            } else {
+                Value fn, r;
+                if ((x._type == OT_TABLE || x._type == OT_USERDATA || x._type == OT_INSTANCE) &&
+                    getMetaMethod(x, MT_UNM, fn) && callMeta(fn, x, 0, nullptr, r)) {
+                    R[in.a] = std::move(r);
+                    break;
+                }
+                raise("attempt to negate a %s", typeName(x._type));
+                goto error;
+            }
+            break;
+        }
+        case OP_BNOT: {
+            const Value& x = R[in.b];
+            if (x._type != OT_INTEGER) {
+                raise("attempt to perform a bitwise op on a %s", typeName(x._type));
+                goto error;
+            }
+            R[in.a].setInt(~x.i());
+            break;
+        }
+        case OP_JMP: ip += in.arg; break;
+        case OP_JZ:
+            if (isFalse(R[in.a])) ip += in.arg;
+            break;
+        case OP_JNZ:
+            if (!isFalse(R[in.a])) ip += in.arg;
+            break;
+        case OP_NEWTABLE: R[in.a] = Value(new Table(shared, uint32_t(in.arg))); break;
+        case OP_NEWARRAY: {
+            Array* a = new Array(shared, 0);
+            a->items.reserve(size_t(in.arg));
+            R[in.a] = Value(static_cast<Object*>(a));
+            break;
+        }
+        case OP_APPEND: R[in.a].array()->items.push_back(R[in.b]); break;
+        case OP_CLOSURE: {
+            FuncProto* p = ci->closure->proto->functions[size_t(in.arg)];
+            Closure* cl = new Closure(shared, p);
+            Value cv(static_cast<Object*>(cl));
+            for (const OuterInfo& o : p->outers) {
+                switch (o.kind) {
+                case OuterInfo::Local: cl->outers.push_back(R[o.index]); break;
+                case OuterInfo::Outer: cl->outers.push_back(ci->closure->outers[size_t(o.index)]); break;
+                case OuterInfo::Slot: {
+                    Value v;
+                    if (!get(R[0], o.name, v, true, false, &R[0])) goto error;
+                    cl->outers.push_back(v);
+                    break;
+                }
+                }
+            }
+            R[in.a] = std::move(cv);
+            break;
+        }
+        case OP_TYPEOF: {
+            Value tmp;
+            typeOf(R[in.b], tmp);
+            R[in.a] = std::move(tmp);
+            break;
+        }
+        case OP_INSTANCEOF: {
+            const Value& x = R[in.b];
+            const Value& c = R[in.c];
+            if (x._type != OT_INSTANCE || c._type != OT_CLASS) {
+                raise("cannot apply instanceof between a %s and a %s", typeName(c._type),
+                      typeName(x._type));
+                goto error;
+            }
+            R[in.a].setBool(x.instance()->instanceOf(c.cls()));
+            break;
+        }
+        case OP_IN: R[in.a].setBool(rawIn(this, R[in.b], R[in.c])); break;
+        case OP_CLONE: {
+            Value tmp;
+            if (!cloneValue(R[in.b], tmp)) goto error;
+            R[in.a] = std::move(tmp);
+            break;
+        }
+        case OP_RESUME: {
+            Value g = R[in.b];
+            if (g._type != OT_GENERATOR) {
+                raise("trying to resume a '%s',only genenerator can be resumed", typeName(g._type));
+                goto error;
+            }
+            Value tmp;
+            bool ok = resumeGenerator(g, tmp);
+            ci = &calls.back();
+            if (!ok) goto error;
+            R[in.a] = std::move(tmp);
+            break;
+        }
+        case OP_YIELD: {
+            Generator* g = ci->generator;
+            if (!g) {
+                raise("trying to yield a 'null',only genenerator can be yielded");
+                goto error;
+            }
+            Value ret;
+            if (in.arg) ret = R[in.a];
+            FuncProto* p = ci->closure->proto;
+            g->stack.resize(size_t(p->stackSize));
+            for (int k = 0; k < p->stackSize; k++) g->stack[size_t(k)] = std::move(R[k]);
+            g->pc = int(ip - p->code.data());
+            for (int k = ci->vargsBase; k < int(vargs.size()); k++) g->vargs.push_back(std::move(vargs[size_t(k)]));
+            for (int k = ci->trapsBase; k < int(traps.size()); k++) g->traps.push_back(traps[size_t(k)]);
+            g->state = Generator::Suspended;
+            leaveFrame();
+            result = std::move(ret);
+            return true;
+        }
+        case OP_VARGC: R[in.a].setInt(ci->vargsCount); break;
+        case OP_VARGV: {
+            const Value& idx = R[in.b];
+            if (ci->vargsCount == 0) {
+                raise("the function doesn't have var args");
+                goto error;
+            }
+            if (!idx.isNumeric()) {
+                raise("indexing 'vargv' with %s", typeName(idx._type));
+                goto error;
+            }
+            SQInteger i = idx.toInt();
+            if (i < 0 || i >= ci->vargsCount) {
+                raise("vargv index out of range");
+                goto error;
+            }
+            R[in.a] = vargs[size_t(ci->vargsBase + i)];
+            break;
+        }
+        case OP_FOREACH: {
+            Value c = R[in.a];
+            Value iter = R[in.a + 3];
+            Value key, val;
+            bool done;
+            bool ok = iterate(c, iter, key, val, done);
+            ci = &calls.back();
+            if (!ok) goto error;
+            if (done) {
+                ip += in.arg;
+                break;
+            }
+            R[in.a + 1] = std::move(key);
+            R[in.a + 2] = std::move(val);
+            R[in.a + 3] = std::move(iter);
+            break;
+        }
+        case OP_PUSHTRAP: {
+            int pc = int(ip - ci->closure->proto->code.data()) + in.arg;
+            traps.push_back(Trap{ci->base, int(calls.size()) - 1, pc, in.a});
+            break;
+        }
+        case OP_POPTRAP:
+            for (int k = 0; k < in.arg && !traps.empty(); k++) traps.pop_back();
+            break;
+        case OP_THROW: lastError = R[in.a]; goto error;
+        case OP_CLASS: {
+            Class* base = nullptr;
+            if (in.b != 255) {
+                if (R[in.b]._type != OT_CLASS) {
+                    raise("trying to inherit from a %s", typeName(R[in.b]._type));
+                    goto error;
+                }
+                base = R[in.b].cls();
+            }
+            Class* cl = new Class(shared, base);
+            Value cv(static_cast<Object*>(cl));
+            if (in.c != 255) cl->attributes = R[in.c];
+            if (base && !base->metaMethods[MT_INHERITED].isNull()) {
+                Value r;
+                callMeta(base->metaMethods[MT_INHERITED], cv, 1, &cl->attributes, r);
+            }
+            R[in.a] = std::move(cv);
+            break;
+        }
+        case OP_DELEGATE: {
+            Value t = R[in.c];
+            if (!delegateTo(t, R[in.b])) goto error;
+            R[in.a] = std::move(t);
+            break;
+        }
+        case OP_GETPARENT: {
+            const Value& o = R[in.b];
+            Value r;
+            if (o._type == OT_TABLE) {
+                if (o.table()->delegate) r = Value(o.table()->delegate);
+            } else if (o._type == OT_CLASS) {
+                if (o.cls()->base) r = Value(o.cls()->base);
+            } else {
+                raise("the %s type doesn't have a parent slot", typeName(o._type));
+                goto error;
+            }
+            R[in.a] = std::move(r);
+            break;
+        }
+        case OP_LINE:
+            if (!debugHook.isNull() && !inDebugHook) {
+                inDebugHook = true;
+                Value args[3] = {Value::integer('l'), ci->closure->proto->source,
+                                 Value::integer(in.arg)};
+                int b = top;
+                push(rootTable);
+                for (auto& v : args) push(v);
+                push(ci->closure->proto->name);
+                Value r;
+                Value saved = lastError;
+                call(debugHook, b, 5, r, false);
+                lastError = saved;
+                while (top > b) stack[--top].setNull();
+                inDebugHook = false;
+                ci = &calls.back();
+            }
+            break;
+        default: raise("invalid instruction"); goto error;
+        }
+        continue;
+
+    error:
+        ci = &calls.back();
+        if (traps.size() > entryTraps) {
+            Trap t = traps.back();
+            traps.pop_back();
+            while (int(calls.size()) - 1 > t.ciIndex) errorUnwindFrame(this);
+            ci = &calls.back();
+            top = ci->top;
+            R = stack + ci->base;
+            K = ci->consts;
+            ip = ci->closure->proto->code.data() + t.targetPc;
+            R[t.errorReg] = lastError;
+            continue;
+        }
+        if (raiseError) callErrorHandler(lastError);
+        while (calls.size() > entryCalls) errorUnwindFrame(this);
+        return false;
+    }
+#undef RELOAD
+}

@@ -1,0 +1,157 @@
+// The virtual machine: one per thread, all sharing a SharedState. Script to
+// script calls run in one dispatch loop without C++ recursion; natives,
+// metamethods and host calls nest through call().
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "squirrel/objects.h"
+
+namespace squirrel {
+
+constexpr int kMaxNativeCalls = 100;
+constexpr int kMaxStack = 1 << 20;
+constexpr int kMaxFrames = 200000;
+
+struct CallInfo {
+    Value callee;  // keeps the running function alive
+    const Instr* ip = nullptr;
+    const Value* consts = nullptr;
+    Closure* closure = nullptr;
+    NativeClosure* native = nullptr;
+    Generator* generator = nullptr;
+    int base = 0;     // stack index of `this`
+    int top = 0;      // first stack index past the frame
+    int target = -1;  // stack index receiving the result; -1 for none
+    int vargsBase = 0;
+    int vargsCount = 0;
+    int trapsBase = 0;
+    bool root = false;  // the dispatch loop returns when this frame returns
+};
+
+struct GcSentinel : GcObject {
+    GcSentinel() : GcObject(OT_NULL, nullptr) {}
+    void clearRefs() override {}
+    void traverse(GcVisitor, void*) override {}
+};
+
+struct SharedState {
+    std::vector<String*> strings;  // intern buckets
+    uint32_t stringCount = 0;
+    GcSentinel gcHead;  // sentinel of the list of collectable objects
+    Value registry;
+    Value tableDelegate, arrayDelegate, stringDelegate, numberDelegate, closureDelegate,
+        generatorDelegate, threadDelegate, classDelegate, instanceDelegate, weakrefDelegate;
+    Value metaNames[MT_LAST];
+    Value constructorName;
+    SQPRINTFUNCTION printFunc = nullptr;
+    SQCOMPILERERROR compilerErrorHandler = nullptr;
+    bool debugInfo = false;
+    bool notifyAll = false;
+    bool collecting = false;
+    uint32_t gcMark = 1;
+    SQVM* rootVm = nullptr;
+    std::vector<GcObject*> deferredFree;
+    std::vector<char> scratch;
+    SharedState();
+    ~SharedState();
+    Value newString(const char* s, int len = -1);
+    void unlinkString(String* s);
+};
+
+}  // namespace squirrel
+
+struct SQVM : squirrel::GcObject {
+    using Value = squirrel::Value;
+    Value* stack = nullptr;
+    int stackCap = 0;   // constructed slots; the block holds kMaxStack
+
+    int top = 0;     // first free stack index
+    int stackBase = 0;  // bottom of the host-visible window
+    std::vector<squirrel::CallInfo> calls;
+    std::vector<squirrel::Trap> traps;
+    std::vector<Value> vargs;
+    Value rootTable;
+    Value errorHandler;
+    Value debugHook;
+    Value lastError;
+    SQUserPointer foreignPtr = nullptr;
+    int nativeCalls = 0;
+    int state = SQ_VMSTATE_IDLE;
+    bool suspendRequested = false;
+    int suspendTarget = -1;     // stack slot that receives the wakeup value
+    int suspendCallDepth = 0;   // calls.size() while suspended
+    bool errorReported = false;
+    bool inDebugHook = false;
+
+    explicit SQVM(squirrel::SharedState* ss);
+    ~SQVM() override;
+    void clearRefs() override;
+    void traverse(squirrel::GcVisitor fn, void* ud) override;
+
+    // Stack helpers (absolute indices).
+    void growStack(int need);
+    bool ensureStack(int need) {
+        if (need <= stackCap) return true;
+        if (need > squirrel::kMaxStack) return false;
+        growStack(need);
+        return true;
+    }
+    void push(const Value& v) {
+        if (top >= stackCap) growStack(top + 1);
+        stack[top++] = v;
+    }
+    void pop(int n) {
+        for (int i = 0; i < n; i++) stack[--top].setNull();
+    }
+    Value& at(int idx) { return idx >= 0 ? stack[stackBase + idx - 1] : stack[top + idx]; }
+    int absIndex(int idx) const { return idx >= 0 ? stackBase + idx - 1 : top + idx; }
+
+    // Errors: set lastError and return false.
+    bool raise(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+    bool raiseValue(const Value& v) {
+        lastError = v;
+        return false;
+    }
+    Value newString(const char* s, int len = -1) { return shared->newString(s, len); }
+
+    // Calls callee with the nargs values at stack[argsBase..] (this first).
+    // The arguments stay where they are; the caller pops them.
+    bool call(const Value& callee, int argsBase, int nargs, Value& result, bool raiseError);
+    bool callMeta(const Value& fn, const Value& self, int nargs, const Value* args, Value& result);
+    bool execute(const Value& closure, int argsBase, int nargs, Value& result, bool raiseError,
+                 bool resumeThread = false);
+    bool callNative(squirrel::NativeClosure* nc, int argsBase, int nargs, Value& result, int target);
+    void callErrorHandler(const Value& err);
+
+    // Object protocol (see the language reference: get, set, new slot, ...).
+    enum class GetMode { Normal, Call };
+    bool get(const Value& obj, const Value& key, Value& out, bool rootFallback, bool forCall,
+             const Value* self = nullptr);
+    bool set(const Value& obj, const Value& key, const Value& val, bool rootFallback,
+             const Value* self = nullptr);
+    bool newSlot(const Value& obj, const Value& key, const Value& val, bool isStatic);
+    bool deleteSlot(const Value& obj, const Value& key, Value& out);
+    bool getDefaultDelegate(const Value& obj, const Value& key, Value& out);
+    bool arith(int op, const Value& a, const Value& b, Value& out);
+    bool compare(const Value& a, const Value& b, int& result);
+    bool toStringValue(const Value& v, Value& out);
+    std::string toStdString(const Value& v);
+    bool typeOf(const Value& v, Value& out);
+    bool cloneValue(const Value& v, Value& out);
+    bool getMetaMethod(const Value& obj, squirrel::MetaMethod mm, Value& fn);
+    bool createInstance(squirrel::Class* cls, Value& out);
+    bool callClass(const Value& cls, int argsBase, int nargs, Value& out);
+    bool resumeGenerator(const Value& gen, Value& out);
+    bool enterFrame(squirrel::Closure* cl, int argsBase, int nargs, int target, bool root);
+    void leaveFrame();
+    bool run(Value& result, bool raiseError, size_t entryCalls, size_t entryTraps);
+    bool iterate(const Value& container, Value& iter, Value& key, Value& val, bool& done);
+    bool delegateTo(const Value& table, const Value& del);
+
+    void printText(const char* text);
+    int lineOf(const squirrel::CallInfo& ci) const;
+};
+
+inline SQVM* squirrel::Value::thread() const { return static_cast<SQVM*>(obj()); }
