@@ -69,17 +69,12 @@ constexpr unsigned kViewBits = 63;
 constexpr unsigned kClipBits = kOutNear | kOutFar | kOutGuardLeft | kOutGuardRight | kOutGuardBottom | kOutGuardTop;
 
 unsigned outcode(float x, float y, float z, float w, float gx, float gy) {
-    unsigned code = 0;
-    if (z < 0.0f) code |= kOutNear;
-    if (z > w) code |= kOutFar;
-    if (x < -w) code |= kOutLeft;
-    if (x > w) code |= kOutRight;
-    if (y < -w) code |= kOutBottom;
-    if (y > w) code |= kOutTop;
-    if (x < -gx * w) code |= kOutGuardLeft;
-    if (x > gx * w) code |= kOutGuardRight;
-    if (y < -gy * w) code |= kOutGuardBottom;
-    if (y > gy * w) code |= kOutGuardTop;
+    unsigned code = (z < 0.0f) * kOutNear | (z > w) * kOutFar | (x < -w) * kOutLeft | (x > w) * kOutRight |
+                    (y < -w) * kOutBottom | (y > w) * kOutTop;
+    if (code & (kOutLeft | kOutRight | kOutBottom | kOutTop)) {
+        code |= (x < -gx * w) * kOutGuardLeft | (x > gx * w) * kOutGuardRight | (y < -gy * w) * kOutGuardBottom |
+                (y > gy * w) * kOutGuardTop;
+    }
     if (!(x == x && y == y && z == z && w == w)) code |= kOutNear | kOutFar;  // NaN: rejected whole
     return code;
 }
@@ -108,6 +103,9 @@ ClipVertex lerp(const ClipVertex& a, const ClipVertex& b, float t) {
 }
 
 constexpr int kMaxClipVertices = 16;
+
+// Twice a screen area, in square pixels, that float rounding cannot flip.
+constexpr float kCullMargin = 1.0f / 64.0f;
 
 // Sutherland-Hodgman against one plane; returns the new vertex count.
 int clipPolygon(const ClipVertex* in, int count, ClipVertex* out, unsigned plane, float gx, float gy) {
@@ -363,6 +361,13 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
         if (((codes[0] | codes[1] | codes[2]) & kClipBits) == 0) {
             RasterVertex r[3];
             for (int i = 0; i < 3; ++i) r[i] = project(cx[i], cy[i], cz[i], cw[i], in[i]->tu, in[i]->tv, colours[i]);
+            // Back faces leave before setup; the rasteriser decides again on
+            // snapped positions, so this test only needs to be safe.
+            float area = (r[1].x - r[0].x) * (r[2].y - r[0].y) - (r[2].x - r[0].x) * (r[1].y - r[0].y);
+            if ((st.cull == Cull::CCW && area < -kCullMargin) || (st.cull == Cull::CW && area > kCullMargin)) {
+                ++drawStats.culled;
+                continue;
+            }
             rasteriseTriangle(st, r[0], r[1], r[2], drawStats);
             continue;
         }

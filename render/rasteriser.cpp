@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kSubPixel = 16;
 constexpr int kPerspectiveRun = 16;
+constexpr int64_t kSmallTriangle = 24 * kSubPixel;  // bounding box limit of the edge-function path
 constexpr float kZScale = 4294901760.0f;   // 0xFFFF0000: 1.0 in 16.16 Z16 units
 constexpr float kColourScale = 65536.0f;
 constexpr float kTexScale = 4294967296.0f; // 2^32
@@ -179,12 +180,29 @@ SpanFunction pickZ(ZMode z, TexMode tex, bool alphaTest, BlendMode blend) {
     }
 }
 
-int64_t floorDiv(int64_t a, int64_t b) {
-    int64_t q = a / b;
-    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+// Nearest 1/16 pixel, halves rounding up. The offset keeps the truncating
+// conversion a floor for every coordinate inside the guard band.
+inline int64_t snap(float x) {
+    constexpr double kOffset = 1048576.0;
+    return static_cast<int64_t>(static_cast<double>(x) * kSubPixel + (0.5 + kOffset)) - static_cast<int64_t>(kOffset);
 }
 
-int ceilDiv16(int64_t a) { return static_cast<int>(floorDiv(a + kSubPixel - 1, kSubPixel)); }
+int ceilDiv16(int64_t a) { return static_cast<int>((a + kSubPixel - 1) >> 4); }
+
+// Floor division with remainder in [0, d), d > 0: a double estimate
+// corrected to the exact integer result (operands stay below 2^50).
+inline void divide(int64_t n, int64_t d, int64_t& q, int64_t& r) {
+    q = static_cast<int64_t>(static_cast<double>(n) / static_cast<double>(d));
+    r = n - q * d;
+    while (r < 0) {
+        --q;
+        r += d;
+    }
+    while (r >= d) {
+        ++q;
+        r -= d;
+    }
+}
 
 // Walks the first pixel column at or right of an edge, row by row.
 struct EdgeWalk {
@@ -194,11 +212,8 @@ struct EdgeWalk {
         int64_t dy = y1 - y0, dx = x1 - x0;
         den = kSubPixel * dy;
         int64_t n = x0 * dy + (firstRow * int64_t{kSubPixel} - y0) * dx + den - 1;
-        x = floorDiv(n, den);
-        rem = n - x * den;
-        int64_t stepN = kSubPixel * dx;
-        stepX = floorDiv(stepN, den);
-        stepRem = stepN - stepX * den;
+        divide(n, den, x, rem);
+        divide(kSubPixel * dx, den, stepX, stepRem);
     }
     void step() {
         x += stepX;
@@ -218,6 +233,9 @@ struct Plane {
 
 struct Setup {
     Plane z, r, g, b, a, u, v, w;  // w: 1/w; u, v: u/w, v/w when perspective
+    bool flatColour = false;       // all three colours equal: r, g, b, a hold them
+    bool perspective = false;
+    int32_t fixedColour[4] = {};
 };
 
 Plane makePlane(float a0, float a1, float a2, float x0, float y0, float ex1, float ey1, float ex2,
@@ -237,6 +255,17 @@ void unpackColour(uint32_t argb, float out[4]) {
     out[3] = static_cast<float>(argb >> 24);
 }
 
+// Affine texture coordinates are used where 1/w varies so little over the
+// triangle that the largest error stays below a quarter texel; the error of
+// affine mapping is at most about (max w / min w - 1) / 4 of the texel
+// extent covered.
+bool needsPerspective(const RasterState& st, const RasterVertex& a, const RasterVertex& b, const RasterVertex& c) {
+    float lo = std::min({a.rhw, b.rhw, c.rhw}), hi = std::max({a.rhw, b.rhw, c.rhw});
+    float extentU = (std::max({a.u, b.u, c.u}) - std::min({a.u, b.u, c.u})) * static_cast<float>(st.texWidth);
+    float extentV = (std::max({a.v, b.v, c.v}) - std::min({a.v, b.v, c.v})) * static_cast<float>(st.texHeight);
+    return !((hi - lo) * std::max(extentU, extentV) < lo);
+}
+
 float reciprocal(int n) {
     static const auto table = [] {
         struct Table { float values[2048]; } t{};
@@ -249,54 +278,124 @@ float reciprocal(int n) {
 
 // Clamps with NaN going to `lo`, so every float reaching an integer
 // conversion is finite and in range.
-inline float clampf(float x, float lo, float hi) { return std::fmin(std::fmax(x, lo), hi); }
-
-inline int32_t toFixedColour(float c) { return static_cast<int32_t>(clampf(c, 0.0f, 255.0f) * kColourScale); }
+inline float clampf(float x, float lo, float hi) { return x > lo ? (x < hi ? x : hi) : lo; }
 
 inline int64_t toFixedTex(float t) { return static_cast<int64_t>(clampf(t, -kTexLimit, kTexLimit) * kTexScale); }
 
-void drawRow(const RasterState& st, const Setup& s, int y, int x0, int x1) {
-    int n = x1 - x0;
-    float fy = static_cast<float>(y);
-    float fx0 = static_cast<float>(x0), fx1 = static_cast<float>(x1 - 1);
-    float step = reciprocal(n - 1);
+// Depth, colour and affine texture coordinates in fixed point at a point
+// (x, y), moved from row to row with integer steps instead of evaluating
+// the planes anew.
+struct Stepper {
+    int64_t z = 0, zdx = 0, zdy = 0;
+    int64_t u = 0, udx = 0, udy = 0;
+    int64_t v = 0, vdx = 0, vdy = 0;
+    int32_t c[4] = {}, cdx[4] = {}, cdy[4] = {};
+    int x = 0, y = 0;
+    bool started = false;
+
+    void start(const Setup& s, bool affineTexture, int atX, int atY) {
+        const float fx = static_cast<float>(atX), fy = static_cast<float>(atY);
+        x = atX;
+        y = atY;
+        started = true;
+        z = static_cast<int64_t>(clampf(s.z.at(fx, fy), -4.0f, 4.0f) * kZScale) + 0x8000;
+        zdx = static_cast<int64_t>(clampf(s.z.dx, -4.0f, 4.0f) * kZScale);
+        zdy = static_cast<int64_t>(clampf(s.z.dy, -4.0f, 4.0f) * kZScale);
+        if (!s.flatColour) {
+            const Plane* planes[4] = {&s.r, &s.g, &s.b, &s.a};
+            for (int i = 0; i < 4; ++i) {
+                c[i] = static_cast<int32_t>(clampf(planes[i]->at(fx, fy), -4096.0f, 4096.0f) * kColourScale);
+                cdx[i] = static_cast<int32_t>(clampf(planes[i]->dx, -4096.0f, 4096.0f) * kColourScale);
+                cdy[i] = static_cast<int32_t>(clampf(planes[i]->dy, -4096.0f, 4096.0f) * kColourScale);
+            }
+        }
+        if (affineTexture) {
+            u = toFixedTex(s.u.at(fx, fy));
+            v = toFixedTex(s.v.at(fx, fy));
+            udx = toFixedTex(s.u.dx);
+            udy = toFixedTex(s.u.dy);
+            vdx = toFixedTex(s.v.dx);
+            vdy = toFixedTex(s.v.dy);
+        }
+    }
+
+    void moveTo(int nx, int ny, bool gouraud, bool affineTexture) {
+        const int64_t dx = nx - x, dy = ny - y;
+        x = nx;
+        y = ny;
+        z += dx * zdx + dy * zdy;
+        if (gouraud) {
+            for (int i = 0; i < 4; ++i) c[i] += static_cast<int32_t>(dx * cdx[i] + dy * cdy[i]);
+        }
+        if (affineTexture) {
+            u += dx * udx + dy * udy;
+            v += dx * vdx + dy * vdy;
+        }
+    }
+};
+
+constexpr int64_t kZMax = 0xFFFF8000ll;  // 1.0 plus the rounding half step
+
+void drawRow(const RasterState& st, const Setup& s, Stepper& at, int y, int x0, int x1) {
+    const int n = x1 - x0;
+    const bool affine = st.textured && !s.perspective;
+    if (!at.started) {
+        at.start(s, affine, x0, y);
+    } else {
+        at.moveTo(x0, y, !s.flatColour, affine);
+    }
     Span span;
     span.colour = st.colour + static_cast<ptrdiff_t>(y) * st.colourPitch + x0 * st.colourBytes;
     span.depth = st.depth ? reinterpret_cast<uint16_t*>(st.depth + static_cast<ptrdiff_t>(y) * st.depthPitch) + x0
                           : nullptr;
-    float z0 = clampf(s.z.at(fx0, fy), 0.0f, 1.0f), z1 = clampf(s.z.at(fx1, fy), 0.0f, 1.0f);
-    span.z = static_cast<int64_t>(z0 * kZScale) + 0x8000;  // round to the nearest Z16 step
-    span.dz = static_cast<int64_t>((z1 - z0) * kZScale * step);
-    int32_t c0 = toFixedColour(s.r.at(fx0, fy)), c1 = toFixedColour(s.r.at(fx1, fy));
-    span.r = c0;
-    span.dr = static_cast<int32_t>(static_cast<float>(c1 - c0) * step);
-    c0 = toFixedColour(s.g.at(fx0, fy)), c1 = toFixedColour(s.g.at(fx1, fy));
-    span.g = c0;
-    span.dg = static_cast<int32_t>(static_cast<float>(c1 - c0) * step);
-    c0 = toFixedColour(s.b.at(fx0, fy)), c1 = toFixedColour(s.b.at(fx1, fy));
-    span.b = c0;
-    span.db = static_cast<int32_t>(static_cast<float>(c1 - c0) * step);
-    c0 = toFixedColour(s.a.at(fx0, fy)), c1 = toFixedColour(s.a.at(fx1, fy));
-    span.a = c0;
-    span.da = static_cast<int32_t>(static_cast<float>(c1 - c0) * step);
+    // Depth may step past 0 or 1 at the far end of a span only where the
+    // triangle touches the near or far plane; such values fail the depth
+    // test and are never written.
+    span.z = std::clamp<int64_t>(at.z, 0, kZMax);
+    span.dz = at.zdx;
+    if (s.flatColour) {
+        span.r = s.fixedColour[0];
+        span.g = s.fixedColour[1];
+        span.b = s.fixedColour[2];
+        span.a = s.fixedColour[3];
+        span.dr = span.dg = span.db = span.da = 0;
+    } else {
+        // No pixel may leave 0-255: rounding can carry the ends just past
+        // it, and then both ends are clamped and the step recomputed.
+        int32_t* starts[4] = {&span.r, &span.g, &span.b, &span.a};
+        int32_t* steps[4] = {&span.dr, &span.dg, &span.db, &span.da};
+        constexpr int32_t kMax = 255 << 16;
+        for (int i = 0; i < 4; ++i) {
+            int32_t c0 = at.c[i], d = at.cdx[i];
+            int64_t c1 = c0 + static_cast<int64_t>(d) * (n - 1);
+            if (c0 < 0 || c0 > kMax || c1 < 0 || c1 > kMax) {
+                int32_t lo = std::clamp<int32_t>(c0, 0, kMax);
+                int32_t hi = static_cast<int32_t>(std::clamp<int64_t>(c1, 0, kMax));
+                c0 = lo;
+                d = static_cast<int32_t>(static_cast<float>(hi - lo) * reciprocal(n - 1));
+            }
+            *starts[i] = c0;
+            *steps[i] = d;
+        }
+    }
     span.u = span.v = span.du = span.dv = 0;
     if (!st.textured) {
         span.count = n;
         st.span(span, st);
         return;
     }
-    if (!st.perspective) {
-        float u0 = s.u.at(fx0, fy), v0 = s.v.at(fx0, fy);
-        span.u = toFixedTex(u0);
-        span.v = toFixedTex(v0);
-        span.du = toFixedTex(s.u.dx);
-        span.dv = toFixedTex(s.v.dx);
+    if (affine) {
+        span.u = at.u;
+        span.v = at.v;
+        span.du = at.udx;
+        span.dv = at.vdx;
         span.count = n;
         st.span(span, st);
         return;
     }
     // Exact texture coordinates every kPerspectiveRun pixels, linear between.
-    float fx = fx0;
+    const float fy = static_cast<float>(y);
+    float fx = static_cast<float>(x0);
     float w = 1.0f / clampf(s.w.at(fx, fy), 1e-20f, 1e20f);
     float u = s.u.at(fx, fy) * w, v = s.v.at(fx, fy) * w;
     for (int done = 0; done < n;) {
@@ -339,8 +438,8 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
             ++stats.rejected;
             return;
         }
-        px[i] = std::lrint(v[i]->x * kSubPixel);
-        py[i] = std::lrint(v[i]->y * kSubPixel);
+        px[i] = snap(v[i]->x);
+        py[i] = snap(v[i]->y);
     }
     int64_t area = (px[1] - px[0]) * (py[2] - py[0]) - (px[2] - px[0]) * (py[1] - py[0]);
     // On screen (y down) a positive area runs clockwise.
@@ -370,18 +469,27 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
     float ex2 = static_cast<float>(px[bottom] - px[top]) / kSubPixel;
     float ey2 = static_cast<float>(py[bottom] - py[top]) / kSubPixel;
     float invArea = 1.0f / (ex1 * ey2 - ex2 * ey1);
-    float ca[4], cb[4], cc[4];
-    unpackColour(a.colour, ca);
-    unpackColour(b.colour, cb);
-    unpackColour(c.colour, cc);
     Setup s;
     s.z = makePlane(a.z, b.z, c.z, ax, ay, ex1, ey1, ex2, ey2, invArea);
-    s.r = makePlane(ca[0], cb[0], cc[0], ax, ay, ex1, ey1, ex2, ey2, invArea);
-    s.g = makePlane(ca[1], cb[1], cc[1], ax, ay, ex1, ey1, ex2, ey2, invArea);
-    s.b = makePlane(ca[2], cb[2], cc[2], ax, ay, ex1, ey1, ex2, ey2, invArea);
-    s.a = makePlane(ca[3], cb[3], cc[3], ax, ay, ex1, ey1, ex2, ey2, invArea);
+    s.flatColour = a.colour == b.colour && a.colour == c.colour;
+    if (s.flatColour) {
+        s.fixedColour[0] = static_cast<int32_t>(a.colour >> 16 & 0xFF) << 16;
+        s.fixedColour[1] = static_cast<int32_t>(a.colour >> 8 & 0xFF) << 16;
+        s.fixedColour[2] = static_cast<int32_t>(a.colour & 0xFF) << 16;
+        s.fixedColour[3] = static_cast<int32_t>(a.colour >> 24) << 16;
+    } else {
+        float ca[4], cb[4], cc[4];
+        unpackColour(a.colour, ca);
+        unpackColour(b.colour, cb);
+        unpackColour(c.colour, cc);
+        s.r = makePlane(ca[0], cb[0], cc[0], ax, ay, ex1, ey1, ex2, ey2, invArea);
+        s.g = makePlane(ca[1], cb[1], cc[1], ax, ay, ex1, ey1, ex2, ey2, invArea);
+        s.b = makePlane(ca[2], cb[2], cc[2], ax, ay, ex1, ey1, ex2, ey2, invArea);
+        s.a = makePlane(ca[3], cb[3], cc[3], ax, ay, ex1, ey1, ex2, ey2, invArea);
+    }
     if (st.textured) {
-        if (st.perspective) {
+        s.perspective = st.perspective && needsPerspective(st, a, b, c);
+        if (s.perspective) {
             s.w = makePlane(a.rhw, b.rhw, c.rhw, ax, ay, ex1, ey1, ex2, ey2, invArea);
             s.u = makePlane(a.u * a.rhw, b.u * b.rhw, c.u * c.rhw, ax, ay, ex1, ey1, ex2, ey2, invArea);
             s.v = makePlane(a.v * a.rhw, b.v * b.rhw, c.v * c.rhw, ax, ay, ex1, ey1, ex2, ey2, invArea);
@@ -389,6 +497,49 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
             s.u = makePlane(a.u, b.u, c.u, ax, ay, ex1, ey1, ex2, ey2, invArea);
             s.v = makePlane(a.v, b.v, c.v, ax, ay, ex1, ey1, ex2, ey2, invArea);
         }
+    }
+
+    Stepper stepper;
+    if (maxX - minX <= kSmallTriangle && py[bottom] - py[top] <= kSmallTriangle) {
+        // Small triangles: edge functions over the bounding box find each
+        // row's run without the divisions of edge walking.
+        int64_t ex[3] = {px[0], px[1], px[2]}, ey[3] = {py[0], py[1], py[2]};
+        if (area < 0) {
+            std::swap(ex[1], ex[2]);
+            std::swap(ey[1], ey[2]);
+        }
+        const int firstCol = std::max(ceilDiv16(minX), st.clipLeft);
+        const int endCol = std::min(ceilDiv16(maxX), st.clipRight);
+        int64_t rowStart[3], stepX[3], stepY[3];
+        for (int i = 0; i < 3; ++i) {
+            int j = i == 2 ? 0 : i + 1;
+            int64_t dx = ex[j] - ex[i], dy = ey[j] - ey[i];
+            bool topLeft = dy < 0 || (dy == 0 && dx > 0);
+            rowStart[i] = dx * (firstRow * int64_t{kSubPixel} - ey[i]) - dy * (firstCol * int64_t{kSubPixel} - ex[i]) -
+                          (topLeft ? 0 : 1);
+            stepX[i] = -dy * kSubPixel;
+            stepY[i] = dx * kSubPixel;
+        }
+        for (int y = firstRow; y < endRow; ++y) {
+            int64_t e0 = rowStart[0], e1 = rowStart[1], e2 = rowStart[2];
+            int x = firstCol;
+            while (x < endCol && (e0 | e1 | e2) < 0) {
+                e0 += stepX[0];
+                e1 += stepX[1];
+                e2 += stepX[2];
+                ++x;
+            }
+            int left = x;
+            while (x < endCol && (e0 | e1 | e2) >= 0) {
+                e0 += stepX[0];
+                e1 += stepX[1];
+                e2 += stepX[2];
+                ++x;
+            }
+            if (left < x) drawRow(st, s, stepper, y, left, x);
+            for (int i = 0; i < 3; ++i) rowStart[i] += stepY[i];
+        }
+        return;
     }
 
     // The long edge runs from top to bottom; the middle vertex lies left of
@@ -408,7 +559,7 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
             int right = static_cast<int>(longIsLeft ? shortEdge.x : longEdge.x);
             left = std::max(left, st.clipLeft);
             right = std::min(right, st.clipRight);
-            if (left < right) drawRow(st, s, y, left, right);
+            if (left < right) drawRow(st, s, stepper, y, left, right);
             longEdge.step();
             shortEdge.step();
         }
