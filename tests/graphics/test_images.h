@@ -154,7 +154,10 @@ public:
         std::filesystem::current_path(previous);
         std::filesystem::remove_all(path);
     }
-    void write(const std::string& relative, const Bytes& bytes) const {
+    // `relative` may use backslashes, as game paths do.
+    void write(std::string relative, const Bytes& bytes) const {
+        for (char& c : relative)
+            if (c == '\\') c = '/';
         std::filesystem::path p = path / relative;
         std::filesystem::create_directories(p.parent_path());
         std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
