@@ -6,6 +6,9 @@
 #include FT_OUTLINE_H
 #include FT_SIZES_H
 
+#include <cstring>
+#include <vector>
+
 #include "render/vertex.h"
 
 namespace render {
@@ -26,11 +29,49 @@ FT_Face asFace(void* p) { return static_cast<FT_Face>(p); }
 
 bool isLineBreak(char32_t c) { return c == U'\n' || c == U'\r'; }
 
+constexpr int kCacheSlots = 4096;        // a power of two
+constexpr int kCacheProbes = 16;
+constexpr size_t kCachePool = 512 * 1024; // bitmap bytes
+
 }  // namespace
+
+struct CachedGlyph {
+    char32_t code = 0;
+    uint16_t emWidth = 0, emHeight = 0;  // 0: free slot
+    bool bold = false;
+    bool missing = false;                // the face has no such glyph
+    int16_t left = 0, top = 0, advance = 0;
+    uint16_t width = 0, rows = 0, pitch = 0;
+    uint32_t offset = 0;                 // of the 1-bit rows in the pool
+};
+
+// Open addressing over a fixed table; when a probe run or the bitmap pool
+// is full, everything is dropped and filling starts again.
+struct GlyphCache {
+    CachedGlyph slots[kCacheSlots];
+    std::vector<uint8_t> pool;
+    size_t used = 0;
+
+    GlyphCache() : pool(kCachePool) {}
+
+    void clear() {
+        for (CachedGlyph& g : slots) g.emHeight = 0;
+        used = 0;
+    }
+
+    static uint32_t hash(char32_t code, int w, int h, bool bold) {
+        uint32_t x = static_cast<uint32_t>(code) * 0x9E3779B1u ^ static_cast<uint32_t>(w * 31 + h) * 0x85EBCA6Bu ^
+                     (bold ? 0xC2B2AE35u : 0u);
+        return (x ^ (x >> 15)) & (kCacheSlots - 1);
+    }
+};
+
+FontFace::FontFace() : cache(std::make_unique<GlyphCache>()) {}
 
 FontFace::~FontFace() { release(); }
 
 void FontFace::release() {
+    cache->clear();
     if (face) FT_Done_Face(asFace(face));
     if (library) FT_Done_FreeType(static_cast<FT_Library>(library));
     face = nullptr;
@@ -62,31 +103,82 @@ bool Font::create(FontFace& face, int cellHeight, int charWidth, int weight) {
     size = nullptr;
     owner = nullptr;
     if (!face.isLoaded() || cellHeight < 1 || cellHeight > 256 || charWidth < 0 || charWidth > 256) return false;
-    FT_Size newSize = nullptr;
-    if (FT_New_Size(asFace(face.face), &newSize) != 0) return false;
-    FT_Activate_Size(newSize);
-    int em = roundedScale(cellHeight, kUnitsPerEm, kCellUnits);
-    int emWidth = charWidth > 0 ? 2 * charWidth : em;
-    if (FT_Set_Pixel_Sizes(asFace(face.face), static_cast<FT_UInt>(emWidth), static_cast<FT_UInt>(em)) != 0) {
-        FT_Done_Size(newSize);
-        return false;
-    }
-    size = newSize;
     owner = &face;
     cell = cellHeight;
+    emHeight = roundedScale(cellHeight, kUnitsPerEm, kCellUnits);
+    emWidth = charWidth > 0 ? 2 * charWidth : emHeight;
     baseline = roundedScale(cellHeight, kAscentUnits, kCellUnits);
     bold = weight >= 600;
     return true;
 }
 
 bool Font::select() {
-    if (!size || !owner || !owner->isLoaded()) return false;
+    if (!owner || !owner->isLoaded()) return false;
+    FT_Face face = asFace(owner->face);
+    if (!size) {
+        FT_Size newSize = nullptr;
+        if (FT_New_Size(face, &newSize) != 0) return false;
+        size = newSize;
+        FT_Activate_Size(newSize);
+        if (FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(emWidth), static_cast<FT_UInt>(emHeight)) != 0) return false;
+        return true;
+    }
     return FT_Activate_Size(static_cast<FT_Size>(size)) == 0;
 }
 
-int Font::textWidth(const char32_t* text, size_t length) {
-    if (!select() || !text) return 0;
+const CachedGlyph* Font::glyph(char32_t code) {
+    GlyphCache& cache = *owner->cache;
+    const uint32_t home = GlyphCache::hash(code, emWidth, emHeight, bold);
+    CachedGlyph* slot = nullptr;
+    for (int probe = 0; probe < kCacheProbes; ++probe) {
+        CachedGlyph& g = cache.slots[(home + probe) & (kCacheSlots - 1)];
+        if (g.emHeight == 0) {
+            slot = &g;
+            break;
+        }
+        if (g.code == code && g.emWidth == emWidth && g.emHeight == emHeight && g.bold == bold) {
+            return g.missing ? nullptr : &g;
+        }
+    }
+    if (!select()) return nullptr;
     FT_Face face = asFace(owner->face);
+    CachedGlyph fresh;
+    fresh.code = code;
+    fresh.emWidth = static_cast<uint16_t>(emWidth);
+    fresh.emHeight = static_cast<uint16_t>(emHeight);
+    fresh.bold = bold;
+    FT_GlyphSlot ft = face->glyph;
+    bool rendered = FT_Load_Char(face, code, FT_LOAD_TARGET_MONO) == 0;
+    if (rendered && bold && ft->format == FT_GLYPH_FORMAT_OUTLINE) {
+        FT_Outline_Embolden(&ft->outline, face->size->metrics.y_ppem * 64 / 24);
+    }
+    rendered = rendered && FT_Render_Glyph(ft, FT_RENDER_MODE_MONO) == 0 && ft->bitmap.pitch >= 0;
+    size_t bytes = 0;
+    if (rendered) {
+        fresh.left = static_cast<int16_t>(ft->bitmap_left);
+        fresh.top = static_cast<int16_t>(ft->bitmap_top);
+        fresh.advance = static_cast<int16_t>(((ft->advance.x + 32) >> 6) + (bold ? 1 : 0));
+        fresh.width = static_cast<uint16_t>(ft->bitmap.width);
+        fresh.rows = static_cast<uint16_t>(ft->bitmap.rows);
+        fresh.pitch = static_cast<uint16_t>(ft->bitmap.pitch);
+        bytes = static_cast<size_t>(fresh.pitch) * fresh.rows;
+    } else {
+        fresh.missing = true;
+    }
+    if (!slot || cache.used + bytes > cache.pool.size()) {
+        cache.clear();
+        slot = &cache.slots[home];
+    }
+    if (bytes > cache.pool.size()) return nullptr;  // larger than the whole pool: drawn nowhere
+    fresh.offset = static_cast<uint32_t>(cache.used);
+    if (bytes) std::memcpy(cache.pool.data() + cache.used, ft->bitmap.buffer, bytes);
+    cache.used += bytes;
+    *slot = fresh;
+    return slot->missing ? nullptr : slot;
+}
+
+int Font::textWidth(const char32_t* text, size_t length) {
+    if (!owner || !text) return 0;
     int widest = 0, pen = 0;
     for (size_t i = 0; i < length; ++i) {
         if (isLineBreak(text[i])) {
@@ -94,25 +186,25 @@ int Font::textWidth(const char32_t* text, size_t length) {
             pen = 0;
             continue;
         }
-        if (text[i] < 0x20 || FT_Load_Char(face, text[i], FT_LOAD_TARGET_MONO) != 0) continue;
-        pen += static_cast<int>((face->glyph->advance.x + 32) >> 6) + (bold ? 1 : 0);
+        const CachedGlyph* g = text[i] < 0x20 ? nullptr : glyph(text[i]);
+        if (!g) continue;
+        pen += g->advance;
         if (pen > widest) widest = pen;
     }
     return widest;
 }
 
 bool Font::drawText(Surface& target, int x, int y, const char32_t* text, size_t length, uint32_t colorRef) {
-    if (!select() || !text) return false;
+    if (!owner || !owner->isLoaded() || !text) return false;
     if (target.isLost() || target.isLocked() || target.kind() == SurfaceKind::Texture ||
         target.format() == PixelFormat::Z16) {
         return false;
     }
-    FT_Face face = asFace(owner->face);
     const int bytes = bytesPerPixel(target.format());
     const uint32_t argb = colorRefToArgb(colorRef);
     const uint32_t raw = target.format() == PixelFormat::P8 ? (colorRef & 0xFF) : packPixel(target.format(), argb);
-    const FT_Pos strength = bold ? face->size->metrics.y_ppem * 64 / 24 : 0;
     uint8_t* pixels = target.pixels();
+    const uint8_t* pool = owner->cache->pool.data();
     int penX = x, lineTop = y;
     for (size_t i = 0; i < length; ++i) {
         char32_t c = text[i];
@@ -122,37 +214,23 @@ bool Font::drawText(Surface& target, int x, int y, const char32_t* text, size_t 
             lineTop += cell;
             continue;
         }
-        if (c < 0x20) continue;
-        if (FT_Load_Char(face, c, FT_LOAD_TARGET_MONO) != 0) continue;
-        FT_GlyphSlot slot = face->glyph;
-        if (bold && slot->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_Embolden(&slot->outline, strength);
-        if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0) continue;
-        const FT_Bitmap& bm = slot->bitmap;
-        int left = penX + slot->bitmap_left;
-        int top = lineTop + baseline - slot->bitmap_top;
-        for (int row = 0; row < static_cast<int>(bm.rows); ++row) {
+        const CachedGlyph* g = c < 0x20 ? nullptr : glyph(c);
+        if (!g) continue;
+        const int left = penX + g->left;
+        const int top = lineTop + baseline - g->top;
+        for (int row = 0; row < g->rows; ++row) {
             int py = top + row;
             if (py < 0 || py >= target.height()) continue;
-            const uint8_t* src = bm.buffer + static_cast<ptrdiff_t>(row) * bm.pitch;
+            const uint8_t* src = pool + g->offset + static_cast<size_t>(row) * g->pitch;
             uint8_t* dst = pixels + static_cast<size_t>(py) * target.pitch();
-            for (int col = 0; col < static_cast<int>(bm.width); ++col) {
+            for (int col = 0; col < g->width; ++col) {
                 int px = left + col;
                 if (px < 0 || px >= target.width() || !(src[col >> 3] & (0x80 >> (col & 7)))) continue;
                 uint8_t* p = dst + static_cast<size_t>(px) * bytes;
-                if (bytes == 4) {
-                    p[0] = static_cast<uint8_t>(raw);
-                    p[1] = static_cast<uint8_t>(raw >> 8);
-                    p[2] = static_cast<uint8_t>(raw >> 16);
-                    p[3] = static_cast<uint8_t>(raw >> 24);
-                } else if (bytes == 2) {
-                    p[0] = static_cast<uint8_t>(raw);
-                    p[1] = static_cast<uint8_t>(raw >> 8);
-                } else {
-                    p[0] = static_cast<uint8_t>(raw);
-                }
+                for (int k = 0; k < bytes; ++k) p[k] = static_cast<uint8_t>(raw >> (8 * k));
             }
         }
-        penX += static_cast<int>((slot->advance.x + 32) >> 6) + (bold ? 1 : 0);
+        penX += g->advance;
     }
     return true;
 }

@@ -2,15 +2,22 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "render/surface.h"
 
 namespace render {
 
-// A scalable font read from bytes the caller owns and keeps alive.
+struct GlyphCache;
+struct CachedGlyph;
+
+// A scalable font read from bytes the caller owns and keeps alive. Rendered
+// glyphs are kept in a fixed cache shared by every Font of the face, so text
+// redrawn each frame (even through fonts made anew each frame) costs no
+// glyph rendering and no allocation once seen.
 class FontFace {
 public:
-    FontFace() = default;
+    FontFace();
     ~FontFace();
     FontFace(const FontFace&) = delete;
     FontFace& operator=(const FontFace&) = delete;
@@ -24,6 +31,7 @@ private:
     void release();
     void* library = nullptr;  // FT_Library
     void* face = nullptr;     // FT_Face
+    std::unique_ptr<GlyphCache> cache;
 };
 
 // One size and weight of a face, drawing as text drawing of the old
@@ -45,7 +53,7 @@ public:
     // is outside 1-256 or the width outside 0-256. The face must outlive
     // the font.
     bool create(FontFace& face, int cellHeight, int charWidth, int weight);
-    bool isCreated() const { return size != nullptr; }
+    bool isCreated() const { return owner != nullptr; }
     int cellHeight() const { return cell; }
 
     // Draws `length` code points with the top-left of the first cell at
@@ -59,10 +67,13 @@ public:
     int textWidth(const char32_t* text, size_t length);
 
 private:
+    const CachedGlyph* glyph(char32_t code);
     bool select();
     FontFace* owner = nullptr;
-    void* size = nullptr;  // FT_Size
+    void* size = nullptr;  // FT_Size, made at the first glyph not in the cache
     int cell = 0;
+    int emWidth = 0;
+    int emHeight = 0;
     int baseline = 0;
     bool bold = false;
 };

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "golden.h"
@@ -112,4 +113,35 @@ TEST_F(TextDrawing, RefusesBadFontsAndTargets) {
     EXPECT_FALSE(font.drawText(*depth, 0, 0, text, 1, 0));
     adapter.loseSurfaces();
     EXPECT_FALSE(font.drawText(*target, 0, 0, text, 1, 0));
+}
+
+TEST_F(TextDrawing, CachedGlyphsDrawAlikeAcrossFontsAndAfterTheCacheOverflows) {
+    const char32_t text[] = U"漢字 Text";
+    auto first = adapter.createSurface(SurfaceKind::BackBuffer, 80, 20, PixelFormat::X8R8G8B8);
+    auto second = adapter.createSurface(SurfaceKind::BackBuffer, 80, 20, PixelFormat::X8R8G8B8);
+    {
+        Font font;
+        ASSERT_TRUE(font.create(face, 14, 0, 400));
+        ASSERT_TRUE(font.drawText(*first, 1, 1, text, 7, 0x00FFFFFFu));
+    }
+    // Thousands of other glyphs in several sizes push the text out of the cache.
+    auto scratch = adapter.createSurface(SurfaceKind::BackBuffer, 64, 64, PixelFormat::X8R8G8B8);
+    std::u32string many;
+    for (char32_t c = 0x4E00; c < 0x4E00 + 3000; ++c) many.push_back(c);
+    for (int height : {14, 20, 40}) {
+        Font font;
+        ASSERT_TRUE(font.create(face, height, 0, height == 40 ? 700 : 400));
+        ASSERT_TRUE(font.drawText(*scratch, 0, 0, many.data(), many.size(), 0x00FFFFFFu));
+    }
+    Font font;
+    ASSERT_TRUE(font.create(face, 14, 0, 400));
+    ASSERT_TRUE(font.drawText(*second, 1, 1, text, 7, 0x00FFFFFFu));
+    int lit = 0;
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 80; ++x) {
+            ASSERT_EQ(first->pixelArgb(x, y), second->pixelArgb(x, y)) << x << "," << y;
+            lit += first->pixelArgb(x, y) == 0xFFFFFFFFu;
+        }
+    }
+    EXPECT_GT(lit, 30);
 }
