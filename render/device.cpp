@@ -104,8 +104,7 @@ ClipVertex lerp(const ClipVertex& a, const ClipVertex& b, float t) {
 
 constexpr int kMaxClipVertices = 16;
 
-// Twice a screen area, in square pixels, that float rounding cannot flip.
-constexpr float kCullMargin = 1.0f / 64.0f;
+using Float4 = float __attribute__((vector_size(16)));
 
 // Sutherland-Hodgman against one plane; returns the new vertex count.
 int clipPolygon(const ClipVertex* in, int count, ClipVertex* out, unsigned plane, float gx, float gy) {
@@ -316,6 +315,10 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
         combinedDirty = false;
     }
     const Matrix& m = combined;
+    const Float4 rows[4] = {{m.m[0][0], m.m[0][1], m.m[0][2], m.m[0][3]},
+                            {m.m[1][0], m.m[1][1], m.m[1][2], m.m[1][3]},
+                            {m.m[2][0], m.m[2][1], m.m[2][2], m.m[2][3]},
+                            {m.m[3][0], m.m[3][1], m.m[3][2], m.m[3][3]}};
     const float halfW = static_cast<float>(view.width) * 0.5f, halfH = static_cast<float>(view.height) * 0.5f;
     const float centreX = static_cast<float>(view.x) + halfW, centreY = static_cast<float>(view.y) + halfH;
     const float zScale = view.maxZ - view.minZ;
@@ -345,29 +348,35 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
         unsigned codes[3];
         for (int i = 0; i < 3; ++i) {
             const LVertex& p = *in[i];
-            cx[i] = p.x * m.m[0][0] + p.y * m.m[1][0] + p.z * m.m[2][0] + m.m[3][0];
-            cy[i] = p.x * m.m[0][1] + p.y * m.m[1][1] + p.z * m.m[2][1] + m.m[3][1];
-            cz[i] = p.x * m.m[0][2] + p.y * m.m[1][2] + p.z * m.m[2][2] + m.m[3][2];
-            cw[i] = p.x * m.m[0][3] + p.y * m.m[1][3] + p.z * m.m[2][3] + m.m[3][3];
+            Float4 c = rows[0] * p.x + rows[1] * p.y + rows[2] * p.z + rows[3];
+            cx[i] = c[0];
+            cy[i] = c[1];
+            cz[i] = c[2];
+            cw[i] = c[3];
             codes[i] = outcode(cx[i], cy[i], cz[i], cw[i], gx, gy);
         }
         if (codes[0] & codes[1] & codes[2] & kViewBits) {
             ++drawStats.rejected;
             continue;
         }
-        uint32_t colours[3];
-        for (int i = 0; i < 3; ++i) colours[i] = in[i]->diffuse | diffuseForce;
-        if (flatShade) colours[1] = colours[2] = colours[0];
-        if (((codes[0] | codes[1] | codes[2]) & kClipBits) == 0) {
-            RasterVertex r[3];
-            for (int i = 0; i < 3; ++i) r[i] = project(cx[i], cy[i], cz[i], cw[i], in[i]->tu, in[i]->tv, colours[i]);
-            // Back faces leave before setup; the rasteriser decides again on
-            // snapped positions, so this test only needs to be safe.
-            float area = (r[1].x - r[0].x) * (r[2].y - r[0].y) - (r[2].x - r[0].x) * (r[1].y - r[0].y);
-            if ((st.cull == Cull::CCW && area < -kCullMargin) || (st.cull == Cull::CW && area > kCullMargin)) {
+        const bool unclipped = ((codes[0] | codes[1] | codes[2]) & kClipBits) == 0;
+        if (unclipped && st.cull != Cull::None) {
+            // With every w positive the determinant of the rows (x, y, w)
+            // has the opposite sign of the screen area (y grows downwards),
+            // so back faces leave before any division.
+            float det = cx[0] * (cy[1] * cw[2] - cy[2] * cw[1]) - cy[0] * (cx[1] * cw[2] - cx[2] * cw[1]) +
+                        cw[0] * (cx[1] * cy[2] - cx[2] * cy[1]);
+            if ((st.cull == Cull::CCW && det > 0.0f) || (st.cull == Cull::CW && det < 0.0f)) {
                 ++drawStats.culled;
                 continue;
             }
+        }
+        uint32_t colours[3];
+        for (int i = 0; i < 3; ++i) colours[i] = in[i]->diffuse | diffuseForce;
+        if (flatShade) colours[1] = colours[2] = colours[0];
+        if (unclipped) {
+            RasterVertex r[3];
+            for (int i = 0; i < 3; ++i) r[i] = project(cx[i], cy[i], cz[i], cw[i], in[i]->tu, in[i]->tv, colours[i]);
             rasteriseTriangle(st, r[0], r[1], r[2], drawStats);
             continue;
         }

@@ -78,7 +78,8 @@ void drawSpan(Span& s, const RasterState& st) {
                 if (ca <= alphaRef) break;
             }
             if constexpr (Z == ZMode::TestWrite) depth[i] = static_cast<uint16_t>(zv);
-            if constexpr (Mode != BlendMode::Off) {
+            // Opaque pixels of the usual blend replace the target unread.
+            if (Mode != BlendMode::Off && !(Mode == BlendMode::Alpha && ca == 255)) {
                 uint32_t dr, dg, db;
                 if constexpr (Is565) {
                     uint32_t p = reinterpret_cast<uint16_t*>(colour)[i];
@@ -336,7 +337,7 @@ struct Stepper {
 
 constexpr int64_t kZMax = 0xFFFF8000ll;  // 1.0 plus the rounding half step
 
-void drawRow(const RasterState& st, const Setup& s, Stepper& at, int y, int x0, int x1) {
+[[gnu::always_inline]] inline void drawRow(const RasterState& st, const Setup& s, Stepper& at, int y, int x0, int x1) {
     const int n = x1 - x0;
     const bool affine = st.textured && !s.perspective;
     if (!at.started) {
