@@ -1,0 +1,72 @@
+// A frame of the main loop allocates nothing once the first has run.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "graphics/script_textures.h"
+#include "test_display.h"
+
+namespace {
+
+std::atomic<bool> counting{false};
+std::atomic<int> allocations{0};
+
+}  // namespace
+
+// The replacements pair malloc with free on purpose; the compiler only
+// sees the standard pairing of new with delete.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+void* operator new(std::size_t size) {
+    if (counting) ++allocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+using namespace graphics;
+using namespace graphics_test;
+
+using FrameAllocation = DisplayFixture;
+
+TEST_F(FrameAllocation, SecondFrameAllocatesNothing) {
+    folder.write("a.bmp", makeBmp24(4, 4, [](int x, int y) { return uint32_t(x * 50 + y); }));
+    auto d3d = createDisplay(32, 64, 48);
+    d3d->setAlphaMode();
+    ScriptTextures textures;
+    ASSERT_TRUE(textures.loadTexture(*d3d, 0, "a.bmp"));
+    d3d->fillTexture = d3d->findOrLoadTexture("a.bmp");
+    render::LVertex vertices[3];
+    vertices[1].x = 1.0f;
+    vertices[2].y = -1.0f;
+    render::Vec3 normals[3] = {{0, 0, -1}, {0, 0, -1}, {0, 0, -1}};
+    MeshView mesh{3, vertices, normals};
+
+    auto frame = [&] {
+        ASSERT_TRUE(d3d->beginFrame());
+        ASSERT_TRUE(d3d->beginScene());
+        textures.drawTextureFirst(0, 5, 5, 10, 10, 30, 0, 0, 4, 4, 1, 1, 1, 1, 0.5f, 0.5f);
+        textures.drawTextureLast(0, 20, 5, 10, 10, 0, 0, 0, 4, 4, 1, 1, 1, 1, 0, 0);
+        textures.drawPass(*d3d, 0);
+        d3d->drawMesh(d3d->fillTexture, mesh, nullptr);
+        d3d->drawMesh(-1, mesh, nullptr);
+        textures.drawPass(*d3d, 1);
+        textures.clearQueue();
+        d3d->drawText(-1, render::Rect{0, 30, 64, 48}, "FPS 60", 0xFFFFFF);
+        d3d->endScene();
+        d3d->present(true);
+    };
+    frame();
+    allocations = 0;
+    counting = true;
+    frame();
+    counting = false;
+    EXPECT_EQ(allocations, 0);
+}
+
+}  // namespace
