@@ -10,6 +10,7 @@
 #include "platform/text_codec.h"
 #include "platform/window.h"
 #include "render/pixel_format.h"
+#include "render/png_writer.h"
 
 namespace graphics {
 
@@ -212,6 +213,12 @@ void G_DD::present(bool) {
     frame.format = backBuffer->format() == render::PixelFormat::R5G6B5 ? platform::PixelFormat::Rgb565
                                                                         : platform::PixelFormat::Xrgb8888;
     window->present(frame);
+}
+
+bool G_DD::writeScreenshot(const std::string& path) const {
+    std::vector<uint8_t> png;
+    if (!backBuffer || !render::encodePng(*backBuffer, png)) return false;
+    return platform::replaceFile(path, png.data(), png.size());
 }
 
 int G_DD::restoreSurfaces() {

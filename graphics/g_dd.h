@@ -84,6 +84,11 @@ public:
     // pacing belongs to the main loop.
     void present(bool waitForRetrace);
 
+    // Writes the back buffer, which holds the last presented frame until
+    // the next beginFrame, as an RGB PNG. False when there is no back
+    // buffer, it is lost, or the file cannot be written.
+    bool writeScreenshot(const std::string& path) const;
+
     void setColorKey(int index, uint32_t key);
     // The raw pixel at (x, y) of off-screen surface `index`; a point
     // outside the surface uses (0, 0), and the point used is stored.

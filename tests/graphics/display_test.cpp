@@ -248,9 +248,16 @@ TEST_F(LostSurfaces, PresentShowsTheBackBufferInItsFormat) {
     EXPECT_EQ(window.lastFrame()[0], 0xFF000000u);
     EXPECT_EQ(window.presentCount(), 1);
 
+    ASSERT_TRUE(d3d->writeScreenshot("shot.png"));
+    Bytes png = folder.read("shot.png");
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(png[1], 'P');
+
     d3d->adapter().loseSurfaces();
     d3d->present(true);  // a lost back buffer is not shown
     EXPECT_EQ(window.presentCount(), 1);
+    EXPECT_FALSE(d3d->writeScreenshot("lost.png"));
+    EXPECT_FALSE(std::filesystem::exists(folder.root() / "lost.png"));
 }
 
 TEST(MatrixResults, BuildersReportInvalidArguments) {
