@@ -125,6 +125,80 @@ uint32_t packColour(const float* c) {
     return byte(c[3]) << 24 | byte(c[0]) << 16 | byte(c[1]) << 8 | byte(c[2]);
 }
 
+// Screen rectangle that transformed vertices are clipped to: the viewport
+// grown by the guard band, kept a little inside the rasteriser's limit.
+struct GuardBand {
+    float left, top, right, bottom;
+};
+
+GuardBand guardBand(const Viewport& v) {
+    const float margin = kGuardBand - 64.0f;
+    return {static_cast<float>(v.x) - margin, static_cast<float>(v.y) - margin,
+            static_cast<float>(v.x + v.width) + margin, static_cast<float>(v.y + v.height) + margin};
+}
+
+// Screen-space clipping of a transformed triangle reaching past the guard
+// band. Depth, 1/w, u/w, v/w and colour are linear on screen, so they are
+// interpolated in that form. NaN positions drop the triangle.
+void clipScreenTriangle(const RasterState& st, const RasterVertex* tri, const GuardBand& g, DrawStats& stats) {
+    struct Clip {
+        float x, y, z, w, uw, vw, c[4];
+    };
+    Clip poly[2][kMaxClipVertices];
+    for (int i = 0; i < 3; ++i) {
+        const RasterVertex& v = tri[i];
+        if (!(v.x == v.x && v.y == v.y)) {
+            ++stats.rejected;
+            return;
+        }
+        poly[0][i] = {v.x, v.y, v.z, v.rhw, v.u * v.rhw, v.v * v.rhw,
+                      {static_cast<float>(v.colour >> 16 & 0xFF), static_cast<float>(v.colour >> 8 & 0xFF),
+                       static_cast<float>(v.colour & 0xFF), static_cast<float>(v.colour >> 24)}};
+    }
+    int n = 3, cur = 0;
+    for (int plane = 0; plane < 4 && n >= 3; ++plane) {
+        auto dist = [&](const Clip& c) {
+            switch (plane) {
+            case 0: return c.x - g.left;
+            case 1: return g.right - c.x;
+            case 2: return c.y - g.top;
+            default: return g.bottom - c.y;
+            }
+        };
+        int m = 0;
+        for (int i = 0; i < n && m < kMaxClipVertices - 1; ++i) {
+            const Clip& a = poly[cur][i];
+            const Clip& b = poly[cur][(i + 1) % n];
+            float da = dist(a), db = dist(b);
+            if (da >= 0.0f) poly[cur ^ 1][m++] = a;
+            if ((da >= 0.0f) != (db >= 0.0f)) {
+                float t = da / (da - db);
+                Clip& o = poly[cur ^ 1][m++];
+                o.x = a.x + (b.x - a.x) * t;
+                o.y = a.y + (b.y - a.y) * t;
+                o.z = a.z + (b.z - a.z) * t;
+                o.w = a.w + (b.w - a.w) * t;
+                o.uw = a.uw + (b.uw - a.uw) * t;
+                o.vw = a.vw + (b.vw - a.vw) * t;
+                for (int k = 0; k < 4; ++k) o.c[k] = a.c[k] + (b.c[k] - a.c[k]) * t;
+            }
+        }
+        n = m;
+        cur ^= 1;
+    }
+    if (n < 3) {
+        ++stats.rejected;
+        return;
+    }
+    RasterVertex out[kMaxClipVertices];
+    for (int i = 0; i < n; ++i) {
+        const Clip& c = poly[cur][i];
+        float w = c.w > 0.0f ? c.w : 1.0f;
+        out[i] = {c.x, c.y, c.z, w, c.uw / w, c.vw / w, packColour(c.c)};
+    }
+    for (int i = 1; i + 1 < n; ++i) rasteriseTriangle(st, out[0], out[i], out[i + 1], stats);
+}
+
 }  // namespace
 
 Device::Device(DeviceClass deviceClass, Surface& renderTarget, Surface* depthBuffer)
@@ -420,6 +494,7 @@ bool Device::drawPrimitive(Primitive type, const TLVertex* vertices, int count) 
     for (int i = 1; i < count; ++i) perspective |= vertices[i].rhw != vertices[0].rhw;
     RasterState st;
     if (!prepareDraw(st, perspective)) return false;
+    const GuardBand guard = guardBand(view);
     for (int t = 0; t < triangles; ++t) {
         const TLVertex* in[3];
         if (type == Primitive::TriangleList) {
@@ -433,14 +508,20 @@ bool Device::drawPrimitive(Primitive type, const TLVertex* vertices, int count) 
         }
         ++drawStats.trianglesIn;
         RasterVertex r[3];
+        bool inside = true;
         for (int i = 0; i < 3; ++i) {
             const TLVertex& p = *in[i];
             float z = std::fmin(std::fmax(p.sz, 0.0f), 1.0f);
             float rhw = p.rhw > 0.0f ? p.rhw : 1.0f;
             r[i] = {p.sx, p.sy, z, rhw, p.tu, p.tv, p.color | diffuseForce};
+            inside = inside && p.sx >= guard.left && p.sx <= guard.right && p.sy >= guard.top && p.sy <= guard.bottom;
         }
         if (flatShade) r[1].colour = r[2].colour = r[0].colour;
-        rasteriseTriangle(st, r[0], r[1], r[2], drawStats);
+        if (inside) {
+            rasteriseTriangle(st, r[0], r[1], r[2], drawStats);
+        } else {
+            clipScreenTriangle(st, r, guard, drawStats);
+        }
     }
     return true;
 }

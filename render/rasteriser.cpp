@@ -39,8 +39,11 @@ inline uint32_t texelIndex(int64_t coord, int size) {
     } else {
         c = static_cast<uint64_t>(std::clamp<int64_t>(coord, 0, 0xFFFFFFFFll));
     }
-    uint64_t i = (c * static_cast<uint64_t>(size) + kTexBias) >> 32;
-    return static_cast<uint32_t>(std::min<uint64_t>(i, static_cast<uint64_t>(size - 1)));
+    uint32_t i = static_cast<uint32_t>((c * static_cast<uint64_t>(size) + kTexBias) >> 32);
+    const uint32_t n = static_cast<uint32_t>(size);
+    // The bias can carry the last fraction of a repeat into the next one.
+    if constexpr (Tex == TexMode::Wrap) return i >= n ? i - n : i;
+    return std::min(i, n - 1);
 }
 
 inline uint32_t genericFactor(const uint32_t* w, uint32_t sc, uint32_t sa) {

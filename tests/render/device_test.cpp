@@ -297,3 +297,58 @@ TEST(Clipping, TrianglesBehindTheEyeAreRejectedAndCrossingOnesClipped) {
     EXPECT_EQ(s.target->pixelArgb(16, 2), 0xFF000000u);   // above the horizon
     EXPECT_EQ(s.target->pixelArgb(16, 31), 0xFFFFFFFFu);  // at the viewer's feet
 }
+
+TEST(FillRule, JitteredMeshesOfSmallAndLargeTrianglesCoverEachPixelOnce) {
+    // Cells of 5 and 40 pixels exercise both scan conversion paths.
+    for (float cell : {5.0f, 40.0f}) {
+        Scene s(96, 96);
+        s.device->setRenderState(RenderState::ZEnable, 0u);
+        s.device->setRenderState(RenderState::CullMode, Cull::None);
+        setAdditive(*s.device);
+        const int n = static_cast<int>(160.0f / cell) + 1;
+        std::vector<TLVertex> grid;
+        uint32_t seed = 12345;
+        for (int j = 0; j < n; ++j) {
+            for (int i = 0; i < n; ++i) {
+                seed = seed * 1664525u + 1013904223u;
+                float jx = (static_cast<float>(seed >> 8 & 0xFF) / 255.0f - 0.5f) * cell * 0.6f;
+                float jy = (static_cast<float>(seed >> 16 & 0xFF) / 255.0f - 0.5f) * cell * 0.6f;
+                grid.push_back(tl(-32.0f + static_cast<float>(i) * cell + jx, -32.0f + static_cast<float>(j) * cell + jy,
+                                  0xFF404040u));
+            }
+        }
+        std::vector<TLVertex> list;
+        for (int j = 0; j + 1 < n; ++j) {
+            for (int i = 0; i + 1 < n; ++i) {
+                const TLVertex& a = grid[j * n + i];
+                const TLVertex& b = grid[j * n + i + 1];
+                const TLVertex& c = grid[(j + 1) * n + i + 1];
+                const TLVertex& d = grid[(j + 1) * n + i];
+                for (const TLVertex& v : {a, b, c, a, c, d}) list.push_back(v);
+            }
+        }
+        s.device->drawPrimitive(Primitive::TriangleList, list.data(), static_cast<int>(list.size()));
+        for (int y = 0; y < 96; ++y)
+            for (int x = 0; x < 96; ++x)
+                ASSERT_EQ(s.target->pixelArgb(x, y), 0xFF404040u) << "cell " << cell << " at " << x << "," << y;
+    }
+}
+
+TEST(Clipping, TransformedTrianglesReachingFarOffScreenAreClippedNotDropped) {
+    Scene s(32, 32);
+    s.device->setRenderState(RenderState::ZEnable, 0u);
+    uint32_t texels[2] = {0xFFFF0000u, 0xFF0000FFu};
+    auto tex = makeTexture(s.adapter, 2, 1, PixelFormat::A8R8G8B8, texels);
+    s.device->setTexture(0, tex.get());
+    // 200,032 pixels wide with u = x / 32: texel 1 starts at x = 16.
+    TLVertex wide[4] = {tl(-100000, 0, 0xFFFFFFFFu, -3125, 0), tl(100032, 0, 0xFFFFFFFFu, 3126, 0),
+                        tl(100032, 32, 0xFFFFFFFFu, 3126, 1), tl(-100000, 32, 0xFFFFFFFFu, -3125, 1)};
+    ASSERT_TRUE(s.device->drawPrimitive(Primitive::TriangleFan, wide, 4));
+    EXPECT_EQ(s.device->stats().rejected, 0);
+    for (int y : {0, 31}) {
+        EXPECT_EQ(s.target->pixelArgb(0, y), 0xFFFF0000u);
+        EXPECT_EQ(s.target->pixelArgb(15, y), 0xFFFF0000u);
+        EXPECT_EQ(s.target->pixelArgb(16, y), 0xFF0000FFu);
+        EXPECT_EQ(s.target->pixelArgb(31, y), 0xFF0000FFu);
+    }
+}
