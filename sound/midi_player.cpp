@@ -23,6 +23,11 @@ constexpr const char* kStandardSoundFonts[] = {
 // The synthesiser's own gain; the master volume of the music applies on
 // top. Chosen so a dense GM arrangement stays clear of clipping.
 constexpr double kSynthGain = 0.5;
+// Voices sounding at once. Plenty for 16 channels of GM game music; a
+// dense passage steals the quietest voices instead of costing without
+// bound (the output thread must keep up: at 64 voices the synthesiser
+// takes under 2% of a core).
+constexpr int kPolyphony = 64;
 constexpr int kFullVolume = 100;   // hundredths of a decibel
 constexpr int kFadeFloor = -500;
 
@@ -138,6 +143,7 @@ bool MidiPlayer::create(platform::AudioMixer* audioMixer, const std::string& mid
         fluid_settings_setnum(settings, "synth.sample-rate", double(audioMixer->rate()));
         fluid_settings_setnum(settings, "synth.gain", kSynthGain);
         fluid_settings_setint(settings, "synth.cpu-cores", 1);
+        fluid_settings_setint(settings, "synth.polyphony", kPolyphony);
         synth = new_fluid_synth(settings);
     }
     if (!synth) {

@@ -49,10 +49,18 @@ NullAudioOutput::~NullAudioOutput() {
 }
 
 void NullAudioOutput::pump() {
-    std::lock_guard lock(pumpMutex);
+    // The clock is read before the pump lock: a virtual clock runs this
+    // pump from its periodic callback while holding its own lock, on
+    // whichever thread moves the clock, so taking the clock's lock under
+    // ours could deadlock. Readings may then arrive out of order; an older
+    // one adds nothing.
     uint32_t now = clock.now();
-    elapsedMs += uint32_t(now - lastNow);
-    lastNow = now;
+    std::lock_guard lock(pumpMutex);
+    int32_t step = int32_t(now - lastNow);
+    if (step > 0) {
+        elapsedMs += uint32_t(step);
+        lastNow = now;
+    }
     int64_t due = int64_t(elapsedMs * uint64_t(mixer.rate()) / 1000);
     while (framesDone < due) {
         int frames = int(std::min<int64_t>(due - framesDone, kChunkFrames));

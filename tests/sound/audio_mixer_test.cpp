@@ -1,6 +1,8 @@
 // The mixer, its conversion, the clock-driven output and the capture.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "tests/sound/sound_test_util.h"
 
 using platform::AudioMixer;
@@ -164,4 +166,47 @@ TEST(ClockDrivenOutput, RepeatsSampleForSample) {
     }
     ASSERT_FALSE(runs[0].empty());
     EXPECT_EQ(runs[0], runs[1]);
+}
+
+TEST(ClockDrivenOutput, OnTheRealClockRendersOnItsOwnThread) {
+    AudioMixer mixer;
+    int16_t tone[64];
+    for (int16_t& s : tone) s = 1;
+    int id = mixer.createBuffer({1, 44100, 16}, tone, sizeof tone);
+    platform::RealClock clock;
+    uint32_t start = clock.now();
+    {
+        platform::NullAudioOutput output(mixer, clock);
+        for (int i = 0; i < 20; ++i) {
+            mixer.play(id, true);  // changes race the output thread
+            mixer.stop(id);
+        }
+        clock.sleep(30);
+    }
+    // Never more than the time it lived stands for; at its end it renders
+    // what was still due.
+    int64_t lived = clock.now() - start;
+    EXPECT_LE(mixer.renderedFrames(), lived * 44100 / 1000);
+    EXPECT_GE(mixer.renderedFrames(), 30 * 44100 / 1000);
+}
+
+TEST(ClockDrivenOutput, ChangesWhileAnotherThreadMovesTheVirtualClock) {
+    // Another thread sleeping on the virtual clock runs the output's
+    // periodic render while this one changes the mixer.
+    platform::VirtualClock clock;
+    AudioMixer mixer;
+    int16_t tone[64] = {};
+    int id = mixer.createBuffer({1, 44100, 16}, tone, sizeof tone);
+    {
+        platform::NullAudioOutput output(mixer, clock);
+        std::thread sleeper([&clock] {
+            for (int i = 0; i < 2000; ++i) clock.sleep(1);
+        });
+        for (int i = 0; i < 2000; ++i) {
+            mixer.play(id, true);
+            mixer.stop(id);
+        }
+        sleeper.join();
+    }
+    EXPECT_EQ(mixer.renderedFrames(), 2000 * 44100 / 1000);
 }

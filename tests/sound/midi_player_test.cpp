@@ -86,6 +86,26 @@ TEST(MidiFileCheck, RefusesJunk) {
     EXPECT_FALSE(checkMidi(missingTrack));
 }
 
+TEST(MidiFileCheck, SurvivesCorruptedFiles) {
+    std::vector<uint8_t> good = soundtest::makeMidi(
+        1, 96, {{{0, {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}}, {0, {0xFF, 0x2F, 0x00}}},
+                {{0, {0xC0, 5}}, {0, {0x90, 60, 100}}, {96, {62, 100}}, {0, {0xF0, 0x01, 0xF7}},
+                 {96, {0x80, 60, 0}}, {0, {0xFF, 0x2F, 0x00}}}});
+    uint32_t x = 77;
+    auto next = [&x] { return x = x * 1664525 + 1013904223; };
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<uint8_t> bad = good;
+        for (int flips = 1 + int(next() % 4); flips > 0; --flips)
+            bad[next() % bad.size()] = uint8_t(next() >> 24);
+        bad.resize(bad.size() - next() % 6);
+        sound::MidiFileInfo info;
+        if (sound::readMidiInfo(bad.data(), bad.size(), info)) {
+            ASSERT_GT(info.division, 0);
+            ASSERT_GE(info.lengthTicks, 0);
+        }
+    }
+}
+
 namespace {
 
 // A game folder with midi\, a captured mixer, a MIDI player on the

@@ -111,3 +111,24 @@ TEST(WaveChunks, RefusesMalformedFiles) {
     // No whole frame of 16-bit stereo.
     EXPECT_FALSE(read(soundtest::makeWave(2, 22050, 16, {1, 2, 3})));
 }
+
+TEST(WaveChunks, SurvivesCorruptedFiles) {
+    std::vector<uint8_t> good = riff(join({chunk("LIST", {1, 2, 3}), chunk("fmt ", fmtBody(2, 22050, 16, 0)),
+                                           chunk("data", std::vector<uint8_t>(64, 7))}));
+    uint32_t x = 2024;
+    auto next = [&x] { return x = x * 1664525 + 1013904223; };
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<uint8_t> bad = good;
+        for (int flips = 1 + int(next() % 4); flips > 0; --flips)
+            bad[next() % bad.size()] = uint8_t(next() >> 24);
+        bad.resize(bad.size() - next() % 8);
+        sound::WaveFormat f;
+        const uint8_t* data = nullptr;
+        uint32_t size = 0;
+        if (sound::readWave(bad.data(), bad.size(), f, data, size)) {
+            ASSERT_GE(data, bad.data());
+            ASSERT_LE(data + size, bad.data() + bad.size());
+            ASSERT_GE(size, uint32_t(f.channels * f.bitsPerSample / 8));
+        }
+    }
+}
