@@ -10,6 +10,10 @@
 #include <cmath>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "render/device.h"
 #include "render/render_local.h"
 
@@ -56,11 +60,14 @@ void drawSpan(Span& s, const RasterState& st) {
     uint16_t* depth = s.depth;
     int64_t z = s.z;
     int32_t r = s.r, g = s.g, b = s.b, a = s.a;
+    const int32_t dr = s.dr, dg = s.dg, db = s.db, da = s.da;
     int64_t u = s.u, v = s.v;
+    const int count = s.count;
+    const int64_t dz = s.dz, du = s.du, dv = s.dv;
     const uint32_t* texels = st.texels;
     const int texWidth = st.texWidth, texHeight = st.texHeight;
     const uint32_t force = st.texelForce, alphaRef = st.alphaRef;
-    for (int i = 0; i < s.count; ++i) {
+    for (int i = 0; i < count; ++i) {
         do {
             uint32_t zv = static_cast<uint32_t>(z >> 16);
             if constexpr (Z != ZMode::Off) {
@@ -129,18 +136,18 @@ void drawSpan(Span& s, const RasterState& st) {
                 reinterpret_cast<uint32_t*>(colour)[i] = cr << 16 | cg << 8 | cb;
             }
         } while (false);
-        if constexpr (Z != ZMode::Off) z += s.dz;
-        r += s.dr;
-        g += s.dg;
-        b += s.db;
-        a += s.da;
+        if constexpr (Z != ZMode::Off) z += dz;
+        r += dr;
+        g += dg;
+        b += db;
+        a += da;
         if constexpr (Tex != TexMode::None) {
-            u += s.du;
-            v += s.dv;
+            u += du;
+            v += dv;
         }
     }
-    s.colour = colour + s.count * (Is565 ? 2 : 4);
-    s.depth = depth + s.count;
+    s.colour = colour + count * (Is565 ? 2 : 4);
+    s.depth = depth + count;
     s.z = z;
     s.r = r;
     s.g = g;
@@ -150,14 +157,115 @@ void drawSpan(Span& s, const RasterState& st) {
     s.v = v;
 }
 
+#if defined(__SSE2__)
+// The same arithmetic as drawSpan, four channels at a time in 16-bit
+// lanes (b, g, r, a: the byte order of an ARGB word in memory). Products
+// stay below 65536 in every lane, so results equal the scalar loop's.
+inline __m128i div255x(__m128i x) {
+    x = _mm_add_epi16(x, _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+}
+
+inline __m128i expand(uint32_t argb) { return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(argb)), _mm_setzero_si128()); }
+
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
+void drawSpanSimd(Span& s, const RasterState& st) {
+    uint8_t* colour = s.colour;
+    uint16_t* depth = s.depth;
+    int64_t z = s.z;
+    int64_t u = s.u, v = s.v;
+    const int count = s.count;
+    const int64_t dz = s.dz, du = s.du, dv = s.dv;
+    __m128i acc = _mm_set_epi32(s.a, s.r, s.g, s.b);
+    const __m128i step = _mm_set_epi32(s.da, s.dr, s.dg, s.db);
+    const __m128i full = _mm_set1_epi16(255);
+    const uint32_t* texels = st.texels;
+    const int texWidth = st.texWidth, texHeight = st.texHeight;
+    const uint32_t force = st.texelForce, alphaRef = st.alphaRef;
+    for (int i = 0; i < count; ++i) {
+        do {
+            uint32_t zv = static_cast<uint32_t>(z >> 16);
+            if constexpr (Z != ZMode::Off) {
+                if (zv > depth[i]) break;
+            }
+            __m128i c = _mm_srli_epi32(acc, 16);
+            c = _mm_packs_epi32(c, c);
+            if constexpr (Tex != TexMode::None) {
+                uint32_t tx = texelIndex<Tex>(u, texWidth);
+                uint32_t ty = texelIndex<Tex>(v, texHeight);
+                uint32_t t = texels[ty * static_cast<uint32_t>(texWidth) + tx] | force;
+                c = div255x(_mm_mullo_epi16(c, expand(t)));
+            }
+            const uint32_t ca = static_cast<uint32_t>(_mm_extract_epi16(c, 3));
+            if constexpr (AlphaTest) {
+                if (ca <= alphaRef) break;
+            }
+            if constexpr (Z == ZMode::TestWrite) depth[i] = static_cast<uint16_t>(zv);
+            if (Mode != BlendMode::Off && !(Mode == BlendMode::Alpha && ca == 255)) {
+                uint32_t dst;
+                if constexpr (Is565) {
+                    uint32_t p = reinterpret_cast<uint16_t*>(colour)[i];
+                    uint32_t dr = p >> 11 & 0x1F, dg = p >> 5 & 0x3F, db = p & 0x1F;
+                    dst = (dr << 3 | dr >> 2) << 16 | (dg << 2 | dg >> 4) << 8 | (db << 3 | db >> 2);
+                } else {
+                    dst = reinterpret_cast<uint32_t*>(colour)[i];
+                }
+                const __m128i d = expand(dst);
+                if constexpr (Mode == BlendMode::Alpha) {
+                    const __m128i alpha = _mm_shufflelo_epi16(c, _MM_SHUFFLE(3, 3, 3, 3));
+                    c = div255x(_mm_add_epi16(_mm_mullo_epi16(c, alpha),
+                                              _mm_mullo_epi16(d, _mm_sub_epi16(full, alpha))));
+                } else if constexpr (Mode == BlendMode::Add) {
+                    const __m128i alpha = _mm_shufflelo_epi16(c, _MM_SHUFFLE(3, 3, 3, 3));
+                    c = _mm_add_epi16(d, div255x(_mm_mullo_epi16(c, alpha)));
+                } else {
+                    c = div255x(_mm_mullo_epi16(d, c));
+                }
+            }
+            const uint32_t out = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(c, c)));
+            if constexpr (Is565) {
+                reinterpret_cast<uint16_t*>(colour)[i] =
+                    static_cast<uint16_t>((out >> 19 & 0x1F) << 11 | (out >> 10 & 0x3F) << 5 | (out >> 3 & 0x1F));
+            } else {
+                reinterpret_cast<uint32_t*>(colour)[i] = out & 0xFFFFFF;
+            }
+        } while (false);
+        if constexpr (Z != ZMode::Off) z += dz;
+        acc = _mm_add_epi32(acc, step);
+        if constexpr (Tex != TexMode::None) {
+            u += du;
+            v += dv;
+        }
+    }
+    s.colour = colour + count * (Is565 ? 2 : 4);
+    s.depth = depth + count;
+    s.z = z;
+    alignas(16) int32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc);
+    s.b = lanes[0];
+    s.g = lanes[1];
+    s.r = lanes[2];
+    s.a = lanes[3];
+    s.u = u;
+    s.v = v;
+}
+
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
+constexpr SpanFunction kSpan = Mode == BlendMode::Generic ? drawSpan<Is565, Z, Tex, AlphaTest, Mode>
+                                                          : drawSpanSimd<Is565, Z, Tex, AlphaTest, Mode>;
+#else
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
+constexpr SpanFunction kSpan = drawSpan<Is565, Z, Tex, AlphaTest, Mode>;
+#endif
+
 // The table of span loops, indexed by the five state choices.
 template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest>
 constexpr SpanFunction kByBlend[5] = {
-    drawSpan<Is565, Z, Tex, AlphaTest, BlendMode::Off>,
-    drawSpan<Is565, Z, Tex, AlphaTest, BlendMode::Alpha>,
-    drawSpan<Is565, Z, Tex, AlphaTest, BlendMode::Add>,
-    drawSpan<Is565, Z, Tex, AlphaTest, BlendMode::Multiply>,
-    drawSpan<Is565, Z, Tex, AlphaTest, BlendMode::Generic>,
+    kSpan<Is565, Z, Tex, AlphaTest, BlendMode::Off>,
+    kSpan<Is565, Z, Tex, AlphaTest, BlendMode::Alpha>,
+    kSpan<Is565, Z, Tex, AlphaTest, BlendMode::Add>,
+    kSpan<Is565, Z, Tex, AlphaTest, BlendMode::Multiply>,
+    kSpan<Is565, Z, Tex, AlphaTest, BlendMode::Generic>,
 };
 
 template <bool Is565, ZMode Z, TexMode Tex>
