@@ -235,7 +235,7 @@ int Regexp::parseNumber() {
 // the literal byte, or the class letter with *isPredef set.
 int Regexp::parseEscape(bool inClass, bool* isPredef) {
     *isPredef = false;
-    if (at >= patLength) return fail(inClass ? "expected paren" : "letter expected"), -1;
+    if (at >= patLength) return fail("letter expected"), -1;
     char c = pat[at++];
     if (isPredefLetter(c)) {
         *isPredef = true;
@@ -255,6 +255,7 @@ int Regexp::parseEscape(bool inClass, bool* isPredef) {
 }
 
 // class -> '^'? item+ ']'    item -> char ('-' anybyte)? | '\' escape
+// A pattern that ends inside a class lacks a letter, not a bracket.
 int Regexp::parseClass() {
     bool negated = false;
     if (at < patLength && pat[at] == '^') {
@@ -264,7 +265,7 @@ int Regexp::parseClass() {
     if (at < patLength && pat[at] == ']') return fail("empty class"), -1;
     int first = int(ranges.size());
     for (;;) {
-        if (at >= patLength) return fail("expected paren"), -1;
+        if (at >= patLength) return fail("letter expected"), -1;
         if (pat[at] == ']') {
             ++at;
             break;
@@ -289,7 +290,7 @@ int Regexp::parseClass() {
         signed char high = low;
         if (at < patLength && pat[at] == '-') {
             ++at;
-            if (at >= patLength) return fail("expected paren"), -1;
+            if (at >= patLength) return fail("letter expected"), -1;
             high = (signed char)pat[at++];
         }
         ranges.push_back({false, low, high});

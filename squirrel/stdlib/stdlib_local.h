@@ -57,8 +57,7 @@ bool pushRegisteredClass(HSQUIRRELVM v, const char* registryName);
 // the value is not an instance of the class tagged `typeTag`.
 bool attachStream(HSQUIRRELVM v, SQInteger idx, SQUserPointer typeTag, Stream* stream);
 
-// Wraps a C stream; `owns` closes it on destruction.
-Stream* newFileStream(FILE* file, bool owns);
+// The C stream of a stream attached to a `file` instance.
 FILE* fileOfStream(Stream* stream);
 
 }  // namespace sqstd

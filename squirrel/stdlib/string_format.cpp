@@ -80,7 +80,9 @@ std::string specialDigits(double value, int decimals, bool alternate) {
         return result + fraction;
     }
     fraction.append(size_t(decimals) - fraction.size(), '0');
-    return "1." + fraction;
+    std::string result = "1.";
+    result += fraction;
+    return result;
 }
 
 std::string specialFloat(double value, const char* flags, int precision, char conversion) {
@@ -90,7 +92,8 @@ std::string specialFloat(double value, const char* flags, int precision, char co
     if (conversion == 'f') {
         text = specialDigits(value, p, alternate);
     } else if (conversion == 'e' || conversion == 'E') {
-        text = specialDigits(value, p, alternate) + (conversion == 'e' ? "e+000" : "E+000");
+        text = specialDigits(value, p, alternate);
+        text += conversion == 'e' ? "e+000" : "E+000";
     } else {
         text = specialDigits(value, p == 0 ? 0 : p - 1, alternate);
         if (!alternate && text.find('.') != std::string::npos) {
@@ -122,7 +125,10 @@ std::string formatFloat(double value, const char* flags, int width, int precisio
     if (std::isfinite(value)) {
         std::string spec = "%";
         spec += flags;
-        if (precision >= 0) spec += "." + std::to_string(precision);
+        if (precision >= 0) {
+            spec += '.';
+            spec += std::to_string(precision);
+        }
         spec += conversion;
         appendFormatted(text, spec.c_str(), value);
         if (conversion != 'f') widenExponent(text);

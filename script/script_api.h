@@ -1,0 +1,22 @@
+// script/script_api.h
+#pragma once
+#include "script/binding.h"
+
+namespace script {
+
+constexpr int kGlobalFunctions = 50;
+constexpr int kScriptTextureSlots = 100;
+constexpr int kWaveHandles = 30;
+
+// Registers, into the root table of a new VM, the classes PorigonManager
+// and BoardManager and then the global functions, in that order. Every
+// function acts on ScriptHost::current().
+void registerScriptApi(HSQUIRRELVM vm);
+
+// The table of global functions, in registration order.
+const GlobalDef* globalFunctions();
+
+const ClassDef& porigonManagerClass();
+const ClassDef& boardManagerClass();
+
+}  // namespace script

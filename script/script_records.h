@@ -1,0 +1,42 @@
+// script/script_records.h
+#pragma once
+#include <cstdint>
+
+namespace script {
+
+// The host record behind a PorigonManager instance: a 3D model instance
+// in the scene. Field order is fixed; the scene reads it directly.
+struct PorigonRecord {
+    float lastX = 0, lastY = 0, lastZ = 0;     // copied by update()
+    float lastRx = 0, lastRy = 0, lastRz = 0;
+    float hitX = 0, hitY = 0, hitZ = 0;        // point of the last checkHit
+    int32_t index = -1;                        // object slot, 0 to 599
+    float x = 0, y = 0, z = 0;
+    float rx = 0, ry = 0, rz = 0;              // degrees
+    int32_t animeIndex = 0;
+    float animeFrame = 0;
+    uint8_t isAlpha = 0;
+    uint8_t isMask = 0;
+    uint8_t isObst = 1;
+    float scaleX = 1, scaleY = 1, scaleZ = 1;
+    float colorR = 1, colorG = 1, colorB = 1, colorA = 1;
+    uint8_t isSetColor = 0;
+};
+
+// The host record behind a BoardManager instance: a billboard.
+struct BoardRecord {
+    float rote = 0;                            // roll about the board's own z axis, degrees
+    int32_t textureIndex = -1;                 // script texture slot, 0 to 99
+    float x = 0, y = 0, z = 0;
+    float rx = 0, ry = 0, rz = 0;
+    float top = 0, left = 0, bottom = 0, right = 0;  // texture pixels
+    float scaleX = 0, scaleY = 0, scaleZ = 0;
+    float colorR = 1, colorG = 1, colorB = 1, colorA = 1;
+    int32_t effectType = 0;                    // 0 normal, 1 no depth test, 2 additive
+};
+
+// Turns a record to face the camera eye: sets ry and rx in degrees.
+void lookAtCamera(float x, float y, float z, float eyeX, float eyeY, float eyeZ, float& rx,
+                  float& ry);
+
+}  // namespace script

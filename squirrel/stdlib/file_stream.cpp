@@ -1,0 +1,193 @@
+// The script io library: the `file` class over C streams, the standard
+// streams, and the script face of the file loader.
+#include <climits>
+
+#include "platform/files.h"
+#include "squirrel/stdlib/stdlib_local.h"
+#include "sqstdio.h"
+
+namespace sqstd {
+
+namespace {
+
+const char kFileRegistryName[] = "std_file";
+
+class FileStream final : public Stream {
+public:
+    FileStream(FILE* f, bool ownsFile) : file(f), owns(ownsFile) {}
+    ~FileStream() override {
+        if (file && owns) std::fclose(file);
+    }
+
+    SQInteger read(void* buffer, SQInteger size) override {
+        return size > 0 ? SQInteger(std::fread(buffer, 1, size_t(size), file)) : 0;
+    }
+    SQInteger write(const void* buffer, SQInteger size) override {
+        return size > 0 ? SQInteger(std::fwrite(buffer, 1, size_t(size), file)) : 0;
+    }
+    bool flush() override { return std::fflush(file) == 0; }
+    SQInteger tell() override { return clamp(std::ftell(file)); }
+
+    SQInteger len() override {
+        long here = std::ftell(file);
+        if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return 0;
+        long end = std::ftell(file);
+        std::fseek(file, here, SEEK_SET);
+        return clamp(end);
+    }
+
+    SQInteger seek(SQInteger offset, SeekOrigin origin) override {
+        int whence = origin == SeekOrigin::Begin   ? SEEK_SET
+                     : origin == SeekOrigin::Current ? SEEK_CUR
+                                                     : SEEK_END;
+        return std::fseek(file, offset, whence) == 0 ? 0 : -1;
+    }
+
+    bool isValid() const override { return file != nullptr; }
+    bool eos() override { return std::feof(file) != 0; }
+
+    FILE* file;
+    bool owns;
+
+private:
+    static SQInteger clamp(long value) {
+        return value < 0 ? -1 : value > INT_MAX ? INT_MAX : SQInteger(value);
+    }
+};
+
+// file(path, mode) opens a game path; file(userpointer, owns) wraps a C
+// stream, closed on release unless `owns` is null.
+SQInteger file_constructor(HSQUIRRELVM v) {
+    FILE* f = nullptr;
+    bool owns = true;
+    if (sq_gettype(v, 2) == OT_STRING && sq_gettype(v, 3) == OT_STRING) {
+        const SQChar* path = nullptr;
+        const SQChar* mode = nullptr;
+        sq_getstring(v, 2, &path);
+        sq_getstring(v, 3, &mode);
+        f = platform::openGameFile(path, mode);
+        if (!f) return sq_throwerror(v, "cannot open file");
+    } else if (sq_gettype(v, 2) == OT_USERPOINTER) {
+        SQUserPointer p = nullptr;
+        sq_getuserpointer(v, 2, &p);
+        f = static_cast<FILE*>(p);
+        owns = sq_gettype(v, 3) != OT_NULL;
+        if (!f) return sq_throwerror(v, "wrong parameter");
+    } else {
+        return sq_throwerror(v, "wrong parameter");
+    }
+    FileStream* stream = new FileStream(f, owns);
+    if (!attachStream(v, 1, fileTypeTag(), stream)) {
+        stream->owns = owns && sq_gettype(v, 2) == OT_STRING;
+        delete stream;
+        return SQ_ERROR;
+    }
+    return 0;
+}
+
+SQInteger file__typeof(HSQUIRRELVM v) {
+    sq_pushstring(v, "file", -1);
+    return 1;
+}
+
+// A copy of a file instance shares no handle: it reads as an invalid stream.
+SQInteger file__cloned(HSQUIRRELVM v) {
+    sq_setinstanceup(v, 1, nullptr);
+    return 0;
+}
+
+SQInteger io_loadfile(HSQUIRRELVM v) {
+    const SQChar* path = nullptr;
+    sq_getstring(v, 2, &path);
+    SQBool printerror = SQFalse;
+    if (sq_gettop(v) > 2) sq_getbool(v, 3, &printerror);
+    return SQ_SUCCEEDED(sqstd_loadfile(v, path, printerror)) ? 1 : SQ_ERROR;
+}
+
+// Runs the file with the caller's `this`.
+SQInteger io_dofile(HSQUIRRELVM v) {
+    const SQChar* path = nullptr;
+    sq_getstring(v, 2, &path);
+    SQBool printerror = SQFalse;
+    if (sq_gettop(v) > 2) sq_getbool(v, 3, &printerror);
+    sq_push(v, 1);
+    return SQ_SUCCEEDED(sqstd_dofile(v, path, SQTrue, printerror)) ? 1 : SQ_ERROR;
+}
+
+// Returns the closure it was given.
+SQInteger io_writeclosuretofile(HSQUIRRELVM v) {
+    const SQChar* path = nullptr;
+    sq_getstring(v, 2, &path);
+    return SQ_SUCCEEDED(sqstd_writeclosuretofile(v, path)) ? 1 : SQ_ERROR;
+}
+
+const SQRegFunction kFileMethods[] = {
+    {"constructor", file_constructor, 3, "x"},
+    {"_typeof", file__typeof, 1, "x"},
+    {"_cloned", file__cloned, 2, "xx"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+const SQRegFunction kIoFunctions[] = {
+    {"loadfile", io_loadfile, -2, ".sb"},
+    {"dofile", io_dofile, -2, ".sb"},
+    {"writeclosuretofile", io_writeclosuretofile, 3, ".sc"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+void addStandardStream(HSQUIRRELVM v, const char* name, FILE* file) {
+    sq_pushstring(v, name, -1);
+    if (SQ_SUCCEEDED(sqstd_createfile(v, file, SQFalse))) {
+        sq_newslot(v, -3, SQFalse);
+    } else {
+        sq_pop(v, 1);
+    }
+}
+
+}  // namespace
+
+FILE* fileOfStream(Stream* stream) {
+    return static_cast<FileStream*>(stream)->file;
+}
+
+}  // namespace sqstd
+
+using namespace sqstd;
+
+SQRESULT sqstd_createfile(HSQUIRRELVM v, SQFILE file, SQBool own) {
+    SQInteger top = sq_gettop(v);
+    if (!pushRegisteredClass(v, kFileRegistryName)) {
+        return sq_throwerror(v, "the io library is not registered");
+    }
+    sq_pushroottable(v);
+    sq_pushuserpointer(v, file);
+    if (own) sq_pushbool(v, SQTrue); else sq_pushnull(v);
+    if (SQ_FAILED(sq_call(v, 3, SQTrue, SQFalse))) {
+        sq_settop(v, top);
+        return SQ_ERROR;
+    }
+    sq_remove(v, -2);
+    return SQ_OK;
+}
+
+SQRESULT sqstd_getfile(HSQUIRRELVM v, SQInteger idx, SQFILE* file) {
+    SQUserPointer p = nullptr;
+    if (SQ_FAILED(sq_getinstanceup(v, idx, &p, fileTypeTag())) || !p) {
+        return sq_throwerror(v, "not a file");
+    }
+    *file = fileOfStream(static_cast<Stream*>(p));
+    return SQ_OK;
+}
+
+SQRESULT sqstd_register_iolib(HSQUIRRELVM v) {
+    SQInteger top = sq_gettop(v);
+    if (SQ_FAILED(declareStreamClass(v, "file", fileTypeTag(), kFileRegistryName, kFileMethods,
+                                     kIoFunctions))) {
+        return SQ_ERROR;
+    }
+    addStandardStream(v, "stdout", stdout);
+    addStandardStream(v, "stdin", stdin);
+    addStandardStream(v, "stderr", stderr);
+    sq_settop(v, top);
+    return SQ_OK;
+}
