@@ -360,30 +360,41 @@ bool sortCompare(SortState& st, const Value& a, const Value& b, int& r) {
     return true;
 }
 
-bool quickSort(SortState& st, Array* arr, SQInteger l, SQInteger r) {
-    if (l >= r) return true;
+// Quicksort with the 2.1 partition scheme (first element as pivot). Ranges
+// wait on an explicit stack, left part first, so the comparison order is
+// that of the recursive original and sorted input cannot exhaust the C++ stack.
+bool quickSort(SortState& st, Array* arr, SQInteger left, SQInteger right) {
+    std::vector<std::pair<SQInteger, SQInteger>> ranges;
+    ranges.emplace_back(left, right);
     auto& a = arr->items;
-    Value pivot = a[size_t(l)];
-    SQInteger i = l, j = r + 1;
-    int c;
-    for (;;) {
-        do {
-            i++;
-            if (i > r) break;
-            if (size_t(i) >= a.size()) return false;
-            if (!sortCompare(st, a[size_t(i)], pivot, c)) return false;
-        } while (c <= 0);
-        do {
-            j--;
-            if (j < 0 || size_t(j) >= a.size()) return false;
-            if (!sortCompare(st, a[size_t(j)], pivot, c)) return false;
-        } while (c > 0);
-        if (i >= j) break;
-        std::swap(a[size_t(i)], a[size_t(j)]);
+    while (!ranges.empty()) {
+        auto [l, r] = ranges.back();
+        ranges.pop_back();
+        if (l >= r) continue;
+        Value pivot = a[size_t(l)];
+        SQInteger i = l, j = r + 1;
+        int c;
+        for (;;) {
+            do {
+                i++;
+                if (i > r) break;
+                if (size_t(i) >= a.size()) return false;
+                if (!sortCompare(st, a[size_t(i)], pivot, c)) return false;
+            } while (c <= 0);
+            do {
+                j--;
+                if (j < 0 || size_t(j) >= a.size()) return false;
+                if (!sortCompare(st, a[size_t(j)], pivot, c)) return false;
+            } while (c > 0);
+            if (i >= j) break;
+            std::swap(a[size_t(i)], a[size_t(j)]);
+        }
+        if (size_t(l) >= a.size() || size_t(j) >= a.size()) return false;
+        std::swap(a[size_t(l)], a[size_t(j)]);
+        ranges.emplace_back(j + 1, r);
+        ranges.emplace_back(l, j - 1);
     }
-    if (size_t(l) >= a.size() || size_t(j) >= a.size()) return false;
-    std::swap(a[size_t(l)], a[size_t(j)]);
-    return quickSort(st, arr, l, j - 1) && quickSort(st, arr, j + 1, r);
+    return true;
 }
 
 SQInteger array_sort(HSQUIRRELVM v) {

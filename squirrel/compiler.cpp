@@ -379,8 +379,9 @@ private:
             break;
         }
         default: {
+            // A bare slot read still performs the get (it may raise).
             Exp e = commaExpr();
-            (void)e;
+            toReg(e);
             fs->freeReg = localRegs();
             break;
         }

@@ -114,11 +114,26 @@ namespace {
 
 void decRef(GcObject* o, void*) { o->gcRefs--; }
 
-void markReachable(GcObject* o, void* ud) {
-    uint32_t m = *static_cast<uint32_t*>(ud);
-    if (o->mark == m || o->mark == kDeadMark) return;
-    o->mark = m;
-    o->traverse(markReachable, ud);
+// Marking uses an explicit work list so long chains cannot exhaust the C++ stack.
+struct MarkState {
+    uint32_t mark;
+    std::vector<GcObject*> work;
+};
+
+void pushReachable(GcObject* o, void* ud) {
+    MarkState* st = static_cast<MarkState*>(ud);
+    if (o->mark == st->mark || o->mark == kDeadMark) return;
+    o->mark = st->mark;
+    st->work.push_back(o);
+}
+
+void markReachable(GcObject* o, MarkState& st) {
+    pushReachable(o, &st);
+    while (!st.work.empty()) {
+        GcObject* g = st.work.back();
+        st.work.pop_back();
+        g->traverse(pushReachable, &st);
+    }
 }
 
 }  // namespace
@@ -134,8 +149,9 @@ SQInteger collectGarbage(SharedState* ss, bool closing) {
     if (!closing) {
         for (GcObject* o = head->gcNext; o != head; o = o->gcNext) o->gcRefs = int32_t(o->refCount);
         for (GcObject* o = head->gcNext; o != head; o = o->gcNext) o->traverse(decRef, nullptr);
+        MarkState st{m, {}};
         for (GcObject* o = head->gcNext; o != head; o = o->gcNext) {
-            if (o->gcRefs > 0) markReachable(o, &m);
+            if (o->gcRefs > 0) markReachable(o, st);
         }
     }
     std::vector<GcObject*> garbage;

@@ -395,6 +395,12 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                     R[in.a] = items[size_t(k.i())];
                     break;
                 }
+            } else if (o._type == OT_TABLE) {
+                TableNode* n = o.table()->find(k);
+                if (n && n->val._type != OT_WEAKREF) {
+                    R[in.a] = n->val;
+                    break;
+                }
             }
             Value tmp;
             if (!get(o, k, tmp, true, false, &R[0])) goto error;
@@ -430,11 +436,20 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                     items[size_t(k.i())] = R[in.c];
                     break;
                 }
+            } else if (o._type == OT_TABLE) {
+                if (TableNode* n = o.table()->find(k)) {
+                    n->val = R[in.c];
+                    break;
+                }
             }
             if (!set(o, k, R[in.c], true, &R[0]) && !(in.arg & 1)) goto error;
             break;
         }
         case OP_NEWSLOT: {
+            if (R[in.a]._type == OT_TABLE && !R[in.a].table()->delegate && !R[in.b].isNull()) {
+                R[in.a].table()->newSlot(R[in.b], R[in.c]);
+                break;
+            }
             Value obj = R[in.a];
             if ((in.arg & 2) && obj._type == OT_CLASS) {
                 Class* cl = obj.cls();

@@ -1,0 +1,461 @@
+// The embedding interface as the host uses it: native closures, type masks,
+// classes with type tags and instance pointers, release hooks, calls and
+// error reporting, printing and VM lifetime.
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "squirrel.h"
+
+namespace {
+
+std::string printed;
+
+void capturePrint(HSQUIRRELVM, const SQChar* format, ...) {
+    char buf[1024];
+    va_list ap;
+    va_start(ap, format);
+    vsnprintf(buf, sizeof buf, format, ap);
+    va_end(ap);
+    printed += buf;
+}
+
+class Vm : public ::testing::Test {
+protected:
+    void SetUp() override {
+        printed.clear();
+        v = sq_open(1024);
+        sq_setprintfunc(v, capturePrint);
+    }
+    void TearDown() override {
+        if (v) sq_close(v);
+    }
+
+    // Compiles and runs src with the root table as this; false on any error.
+    bool run(const char* src, bool raise = false) {
+        SQInteger top = sq_gettop(v);
+        if (SQ_FAILED(sq_compilebuffer(v, src, SQInteger(strlen(src)), "test", raise))) return false;
+        sq_pushroottable(v);
+        bool ok = SQ_SUCCEEDED(sq_call(v, 1, SQFalse, raise));
+        sq_settop(v, top);
+        return ok;
+    }
+
+    std::string lastError() {
+        sq_getlasterror(v);
+        sq_tostring(v, -1);
+        const SQChar* s = "";
+        sq_getstring(v, -1, &s);
+        std::string r = s;
+        sq_pop(v, 2);
+        return r;
+    }
+
+    void registerGlobal(const char* name, SQFUNCTION f, SQInteger nparams, const char* mask) {
+        sq_pushroottable(v);
+        sq_pushstring(v, name, -1);
+        sq_newclosure(v, f, 0);
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_setparamscheck(v, nparams, mask)));
+        sq_setnativeclosurename(v, -1, name);
+        sq_newslot(v, -3, SQFalse);
+        sq_pop(v, 1);
+    }
+
+    HSQUIRRELVM v = nullptr;
+};
+
+SQInteger returnsArgCount(HSQUIRRELVM v) {
+    sq_pushinteger(v, sq_gettop(v));
+    return 1;
+}
+
+TEST_F(Vm, TypeMaskRejectsWrongArgumentWithPosition) {
+    registerGlobal("f", returnsArgCount, -2, "tn|s");
+    ASSERT_TRUE(run("r <- f(1); s <- f(\"x\", true);"));
+    EXPECT_FALSE(run("f(null);"));
+    EXPECT_EQ("parameter 1 has an invalid type 'null' ; expected: 'integer|float|string'", lastError());
+    EXPECT_FALSE(run("f();"));
+    EXPECT_EQ("wrong number of parameters", lastError());
+}
+
+TEST_F(Vm, TypeMaskNamesEveryAcceptedType) {
+    registerGlobal("g", returnsArgCount, 2, ".c");
+    EXPECT_FALSE(run("g(1);"));
+    EXPECT_EQ("parameter 1 has an invalid type 'integer' ; expected: 'function|function'", lastError());
+    registerGlobal("h", returnsArgCount, 2, ".t|y|x");
+    EXPECT_FALSE(run("h(1);"));
+    EXPECT_EQ("parameter 1 has an invalid type 'integer' ; expected: 'table|class|instance'", lastError());
+}
+
+TEST_F(Vm, InvalidTypeMaskIsRefused) {
+    sq_newclosure(v, returnsArgCount, 0);
+    EXPECT_TRUE(SQ_FAILED(sq_setparamscheck(v, 1, "tz")));
+    EXPECT_EQ("invalid typemask", lastError());
+    EXPECT_TRUE(SQ_FAILED(sq_setparamscheck(v, 1, "t|")));
+    sq_pop(v, 1);
+}
+
+SQInteger freeVariables(HSQUIRRELVM v) {
+    // Window: this, args..., free0, free1.
+    SQInteger top = sq_gettop(v);
+    const SQChar* a;
+    SQInteger b;
+    sq_getstring(v, top - 1, &a);
+    sq_getinteger(v, top, &b);
+    std::string r = std::string(a) + ":" + std::to_string(b) + ":" + std::to_string(top);
+    sq_pushstring(v, r.c_str(), -1);
+    return 1;
+}
+
+TEST_F(Vm, NativeClosureSeesFreeVariablesAfterArguments) {
+    sq_pushroottable(v);
+    sq_pushstring(v, "fv", -1);
+    sq_pushinteger(v, 42);        // becomes free variable 1
+    sq_pushstring(v, "one", -1);  // top: becomes free variable 0
+    sq_newclosure(v, freeVariables, 2);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    ASSERT_TRUE(run("print(fv(7));"));
+    EXPECT_EQ("one:42:4", printed);
+}
+
+int hookCalls = 0;
+SQUserPointer hookedPointer = nullptr;
+SQInteger countingHook(SQUserPointer p, SQInteger) {
+    hookCalls++;
+    hookedPointer = p;
+    return 0;
+}
+
+int tagA = 0, tagB = 0;
+
+SQInteger makeThing(HSQUIRRELVM v) {
+    sq_setinstanceup(v, 1, &tagB);
+    sq_setreleasehook(v, 1, countingHook);
+    return 0;
+}
+
+TEST_F(Vm, ClassTypeTagsAndInstancePointers) {
+    sq_pushroottable(v);
+    sq_pushstring(v, "Base", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_newclass(v, SQFalse)));
+    sq_settypetag(v, -1, &tagA);
+    sq_pushstring(v, "constructor", -1);
+    sq_newclosure(v, makeThing, 0);
+    sq_newslot(v, -3, SQFalse);
+    sq_newslot(v, -3, SQFalse);
+    sq_pushstring(v, "Derived", -1);
+    sq_pushstring(v, "Base", -1);
+    sq_get(v, -3);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_newclass(v, SQTrue)));
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+
+    ASSERT_TRUE(run("obj <- Derived();"));
+    sq_pushroottable(v);
+    sq_pushstring(v, "obj", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2)));
+    SQUserPointer p = nullptr;
+    EXPECT_TRUE(SQ_SUCCEEDED(sq_getinstanceup(v, -1, &p, &tagA)));  // base tag matches
+    EXPECT_EQ(&tagB, p);
+    EXPECT_TRUE(SQ_FAILED(sq_getinstanceup(v, -1, &p, &tagB)));
+    EXPECT_EQ("invalid type tag", lastError());
+    SQUserPointer tag = nullptr;
+    EXPECT_TRUE(SQ_SUCCEEDED(sq_gettypetag(v, -1, &tag)));
+    EXPECT_EQ(nullptr, tag) << "an instance reports its own class's tag only";
+    sq_pop(v, 2);
+    sq_pushinteger(v, 1);
+    EXPECT_TRUE(SQ_FAILED(sq_setinstanceup(v, -1, nullptr)));
+    EXPECT_EQ("the object is not a class instance", lastError());
+    sq_pop(v, 1);
+}
+
+TEST_F(Vm, ReleaseHookRunsOnceWhenLastReferenceGoes) {
+    hookCalls = 0;
+    sq_pushroottable(v);
+    sq_pushstring(v, "Thing", -1);
+    sq_newclass(v, SQFalse);
+    sq_pushstring(v, "constructor", -1);
+    sq_newclosure(v, makeThing, 0);
+    sq_newslot(v, -3, SQFalse);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    ASSERT_TRUE(run("local a = Thing(); local b = a; a = null;"));
+    EXPECT_EQ(1, hookCalls);
+    EXPECT_EQ(&tagB, hookedPointer);
+    ASSERT_TRUE(run("keep <- Thing(); function drop() { keep = null; }"));
+    EXPECT_EQ(1, hookCalls);
+    ASSERT_TRUE(run("drop();"));
+    EXPECT_EQ(2, hookCalls);
+}
+
+TEST_F(Vm, ReleaseHookRunsForCyclesAndAtClose) {
+    hookCalls = 0;
+    sq_pushroottable(v);
+    sq_pushstring(v, "Thing", -1);
+    sq_newclass(v, SQFalse);
+    sq_pushstring(v, "constructor", -1);
+    sq_newclosure(v, makeThing, 0);
+    sq_newslot(v, -3, SQFalse);
+    sq_pushstring(v, "other", -1);
+    sq_pushnull(v);
+    sq_newslot(v, -3, SQFalse);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    ASSERT_TRUE(run("local a = Thing(); local b = Thing(); a.other = b; b.other = a;"));
+    EXPECT_EQ(0, hookCalls) << "a cycle survives reference counting";
+    EXPECT_GE(sq_collectgarbage(v), 1);
+    EXPECT_EQ(2, hookCalls);
+    ASSERT_TRUE(run("survivor <- Thing();"));
+    sq_close(v);
+    v = nullptr;
+    EXPECT_EQ(3, hookCalls);
+}
+
+TEST_F(Vm, CollectorCountsOnlyWhatTheSweepVisits) {
+    ASSERT_TRUE(run("local a = {}\nlocal b = { a = a }\na.b <- b"));
+    EXPECT_EQ(1, sq_collectgarbage(v));
+    EXPECT_EQ(0, sq_collectgarbage(v));
+}
+
+std::vector<std::string> handled;
+SQInteger recordingHandler(HSQUIRRELVM v) {
+    const SQChar* s = "?";
+    if (sq_gettype(v, 2) == OT_STRING) sq_getstring(v, 2, &s);
+    SQStackInfos si;
+    std::string where;
+    if (SQ_SUCCEEDED(sq_stackinfos(v, 1, &si))) where = std::string(si.funcname) + "@" + std::to_string(si.line);
+    handled.push_back(std::string(s) + " in " + where);
+    return 0;
+}
+
+TEST_F(Vm, CallErrorsReachTheHandlerOnlyWhenRaised) {
+    handled.clear();
+    sq_newclosure(v, recordingHandler, 0);
+    sq_seterrorhandler(v);
+    ASSERT_TRUE(run("function boom(x) {\n  return x.missing;\n}"));
+    sq_pushroottable(v);
+    sq_pushstring(v, "boom", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2)));
+    sq_pushroottable(v);
+    sq_pushinteger(v, 3);
+    EXPECT_TRUE(SQ_FAILED(sq_call(v, 2, SQTrue, SQTrue)));
+    EXPECT_EQ(3, sq_gettop(v) + 1) << "the callee stays on the stack";
+    ASSERT_EQ(1u, handled.size());
+    EXPECT_EQ("the index 'missing' does not exist in boom@2", handled[0]);
+    EXPECT_EQ("the index 'missing' does not exist", lastError());
+    sq_pushroottable(v);
+    sq_pushinteger(v, 3);
+    EXPECT_TRUE(SQ_FAILED(sq_call(v, 2, SQTrue, SQFalse)));
+    EXPECT_EQ(1u, handled.size());
+    sq_pop(v, 2);
+}
+
+TEST_F(Vm, CallReturnsResultAboveCallee) {
+    ASSERT_TRUE(run("function add(a, b) { return a + b; }"));
+    sq_pushroottable(v);
+    sq_pushstring(v, "add", -1);
+    sq_get(v, -2);
+    sq_pushroottable(v);
+    sq_pushinteger(v, 2);
+    sq_pushfloat(v, 0.5f);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 3, SQTrue, SQFalse)));
+    SQFloat f = 0;
+    EXPECT_TRUE(SQ_SUCCEEDED(sq_getfloat(v, -1, &f)));
+    EXPECT_FLOAT_EQ(2.5f, f);
+    EXPECT_EQ(OT_CLOSURE, sq_gettype(v, -2));
+    sq_pop(v, 1);
+    sq_pushroottable(v);
+    EXPECT_TRUE(SQ_FAILED(sq_call(v, 1, SQTrue, SQFalse)));
+    EXPECT_EQ("wrong number of parameters", lastError());
+    sq_pop(v, 2);
+}
+
+SQInteger throwing(HSQUIRRELVM v) { return sq_throwerror(v, "native says no"); }
+
+TEST_F(Vm, NativeErrorsAreCatchableInScripts) {
+    registerGlobal("nope", throwing, 1, nullptr);
+    ASSERT_TRUE(run("try { nope(); } catch (e) { print(e); }"));
+    EXPECT_EQ("native says no", printed);
+}
+
+TEST_F(Vm, PrintFunctionCanBeReplacedOrRemoved) {
+    ASSERT_TRUE(run("print(\"a\" + 1 + null);"));
+    EXPECT_EQ("a1(null : 0x00000000)", printed);
+    EXPECT_EQ(capturePrint, sq_getprintfunc(v));
+    sq_setprintfunc(v, nullptr);
+    printed.clear();
+    ASSERT_TRUE(run("print(\"silent\");"));
+    EXPECT_EQ("", printed);
+}
+
+std::string compileError;
+void recordCompileError(HSQUIRRELVM, const SQChar* desc, const SQChar* src, SQInteger line, SQInteger col) {
+    compileError = std::string(src) + ":" + std::to_string(line) + ":" + std::to_string(col) + ": " + desc;
+}
+
+TEST_F(Vm, CompileErrorsGiveLineAndColumn) {
+    sq_setcompilererrorhandler(v, recordCompileError);
+    const char* src = "local a = 1;\n\nx = ;\n";
+    EXPECT_TRUE(SQ_FAILED(sq_compilebuffer(v, src, SQInteger(strlen(src)), "buf", SQTrue)));
+    EXPECT_EQ("buf:3:6: expression expected", compileError);
+    EXPECT_EQ("expression expected", lastError());
+    compileError.clear();
+    EXPECT_TRUE(SQ_FAILED(sq_compilebuffer(v, "x = ;", 5, "buf", SQFalse)));
+    EXPECT_EQ("", compileError) << "no report without raiseerror";
+}
+
+SQInteger classGet(HSQUIRRELVM v) {
+    const SQChar* key;
+    if (SQ_FAILED(sq_getstring(v, 2, &key))) return SQ_ERROR;
+    std::string r = std::string("got ") + key;
+    sq_pushstring(v, r.c_str(), -1);
+    return 1;
+}
+
+std::string setLog;
+SQInteger classSet(HSQUIRRELVM v) {
+    const SQChar* key;
+    SQInteger val = 0;
+    sq_getstring(v, 2, &key);
+    sq_getinteger(v, 3, &val);
+    setLog += std::string(key) + "=" + std::to_string(val) + ";";
+    return 0;
+}
+
+TEST_F(Vm, NativeGetAndSetMetamethodsOnClasses) {
+    setLog.clear();
+    sq_pushroottable(v);
+    sq_pushstring(v, "Proxy", -1);
+    sq_newclass(v, SQFalse);
+    sq_pushstring(v, "_get", -1);
+    sq_newclosure(v, classGet, 0);
+    sq_newslot(v, -3, SQFalse);
+    sq_pushstring(v, "_set", -1);
+    sq_newclosure(v, classSet, 0);
+    sq_newslot(v, -3, SQFalse);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    ASSERT_TRUE(run("local p = Proxy(); print(p.width); p.height = 5; print(\"_get\" in p);"));
+    EXPECT_EQ("got widthfalse", printed);
+    EXPECT_EQ("height=5;", setLog);
+}
+
+TEST_F(Vm, SlotsThroughTheStack) {
+    sq_newtable(v);
+    sq_pushstring(v, "k", -1);
+    sq_pushinteger(v, 7);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_newslot(v, -3, SQFalse)));
+    sq_pushstring(v, "k", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_rawget(v, -2)));
+    SQInteger i = 0;
+    sq_getinteger(v, -1, &i);
+    EXPECT_EQ(7, i);
+    sq_pop(v, 1);
+    sq_pushstring(v, "missing", -1);
+    EXPECT_TRUE(SQ_FAILED(sq_get(v, -2)));
+    EXPECT_EQ("the index doesn't exist", lastError());
+    EXPECT_EQ(1, sq_gettop(v));
+    sq_pushstring(v, "missing", -1);
+    sq_pushinteger(v, 1);
+    EXPECT_TRUE(SQ_FAILED(sq_set(v, -3)));
+    EXPECT_EQ("the index 'missing' does not exist", lastError());
+    EXPECT_EQ(3, sq_gettop(v));
+    sq_settop(v, 1);
+    sq_pushnull(v);
+    sq_pushinteger(v, 1);
+    EXPECT_TRUE(SQ_FAILED(sq_newslot(v, -3, SQFalse)));
+    EXPECT_EQ("null is not a valid key", lastError());
+    sq_settop(v, 0);
+}
+
+TEST_F(Vm, IteratesTablesInNodeOrder) {
+    sq_newtable(v);
+    const char* keys[] = {"alpha", "beta", "gamma", "delta", "epsilon"};
+    for (const char* k : keys) {
+        sq_pushstring(v, k, -1);
+        sq_pushbool(v, SQTrue);
+        sq_newslot(v, -3, SQFalse);
+    }
+    std::string order;
+    sq_pushnull(v);
+    while (SQ_SUCCEEDED(sq_next(v, -2))) {
+        const SQChar* k;
+        sq_getstring(v, -2, &k);
+        order += std::string(k) + " ";
+        sq_pop(v, 2);
+    }
+    sq_pop(v, 2);
+    // The same keys through a script give the same order.
+    ASSERT_TRUE(run("local t = {}\nforeach (k in [\"alpha\", \"beta\", \"gamma\", \"delta\", \"epsilon\"]) t[k] <- true;\n"
+                    "foreach (k, v in t) print(k + \" \");"));
+    EXPECT_EQ(order, printed);
+    EXPECT_EQ(5u, std::count(order.begin(), order.end(), ' '));
+}
+
+TEST_F(Vm, HostReferencesKeepObjectsAlive) {
+    hookCalls = 0;
+    sq_pushroottable(v);
+    sq_pushstring(v, "Thing", -1);
+    sq_newclass(v, SQFalse);
+    sq_pushstring(v, "constructor", -1);
+    sq_newclosure(v, makeThing, 0);
+    sq_newslot(v, -3, SQFalse);
+    sq_newslot(v, -3, SQFalse);
+    sq_pushstring(v, "Thing", -1);
+    sq_get(v, -2);
+    sq_pushroottable(v);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQFalse)));
+    HSQOBJECT held;
+    sq_getstackobj(v, -1, &held);
+    sq_addref(v, &held);
+    sq_settop(v, 0);
+    sq_collectgarbage(v);
+    EXPECT_EQ(0, hookCalls);
+    sq_pushobject(v, held);
+    EXPECT_EQ(OT_INSTANCE, sq_gettype(v, -1));
+    sq_pop(v, 1);
+    EXPECT_EQ(SQTrue, sq_release(v, &held));
+    EXPECT_EQ(1, hookCalls);
+}
+
+TEST(VmLifetime, OpenRunCloseCycles) {
+    for (int i = 0; i < 20; i++) {
+        HSQUIRRELVM v = sq_open(64);
+        const char* src =
+            "local t = {}\nt.self <- t; local a = [t]; a.append(a);\n"
+            "class C { x = []; constructor() { x = [this]; } }\nlocal c = C();\n"
+            "function gen() { yield 1; }\nlocal g = gen(); resume g;";
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_compilebuffer(v, src, SQInteger(strlen(src)), "cycle", SQFalse)));
+        sq_pushroottable(v);
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQFalse, SQFalse)));
+        sq_close(v);
+    }
+}
+
+TEST(VmLifetime, ThreadsShareTheRootTable) {
+    HSQUIRRELVM v = sq_open(64);
+    const char* src =
+        "shared <- 0;"
+        "local t = newthread(function(a) { shared = a; local b = suspend(a * 2); return b + 1; });"
+        "local first = t.call(5); local st = t.getstatus(); local last = t.wakeup(10);"
+        "result <- first + \",\" + st + \",\" + last + \",\" + shared + \",\" + t.getstatus();";
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_compilebuffer(v, src, SQInteger(strlen(src)), "threads", SQFalse)));
+    sq_pushroottable(v);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQFalse, SQFalse)));
+    sq_pop(v, 1);
+    sq_pushroottable(v);
+    sq_pushstring(v, "result", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2)));
+    const SQChar* s;
+    sq_getstring(v, -1, &s);
+    EXPECT_STREQ("10,suspended,11,5,idle", s);
+    sq_close(v);
+}
+
+}  // namespace
