@@ -10,10 +10,6 @@
 #include <cmath>
 #include <cstdint>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "render/device.h"
 #include "render/render_local.h"
 
@@ -24,273 +20,6 @@ namespace {
 constexpr int kSubPixel = 16;
 constexpr int kPerspectiveRun = 16;
 constexpr int64_t kSmallTriangle = 24 * kSubPixel;  // bounding box limit of the edge-function path
-constexpr float kZScale = 4294901760.0f;   // 0xFFFF0000: 1.0 in 16.16 Z16 units
-constexpr float kColourScale = 65536.0f;
-constexpr float kTexScale = 4294967296.0f; // 2^32
-constexpr float kTexLimit = 1048576.0f;    // |u|, |v| beyond this are clamped
-constexpr uint64_t kTexBias = 1ull << 24;  // 1/256 texel: exact texel edges sample inward
-
-inline uint32_t div255(uint32_t x) {
-    x += 128;
-    return (x + (x >> 8)) >> 8;
-}
-
-template <TexMode Tex>
-inline uint32_t texelIndex(int64_t coord, int size) {
-    uint64_t c;
-    if constexpr (Tex == TexMode::Wrap) {
-        c = static_cast<uint32_t>(coord);
-    } else {
-        c = static_cast<uint64_t>(std::clamp<int64_t>(coord, 0, 0xFFFFFFFFll));
-    }
-    uint32_t i = static_cast<uint32_t>((c * static_cast<uint64_t>(size) + kTexBias) >> 32);
-    const uint32_t n = static_cast<uint32_t>(size);
-    // The bias can carry the last fraction of a repeat into the next one.
-    if constexpr (Tex == TexMode::Wrap) return i >= n ? i - n : i;
-    return std::min(i, n - 1);
-}
-
-inline uint32_t genericFactor(const uint32_t* w, uint32_t sc, uint32_t sa) {
-    return (w[0] & 255) + (w[1] & sc) + (w[2] & (255 - sc)) + (w[3] & sa) + (w[4] & (255 - sa));
-}
-
-template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
-void drawSpan(Span& s, const RasterState& st) {
-    uint8_t* colour = s.colour;
-    uint16_t* depth = s.depth;
-    int64_t z = s.z;
-    int32_t r = s.r, g = s.g, b = s.b, a = s.a;
-    const int32_t dr = s.dr, dg = s.dg, db = s.db, da = s.da;
-    int64_t u = s.u, v = s.v;
-    const int count = s.count;
-    const int64_t dz = s.dz, du = s.du, dv = s.dv;
-    const uint32_t* texels = st.texels;
-    const int texWidth = st.texWidth, texHeight = st.texHeight;
-    const uint32_t force = st.texelForce, alphaRef = st.alphaRef;
-    for (int i = 0; i < count; ++i) {
-        do {
-            uint32_t zv = static_cast<uint32_t>(z >> 16);
-            if constexpr (Z != ZMode::Off) {
-                if (zv > depth[i]) break;
-            }
-            uint32_t cr = static_cast<uint32_t>(r) >> 16, cg = static_cast<uint32_t>(g) >> 16;
-            uint32_t cb = static_cast<uint32_t>(b) >> 16, ca = static_cast<uint32_t>(a) >> 16;
-            if constexpr (Tex != TexMode::None) {
-                uint32_t tx = texelIndex<Tex>(u, texWidth);
-                uint32_t ty = texelIndex<Tex>(v, texHeight);
-                uint32_t t = texels[ty * static_cast<uint32_t>(texWidth) + tx] | force;
-                cr = div255(cr * (t >> 16 & 0xFF));
-                cg = div255(cg * (t >> 8 & 0xFF));
-                cb = div255(cb * (t & 0xFF));
-                ca = div255(ca * (t >> 24));
-            }
-            if constexpr (AlphaTest) {
-                if (ca <= alphaRef) break;
-            }
-            if constexpr (Z == ZMode::TestWrite) depth[i] = static_cast<uint16_t>(zv);
-            // Opaque pixels of the usual blend replace the target unread.
-            if (Mode != BlendMode::Off && !(Mode == BlendMode::Alpha && ca == 255)) {
-                uint32_t dr, dg, db;
-                if constexpr (Is565) {
-                    uint32_t p = reinterpret_cast<uint16_t*>(colour)[i];
-                    dr = p >> 11 & 0x1F;
-                    dg = p >> 5 & 0x3F;
-                    db = p & 0x1F;
-                    dr = dr << 3 | dr >> 2;
-                    dg = dg << 2 | dg >> 4;
-                    db = db << 3 | db >> 2;
-                } else {
-                    uint32_t p = reinterpret_cast<uint32_t*>(colour)[i];
-                    dr = p >> 16 & 0xFF;
-                    dg = p >> 8 & 0xFF;
-                    db = p & 0xFF;
-                }
-                if constexpr (Mode == BlendMode::Alpha) {
-                    uint32_t ia = 255 - ca;
-                    cr = div255(cr * ca + dr * ia);
-                    cg = div255(cg * ca + dg * ia);
-                    cb = div255(cb * ca + db * ia);
-                } else if constexpr (Mode == BlendMode::Add) {
-                    cr = std::min(255u, dr + div255(cr * ca));
-                    cg = std::min(255u, dg + div255(cg * ca));
-                    cb = std::min(255u, db + div255(cb * ca));
-                } else if constexpr (Mode == BlendMode::Multiply) {
-                    cr = div255(dr * cr);
-                    cg = div255(dg * cg);
-                    cb = div255(db * cb);
-                } else {
-                    const uint32_t* sw = st.srcWeights;
-                    const uint32_t* dw = st.dstWeights;
-                    uint32_t nr = div255(cr * genericFactor(sw, cr, ca) + dr * genericFactor(dw, cr, ca));
-                    uint32_t ng = div255(cg * genericFactor(sw, cg, ca) + dg * genericFactor(dw, cg, ca));
-                    uint32_t nb = div255(cb * genericFactor(sw, cb, ca) + db * genericFactor(dw, cb, ca));
-                    cr = std::min(255u, nr);
-                    cg = std::min(255u, ng);
-                    cb = std::min(255u, nb);
-                }
-            }
-            if constexpr (Is565) {
-                reinterpret_cast<uint16_t*>(colour)[i] =
-                    static_cast<uint16_t>((cr >> 3) << 11 | (cg >> 2) << 5 | cb >> 3);
-            } else {
-                reinterpret_cast<uint32_t*>(colour)[i] = cr << 16 | cg << 8 | cb;
-            }
-        } while (false);
-        if constexpr (Z != ZMode::Off) z += dz;
-        r += dr;
-        g += dg;
-        b += db;
-        a += da;
-        if constexpr (Tex != TexMode::None) {
-            u += du;
-            v += dv;
-        }
-    }
-    s.colour = colour + count * (Is565 ? 2 : 4);
-    s.depth = depth + count;
-    s.z = z;
-    s.r = r;
-    s.g = g;
-    s.b = b;
-    s.a = a;
-    s.u = u;
-    s.v = v;
-}
-
-#if defined(__SSE2__)
-// The same arithmetic as drawSpan, four channels at a time in 16-bit
-// lanes (b, g, r, a: the byte order of an ARGB word in memory). Products
-// stay below 65536 in every lane, so results equal the scalar loop's.
-inline __m128i div255x(__m128i x) {
-    x = _mm_add_epi16(x, _mm_set1_epi16(128));
-    return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
-}
-
-inline __m128i expand(uint32_t argb) { return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(argb)), _mm_setzero_si128()); }
-
-template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
-void drawSpanSimd(Span& s, const RasterState& st) {
-    uint8_t* colour = s.colour;
-    uint16_t* depth = s.depth;
-    int64_t z = s.z;
-    int64_t u = s.u, v = s.v;
-    const int count = s.count;
-    const int64_t dz = s.dz, du = s.du, dv = s.dv;
-    __m128i acc = _mm_set_epi32(s.a, s.r, s.g, s.b);
-    const __m128i step = _mm_set_epi32(s.da, s.dr, s.dg, s.db);
-    const __m128i full = _mm_set1_epi16(255);
-    const uint32_t* texels = st.texels;
-    const int texWidth = st.texWidth, texHeight = st.texHeight;
-    const uint32_t force = st.texelForce, alphaRef = st.alphaRef;
-    for (int i = 0; i < count; ++i) {
-        do {
-            uint32_t zv = static_cast<uint32_t>(z >> 16);
-            if constexpr (Z != ZMode::Off) {
-                if (zv > depth[i]) break;
-            }
-            __m128i c = _mm_srli_epi32(acc, 16);
-            c = _mm_packs_epi32(c, c);
-            if constexpr (Tex != TexMode::None) {
-                uint32_t tx = texelIndex<Tex>(u, texWidth);
-                uint32_t ty = texelIndex<Tex>(v, texHeight);
-                uint32_t t = texels[ty * static_cast<uint32_t>(texWidth) + tx] | force;
-                c = div255x(_mm_mullo_epi16(c, expand(t)));
-            }
-            const uint32_t ca = static_cast<uint32_t>(_mm_extract_epi16(c, 3));
-            if constexpr (AlphaTest) {
-                if (ca <= alphaRef) break;
-            }
-            if constexpr (Z == ZMode::TestWrite) depth[i] = static_cast<uint16_t>(zv);
-            if (Mode != BlendMode::Off && !(Mode == BlendMode::Alpha && ca == 255)) {
-                uint32_t dst;
-                if constexpr (Is565) {
-                    uint32_t p = reinterpret_cast<uint16_t*>(colour)[i];
-                    uint32_t dr = p >> 11 & 0x1F, dg = p >> 5 & 0x3F, db = p & 0x1F;
-                    dst = (dr << 3 | dr >> 2) << 16 | (dg << 2 | dg >> 4) << 8 | (db << 3 | db >> 2);
-                } else {
-                    dst = reinterpret_cast<uint32_t*>(colour)[i];
-                }
-                const __m128i d = expand(dst);
-                if constexpr (Mode == BlendMode::Alpha) {
-                    const __m128i alpha = _mm_shufflelo_epi16(c, _MM_SHUFFLE(3, 3, 3, 3));
-                    c = div255x(_mm_add_epi16(_mm_mullo_epi16(c, alpha),
-                                              _mm_mullo_epi16(d, _mm_sub_epi16(full, alpha))));
-                } else if constexpr (Mode == BlendMode::Add) {
-                    const __m128i alpha = _mm_shufflelo_epi16(c, _MM_SHUFFLE(3, 3, 3, 3));
-                    c = _mm_add_epi16(d, div255x(_mm_mullo_epi16(c, alpha)));
-                } else {
-                    c = div255x(_mm_mullo_epi16(d, c));
-                }
-            }
-            const uint32_t out = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(c, c)));
-            if constexpr (Is565) {
-                reinterpret_cast<uint16_t*>(colour)[i] =
-                    static_cast<uint16_t>((out >> 19 & 0x1F) << 11 | (out >> 10 & 0x3F) << 5 | (out >> 3 & 0x1F));
-            } else {
-                reinterpret_cast<uint32_t*>(colour)[i] = out & 0xFFFFFF;
-            }
-        } while (false);
-        if constexpr (Z != ZMode::Off) z += dz;
-        acc = _mm_add_epi32(acc, step);
-        if constexpr (Tex != TexMode::None) {
-            u += du;
-            v += dv;
-        }
-    }
-    s.colour = colour + count * (Is565 ? 2 : 4);
-    s.depth = depth + count;
-    s.z = z;
-    alignas(16) int32_t lanes[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc);
-    s.b = lanes[0];
-    s.g = lanes[1];
-    s.r = lanes[2];
-    s.a = lanes[3];
-    s.u = u;
-    s.v = v;
-}
-
-template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
-constexpr SpanFunction kSpan = Mode == BlendMode::Generic ? drawSpan<Is565, Z, Tex, AlphaTest, Mode>
-                                                          : drawSpanSimd<Is565, Z, Tex, AlphaTest, Mode>;
-#else
-template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
-constexpr SpanFunction kSpan = drawSpan<Is565, Z, Tex, AlphaTest, Mode>;
-#endif
-
-// The table of span loops, indexed by the five state choices.
-template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest>
-constexpr SpanFunction kByBlend[5] = {
-    kSpan<Is565, Z, Tex, AlphaTest, BlendMode::Off>,
-    kSpan<Is565, Z, Tex, AlphaTest, BlendMode::Alpha>,
-    kSpan<Is565, Z, Tex, AlphaTest, BlendMode::Add>,
-    kSpan<Is565, Z, Tex, AlphaTest, BlendMode::Multiply>,
-    kSpan<Is565, Z, Tex, AlphaTest, BlendMode::Generic>,
-};
-
-template <bool Is565, ZMode Z, TexMode Tex>
-SpanFunction pickAlpha(bool alphaTest, BlendMode blend) {
-    int i = static_cast<int>(blend);
-    return alphaTest ? kByBlend<Is565, Z, Tex, true>[i] : kByBlend<Is565, Z, Tex, false>[i];
-}
-
-template <bool Is565, ZMode Z>
-SpanFunction pickTex(TexMode tex, bool alphaTest, BlendMode blend) {
-    switch (tex) {
-    case TexMode::None: return pickAlpha<Is565, Z, TexMode::None>(alphaTest, blend);
-    case TexMode::Wrap: return pickAlpha<Is565, Z, TexMode::Wrap>(alphaTest, blend);
-    default: return pickAlpha<Is565, Z, TexMode::Clamp>(alphaTest, blend);
-    }
-}
-
-template <bool Is565>
-SpanFunction pickZ(ZMode z, TexMode tex, bool alphaTest, BlendMode blend) {
-    switch (z) {
-    case ZMode::Off: return pickTex<Is565, ZMode::Off>(tex, alphaTest, blend);
-    case ZMode::Test: return pickTex<Is565, ZMode::Test>(tex, alphaTest, blend);
-    default: return pickTex<Is565, ZMode::TestWrite>(tex, alphaTest, blend);
-    }
-}
 
 // Nearest 1/16 pixel, halves rounding up. The offset keeps the truncating
 // conversion a floor for every coordinate inside the guard band.
@@ -337,19 +66,6 @@ struct EdgeWalk {
     }
 };
 
-// An attribute as a plane over the screen: value = origin + x * dx + y * dy.
-struct Plane {
-    float origin = 0.0f, dx = 0.0f, dy = 0.0f;
-    float at(float x, float y) const { return origin + x * dx + y * dy; }
-};
-
-struct Setup {
-    Plane z, r, g, b, a, u, v, w;  // w: 1/w; u, v: u/w, v/w when perspective
-    bool flatColour = false;       // all three colours equal: r, g, b, a hold them
-    bool perspective = false;
-    int32_t fixedColour[4] = {};
-};
-
 Plane makePlane(float a0, float a1, float a2, float x0, float y0, float ex1, float ey1, float ex2,
                 float ey2, float invArea) {
     float d1 = a1 - a0, d2 = a2 - a0;
@@ -378,6 +94,8 @@ bool needsPerspective(const RasterState& st, const RasterVertex& a, const Raster
     return !((hi - lo) * std::max(extentU, extentV) < lo);
 }
 
+}  // namespace
+
 float reciprocal(int n) {
     static const auto table = [] {
         struct Table { float values[2048]; } t{};
@@ -388,123 +106,18 @@ float reciprocal(int n) {
     return n < 2048 ? table.values[n] : 1.0f / static_cast<float>(n);
 }
 
-// Clamps with NaN going to `lo`, so every float reaching an integer
-// conversion is finite and in range.
-inline float clampf(float x, float lo, float hi) { return x > lo ? (x < hi ? x : hi) : lo; }
+namespace {
 
-inline int64_t toFixedTex(float t) { return static_cast<int64_t>(clampf(t, -kTexLimit, kTexLimit) * kTexScale); }
-
-// Depth, colour and affine texture coordinates in fixed point at a point
-// (x, y), moved from row to row with integer steps instead of evaluating
-// the planes anew.
-struct Stepper {
-    int64_t z = 0, zdx = 0, zdy = 0;
-    int64_t u = 0, udx = 0, udy = 0;
-    int64_t v = 0, vdx = 0, vdy = 0;
-    int32_t c[4] = {}, cdx[4] = {}, cdy[4] = {};
-    int x = 0, y = 0;
-    bool started = false;
-
-    void start(const Setup& s, bool affineTexture, int atX, int atY) {
-        const float fx = static_cast<float>(atX), fy = static_cast<float>(atY);
-        x = atX;
-        y = atY;
-        started = true;
-        z = static_cast<int64_t>(clampf(s.z.at(fx, fy), -4.0f, 4.0f) * kZScale) + 0x8000;
-        zdx = static_cast<int64_t>(clampf(s.z.dx, -4.0f, 4.0f) * kZScale);
-        zdy = static_cast<int64_t>(clampf(s.z.dy, -4.0f, 4.0f) * kZScale);
-        if (!s.flatColour) {
-            const Plane* planes[4] = {&s.r, &s.g, &s.b, &s.a};
-            for (int i = 0; i < 4; ++i) {
-                c[i] = static_cast<int32_t>(clampf(planes[i]->at(fx, fy), -4096.0f, 4096.0f) * kColourScale);
-                cdx[i] = static_cast<int32_t>(clampf(planes[i]->dx, -4096.0f, 4096.0f) * kColourScale);
-                cdy[i] = static_cast<int32_t>(clampf(planes[i]->dy, -4096.0f, 4096.0f) * kColourScale);
-            }
-        }
-        if (affineTexture) {
-            u = toFixedTex(s.u.at(fx, fy));
-            v = toFixedTex(s.v.at(fx, fy));
-            udx = toFixedTex(s.u.dx);
-            udy = toFixedTex(s.u.dy);
-            vdx = toFixedTex(s.v.dx);
-            vdy = toFixedTex(s.v.dy);
-        }
-    }
-
-    void moveTo(int nx, int ny, bool gouraud, bool affineTexture) {
-        const int64_t dx = nx - x, dy = ny - y;
-        x = nx;
-        y = ny;
-        z += dx * zdx + dy * zdy;
-        if (gouraud) {
-            for (int i = 0; i < 4; ++i) c[i] += static_cast<int32_t>(dx * cdx[i] + dy * cdy[i]);
-        }
-        if (affineTexture) {
-            u += dx * udx + dy * udy;
-            v += dx * vdx + dy * vdy;
-        }
-    }
-};
-
-constexpr int64_t kZMax = 0xFFFF8000ll;  // 1.0 plus the rounding half step
-
-[[gnu::always_inline]] inline void drawRow(const RasterState& st, const Setup& s, Stepper& at, int y, int x0, int x1) {
-    const int n = x1 - x0;
-    const bool affine = st.textured && !s.perspective;
-    if (!at.started) {
-        at.start(s, affine, x0, y);
-    } else {
-        at.moveTo(x0, y, !s.flatColour, affine);
-    }
+// One row of any triangle; perspective rows get exact texture coordinates
+// every kPerspectiveRun pixels.
+void drawRow(const RasterState& st, const Setup& s, Stepper& at, int y, int x0, int x1) {
     Span span;
-    span.colour = st.colour + static_cast<ptrdiff_t>(y) * st.colourPitch + x0 * st.colourBytes;
-    span.depth = st.depth ? reinterpret_cast<uint16_t*>(st.depth + static_cast<ptrdiff_t>(y) * st.depthPitch) + x0
-                          : nullptr;
-    // Depth may step past 0 or 1 at the far end of a span only where the
-    // triangle touches the near or far plane; such values fail the depth
-    // test and are never written.
-    span.z = std::clamp<int64_t>(at.z, 0, kZMax);
-    span.dz = at.zdx;
-    if (s.flatColour) {
-        span.r = s.fixedColour[0];
-        span.g = s.fixedColour[1];
-        span.b = s.fixedColour[2];
-        span.a = s.fixedColour[3];
-        span.dr = span.dg = span.db = span.da = 0;
-    } else {
-        // No pixel may leave 0-255: rounding can carry the ends just past
-        // it, and then both ends are clamped and the step recomputed.
-        int32_t* starts[4] = {&span.r, &span.g, &span.b, &span.a};
-        int32_t* steps[4] = {&span.dr, &span.dg, &span.db, &span.da};
-        constexpr int32_t kMax = 255 << 16;
-        for (int i = 0; i < 4; ++i) {
-            int32_t c0 = at.c[i], d = at.cdx[i];
-            int64_t c1 = c0 + static_cast<int64_t>(d) * (n - 1);
-            if (c0 < 0 || c0 > kMax || c1 < 0 || c1 > kMax) {
-                int32_t lo = std::clamp<int32_t>(c0, 0, kMax);
-                int32_t hi = static_cast<int32_t>(std::clamp<int64_t>(c1, 0, kMax));
-                c0 = lo;
-                d = static_cast<int32_t>(static_cast<float>(hi - lo) * reciprocal(n - 1));
-            }
-            *starts[i] = c0;
-            *steps[i] = d;
-        }
-    }
-    span.u = span.v = span.du = span.dv = 0;
-    if (!st.textured) {
-        span.count = n;
+    prepareSpan(span, st, s, at, y, x0, x1);
+    if (!st.textured || !s.perspective) {
         st.span(span, st);
         return;
     }
-    if (affine) {
-        span.u = at.u;
-        span.v = at.v;
-        span.du = at.udx;
-        span.dv = at.vdx;
-        span.count = n;
-        st.span(span, st);
-        return;
-    }
+    const int n = x1 - x0;
     // Exact texture coordinates every kPerspectiveRun pixels, linear between.
     const float fy = static_cast<float>(y);
     float fx = static_cast<float>(x0);
@@ -529,11 +142,8 @@ constexpr int64_t kZMax = 0xFFFF8000ll;  // 1.0 plus the rounding half step
     }
 }
 
-}  // namespace
 
-SpanFunction selectSpan(bool target565, ZMode z, TexMode tex, bool alphaTest, BlendMode blend) {
-    return target565 ? pickZ<true>(z, tex, alphaTest, blend) : pickZ<false>(z, tex, alphaTest, blend);
-}
+}  // namespace
 
 void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const RasterVertex& v1,
                        const RasterVertex& v2, DrawStats& stats) {
@@ -632,6 +242,10 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
             stepX[i] = -dy * kSubPixel;
             stepY[i] = dx * kSubPixel;
         }
+        TriangleRows rows;
+        rows.setup = &s;
+        rows.stepper = &stepper;
+        rows.count = 0;
         for (int y = firstRow; y < endRow; ++y) {
             int64_t e0 = rowStart[0], e1 = rowStart[1], e2 = rowStart[2];
             int x = firstCol;
@@ -648,8 +262,18 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
                 e2 += stepX[2];
                 ++x;
             }
-            if (left < x) drawRow(st, s, stepper, y, left, x);
+            if (left < x) {
+                rows.y[rows.count] = y;
+                rows.x0[rows.count] = left;
+                rows.x1[rows.count] = x;
+                ++rows.count;
+            }
             for (int i = 0; i < 3; ++i) rowStart[i] += stepY[i];
+        }
+        if (!st.textured || !s.perspective) {
+            st.rows(rows, st);
+        } else {
+            for (int i = 0; i < rows.count; ++i) drawRow(st, s, stepper, rows.y[i], rows.x0[i], rows.x1[i]);
         }
         return;
     }

@@ -1,5 +1,7 @@
 // render/render_local.h: shared inside render/ only.
 #pragma once
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 #include "render/adapter.h"
@@ -51,7 +53,10 @@ struct Span {
 };
 
 struct RasterState;
+struct TriangleRows;
 using SpanFunction = void (*)(Span& span, const RasterState& state);
+// Rows of a small triangle without perspective division.
+using RowsFunction = void (*)(const TriangleRows& rows, const RasterState& state);
 
 struct RasterState {
     uint8_t* colour = nullptr;
@@ -70,9 +75,11 @@ struct RasterState {
     bool textured = false;
     bool perspective = true;
     SpanFunction span = nullptr;
+    RowsFunction rows = nullptr;
 };
 
-SpanFunction selectSpan(bool target565, ZMode z, TexMode tex, bool alphaTest, BlendMode blend);
+// Sets state.span and state.rows to the loops for the combination.
+void selectLoops(RasterState& state, bool target565, ZMode z, TexMode tex, bool alphaTest, BlendMode blend);
 
 // Culls by winding, then scan-converts with the top-left rule. Vertices
 // must lie within kGuardBand pixels of the clip rectangle; farther ones are
@@ -81,5 +88,152 @@ void rasteriseTriangle(const RasterState& state, const RasterVertex& v0, const R
                        const RasterVertex& v2, DrawStats& stats);
 
 constexpr float kGuardBand = 4096.0f;
+
+// Shared by triangle setup (rasteriser.cpp) and the pixel loops
+// (span_loops.cpp).
+
+constexpr float kZScale = 4294901760.0f;    // 0xFFFF0000: 1.0 in 16.16 Z16 units
+constexpr int64_t kZMax = 0xFFFF8000ll;     // 1.0 plus the rounding half step
+constexpr float kColourScale = 65536.0f;
+constexpr float kTexScale = 4294967296.0f;  // 2^32
+constexpr float kTexLimit = 1048576.0f;     // |u|, |v| beyond this are clamped
+
+// Clamps with NaN going to `lo`, so every float reaching an integer
+// conversion is finite and in range.
+inline float clampf(float x, float lo, float hi) { return x > lo ? (x < hi ? x : hi) : lo; }
+
+inline int64_t toFixedTex(float t) { return static_cast<int64_t>(clampf(t, -kTexLimit, kTexLimit) * kTexScale); }
+
+// 1 / n from a table for the usual span lengths.
+float reciprocal(int n);
+
+// An attribute as a plane over the screen: value = origin + x * dx + y * dy.
+struct Plane {
+    float origin = 0.0f, dx = 0.0f, dy = 0.0f;
+    float at(float x, float y) const { return origin + x * dx + y * dy; }
+};
+
+struct Setup {
+    Plane z, r, g, b, a, u, v, w;  // w: 1/w; u, v: u/w, v/w when perspective
+    bool flatColour = false;       // all three colours equal: r, g, b, a hold them
+    bool perspective = false;
+    int32_t fixedColour[4] = {};
+};
+
+// Depth, colour and affine texture coordinates in fixed point at a point
+// (x, y), moved from row to row with integer steps instead of evaluating
+// the planes anew.
+struct Stepper {
+    int64_t z = 0, zdx = 0, zdy = 0;
+    int64_t u = 0, udx = 0, udy = 0;
+    int64_t v = 0, vdx = 0, vdy = 0;
+    int32_t c[4] = {}, cdx[4] = {}, cdy[4] = {};
+    int x = 0, y = 0;
+    bool started = false;
+
+    void start(const Setup& s, bool affineTexture, int atX, int atY) {
+        const float fx = static_cast<float>(atX), fy = static_cast<float>(atY);
+        x = atX;
+        y = atY;
+        started = true;
+        z = static_cast<int64_t>(clampf(s.z.at(fx, fy), -4.0f, 4.0f) * kZScale) + 0x8000;
+        zdx = static_cast<int64_t>(clampf(s.z.dx, -4.0f, 4.0f) * kZScale);
+        zdy = static_cast<int64_t>(clampf(s.z.dy, -4.0f, 4.0f) * kZScale);
+        if (!s.flatColour) {
+            const Plane* planes[4] = {&s.r, &s.g, &s.b, &s.a};
+            for (int i = 0; i < 4; ++i) {
+                c[i] = static_cast<int32_t>(clampf(planes[i]->at(fx, fy), -4096.0f, 4096.0f) * kColourScale);
+                cdx[i] = static_cast<int32_t>(clampf(planes[i]->dx, -4096.0f, 4096.0f) * kColourScale);
+                cdy[i] = static_cast<int32_t>(clampf(planes[i]->dy, -4096.0f, 4096.0f) * kColourScale);
+            }
+        }
+        if (affineTexture) {
+            u = toFixedTex(s.u.at(fx, fy));
+            v = toFixedTex(s.v.at(fx, fy));
+            udx = toFixedTex(s.u.dx);
+            udy = toFixedTex(s.u.dy);
+            vdx = toFixedTex(s.v.dx);
+            vdy = toFixedTex(s.v.dy);
+        }
+    }
+
+    void moveTo(int nx, int ny, bool gouraud, bool affineTexture) {
+        const int64_t dx = nx - x, dy = ny - y;
+        x = nx;
+        y = ny;
+        z += dx * zdx + dy * zdy;
+        if (gouraud) {
+            for (int i = 0; i < 4; ++i) c[i] += static_cast<int32_t>(dx * cdx[i] + dy * cdy[i]);
+        }
+        if (affineTexture) {
+            u += dx * udx + dy * udy;
+            v += dx * vdx + dy * vdy;
+        }
+    }
+};
+
+
+// Fills `span` for the row y, x0 <= x < x1, moving `at` there; texture
+// coordinates are set only for affine mapping.
+[[gnu::always_inline]] inline void prepareSpan(Span& span, const RasterState& st, const Setup& s, Stepper& at, int y,
+                                               int x0, int x1) {
+    const int n = x1 - x0;
+    const bool affine = st.textured && !s.perspective;
+    if (!at.started) {
+        at.start(s, affine, x0, y);
+    } else {
+        at.moveTo(x0, y, !s.flatColour, affine);
+    }
+    span.colour = st.colour + static_cast<ptrdiff_t>(y) * st.colourPitch + x0 * st.colourBytes;
+    span.depth = st.depth ? reinterpret_cast<uint16_t*>(st.depth + static_cast<ptrdiff_t>(y) * st.depthPitch) + x0
+                          : nullptr;
+    // Depth may step past 0 or 1 at the far end of a span only where the
+    // triangle touches the near or far plane; such values fail the depth
+    // test and are never written.
+    span.z = std::clamp<int64_t>(at.z, 0, kZMax);
+    span.dz = at.zdx;
+    if (s.flatColour) {
+        span.r = s.fixedColour[0];
+        span.g = s.fixedColour[1];
+        span.b = s.fixedColour[2];
+        span.a = s.fixedColour[3];
+        span.dr = span.dg = span.db = span.da = 0;
+    } else {
+        // No pixel may leave 0-255: rounding can carry the ends just past
+        // it, and then both ends are clamped and the step recomputed.
+        int32_t* starts[4] = {&span.r, &span.g, &span.b, &span.a};
+        int32_t* steps[4] = {&span.dr, &span.dg, &span.db, &span.da};
+        constexpr int32_t kMax = 255 << 16;
+        for (int i = 0; i < 4; ++i) {
+            int32_t c0 = at.c[i], d = at.cdx[i];
+            int64_t c1 = c0 + static_cast<int64_t>(d) * (n - 1);
+            if (c0 < 0 || c0 > kMax || c1 < 0 || c1 > kMax) {
+                int32_t lo = std::clamp<int32_t>(c0, 0, kMax);
+                int32_t hi = static_cast<int32_t>(std::clamp<int64_t>(c1, 0, kMax));
+                c0 = lo;
+                d = static_cast<int32_t>(static_cast<float>(hi - lo) * reciprocal(n - 1));
+            }
+            *starts[i] = c0;
+            *steps[i] = d;
+        }
+    }
+    span.count = n;
+    span.u = span.v = span.du = span.dv = 0;
+    if (affine) {
+        span.u = at.u;
+        span.v = at.v;
+        span.du = at.udx;
+        span.dv = at.vdx;
+    }
+}
+
+// The rows of one small triangle, drawn by one call.
+constexpr int kMaxTriangleRows = 26;
+struct TriangleRows {
+    const Setup* setup;
+    Stepper* stepper;
+    int count;
+    int y[kMaxTriangleRows], x0[kMaxTriangleRows], x1[kMaxTriangleRows];
+};
 
 }  // namespace render

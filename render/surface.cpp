@@ -105,7 +105,15 @@ bool Surface::fill(const Rect* rect, uint32_t argb) {
     Rect r = clipRect(rect, widthPx, heightPx);
     for (int y = r.top; y < r.bottom; ++y) {
         uint8_t* row = memory.data() + static_cast<size_t>(y) * pitchBytes;
-        for (int x = r.left; x < r.right; ++x) writeRaw(row + x * bytes, bytes, raw);
+        if (r.left >= r.right) break;
+        if (bytes == 4) {
+            std::fill(reinterpret_cast<uint32_t*>(row) + r.left, reinterpret_cast<uint32_t*>(row) + r.right, raw);
+        } else if (bytes == 2) {
+            std::fill(reinterpret_cast<uint16_t*>(row) + r.left, reinterpret_cast<uint16_t*>(row) + r.right,
+                      static_cast<uint16_t>(raw));
+        } else {
+            std::fill(row + r.left, row + r.right, static_cast<uint8_t>(raw));
+        }
     }
     if (surfaceKind == SurfaceKind::Texture) refreshTexels();
     return true;
@@ -119,7 +127,7 @@ bool Surface::fillDepth(const Rect* rect, float z) {
     Rect r = clipRect(rect, widthPx, heightPx);
     for (int y = r.top; y < r.bottom; ++y) {
         uint16_t* row = reinterpret_cast<uint16_t*>(memory.data() + static_cast<size_t>(y) * pitchBytes);
-        std::fill(row + std::max(r.left, 0), row + std::max(r.right, r.left), value);
+        if (r.left < r.right) std::fill(row + r.left, row + r.right, value);
     }
     return true;
 }
