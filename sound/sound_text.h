@@ -18,7 +18,6 @@ inline constexpr const char* kDsInitFailed = " !%s\r\n";
 inline constexpr const char* kDsBufferFailed = ">!%s\r\n";
 inline constexpr const char* kDsDestroyed = ">DirectSoundを破棄しました\r\n";
 inline constexpr const char* kDsCreateFailed = "Create失敗";
-inline constexpr const char* kDsPrimaryFailed = "プライマリ失敗";
 inline constexpr const char* kDsBufferCreateFailed = "バッファーCreate失敗";
 inline constexpr const char* kDsCannotLoad = "%sがロード出来ませんでした。";
 inline constexpr const char* kDsBadContent = "%sのファイル内容が不正です。";
@@ -39,7 +38,6 @@ inline constexpr const char* kDmBadSoundFont = "SoundFont[%s]が読み込めま�
 inline constexpr const char* kDmCannotLoad = "ファイル[%s]が読み込めませんでした。";
 inline constexpr const char* kDmFailedOpen = "\r\n[DMUS_E_LOADER_FAILEDOPEN]";
 inline constexpr const char* kDmFormatNotSupported = "\r\n[DMUS_E_LOADER_FORMATNOTSUPPORTED]";
-inline constexpr const char* kDmOutOfMemory = "\r\n[E_OUTOFMEMORY]";
 
 }  // namespace text
 
