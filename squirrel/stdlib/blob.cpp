@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "squirrel/stdlib/messages.h"
 #include "squirrel/stdlib/stdlib_local.h"
 #include "sqstdblob.h"
 
@@ -13,8 +14,6 @@ namespace sqstd {
 namespace {
 
 const char kBlobRegistryName[] = "std_blob";
-const char kResizeFailed[] = "resize failed";
-const char kIndexOutOfRange[] = "index out of range";
 
 // `size` bytes are visible; `capacity` bytes are allocated and zeroed
 // beyond `size`. resize() changes the capacity and only ever shrinks the
@@ -89,7 +88,7 @@ BlobStream* selfBlob(HSQUIRRELVM v, SQInteger idx = 1) {
     if (SQ_FAILED(sq_getinstanceup(v, idx, &p, blobTypeTag()))) return nullptr;
     Stream* stream = static_cast<Stream*>(p);
     if (!stream || !stream->isValid()) {
-        sq_throwerror(v, "the stream is invalid");
+        sq_throwerror(v, kStreamInvalid);
         return nullptr;
     }
     return static_cast<BlobStream*>(stream);
@@ -108,7 +107,7 @@ BlobStream* newBlob(SQInteger size) {
 SQInteger blob_constructor(HSQUIRRELVM v) {
     SQInteger size = 0;
     if (sq_gettop(v) > 1) sq_getinteger(v, 2, &size);
-    if (size < 0) return sq_throwerror(v, "cannot create blob with negative size");
+    if (size < 0) return sq_throwerror(v, kNegativeBlobSize);
     BlobStream* blob = newBlob(size);
     if (!blob) return sq_throwerror(v, kResizeFailed);
     if (!attachStream(v, 1, blobTypeTag(), blob)) {
@@ -186,7 +185,7 @@ SQInteger blob__nexti(HSQUIRRELVM v) {
     }
     SQInteger index = 0;
     if (SQ_FAILED(sq_getinteger(v, 2, &index))) {
-        return sq_throwerror(v, "internal error (_nexti) wrong argument type");
+        return sq_throwerror(v, kNextiWrongType);
     }
     if (index + 1 < self->size) {
         sq_pushinteger(v, index + 1);
@@ -298,7 +297,7 @@ using namespace sqstd;
 SQUserPointer sqstd_createblob(HSQUIRRELVM v, SQInteger size) {
     SQInteger top = sq_gettop(v);
     if (!pushRegisteredClass(v, kBlobRegistryName)) {
-        sq_throwerror(v, "the blob library is not registered");
+        sq_throwerror(v, kBlobLibraryMissing);
         return nullptr;
     }
     sq_pushroottable(v);

@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "platform/files.h"
+#include "squirrel/stdlib/messages.h"
 #include "squirrel/stdlib/stdlib_local.h"
 #include "sqstdio.h"
 
@@ -66,15 +67,15 @@ SQInteger file_constructor(HSQUIRRELVM v) {
         sq_getstring(v, 2, &path);
         sq_getstring(v, 3, &mode);
         f = platform::openGameFile(path, mode);
-        if (!f) return sq_throwerror(v, "cannot open file");
+        if (!f) return sq_throwerror(v, kCannotOpenFile);
     } else if (sq_gettype(v, 2) == OT_USERPOINTER) {
         SQUserPointer p = nullptr;
         sq_getuserpointer(v, 2, &p);
         f = static_cast<FILE*>(p);
         owns = sq_gettype(v, 3) != OT_NULL;
-        if (!f) return sq_throwerror(v, "wrong parameter");
+        if (!f) return sq_throwerror(v, kWrongParameter);
     } else {
-        return sq_throwerror(v, "wrong parameter");
+        return sq_throwerror(v, kWrongParameter);
     }
     FileStream* stream = new FileStream(f, owns);
     if (!attachStream(v, 1, fileTypeTag(), stream)) {
@@ -157,7 +158,7 @@ using namespace sqstd;
 SQRESULT sqstd_createfile(HSQUIRRELVM v, SQFILE file, SQBool own) {
     SQInteger top = sq_gettop(v);
     if (!pushRegisteredClass(v, kFileRegistryName)) {
-        return sq_throwerror(v, "the io library is not registered");
+        return sq_throwerror(v, kIoLibraryMissing);
     }
     sq_pushroottable(v);
     sq_pushuserpointer(v, file);
@@ -173,7 +174,7 @@ SQRESULT sqstd_createfile(HSQUIRRELVM v, SQFILE file, SQBool own) {
 SQRESULT sqstd_getfile(HSQUIRRELVM v, SQInteger idx, SQFILE* file) {
     SQUserPointer p = nullptr;
     if (SQ_FAILED(sq_getinstanceup(v, idx, &p, fileTypeTag())) || !p) {
-        return sq_throwerror(v, "not a file");
+        return sq_throwerror(v, kNotAFile);
     }
     *file = fileOfStream(static_cast<Stream*>(p));
     return SQ_OK;

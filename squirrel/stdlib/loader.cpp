@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "squirrel/stdlib/messages.h"
 #include "squirrel/stdlib/stdlib_local.h"
 #include "sqstdio.h"
 
@@ -12,7 +13,6 @@ namespace sqstd {
 
 namespace {
 
-const char kCannotOpen[] = "cannot open the file";
 constexpr size_t kReadChunk = 4096;
 
 enum class Encoding { Raw, Utf8, Utf16Le, Utf16Be };
@@ -115,11 +115,11 @@ using namespace sqstd;
 
 SQRESULT sqstd_loadfile(HSQUIRRELVM v, const SQChar* filename, SQBool printerror) {
     FILE* f = platform::openGameFile(filename, "rb");
-    if (!f) return sq_throwerror(v, kCannotOpen);
+    if (!f) return sq_throwerror(v, kCannotOpenTheFile);
     std::vector<uint8_t> data;
     bool ok = readWholeFile(f, data);
     std::fclose(f);
-    if (!ok) return sq_throwerror(v, "io error");
+    if (!ok) return sq_throwerror(v, kIoError);
 
     Encoding encoding = Encoding::Raw;
     size_t start = 0;
@@ -139,8 +139,8 @@ SQRESULT sqstd_loadfile(HSQUIRRELVM v, const SQChar* filename, SQBool printerror
             start = 2;
             break;
         case 0xBBEF:
-            if (data.size() < 3) return sq_throwerror(v, "io error");
-            if (data[2] != 0xBF) return sq_throwerror(v, "Unrecognozed ecoding");
+            if (data.size() < 3) return sq_throwerror(v, kIoError);
+            if (data[2] != 0xBF) return sq_throwerror(v, kUnknownEncoding);
             encoding = Encoding::Utf8;
             start = 3;
             break;
@@ -165,7 +165,7 @@ SQRESULT sqstd_dofile(HSQUIRRELVM v, const SQChar* filename, SQBool retval, SQBo
 
 SQRESULT sqstd_writeclosuretofile(HSQUIRRELVM v, const SQChar* filename) {
     FILE* f = platform::openGameFile(filename, "wb+");
-    if (!f) return sq_throwerror(v, kCannotOpen);
+    if (!f) return sq_throwerror(v, kCannotOpenTheFile);
     SQRESULT result = sq_writeclosure(v, writeFile, f);
     std::fclose(f);
     return SQ_SUCCEEDED(result) ? SQ_OK : SQ_ERROR;

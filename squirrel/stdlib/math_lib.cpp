@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "squirrel/stdlib/messages.h"
 #include "squirrel/stdlib/stdlib_local.h"
 #include "sqstdmath.h"
 
@@ -58,7 +59,7 @@ SQInteger math_pow(HSQUIRRELVM v) {
 // The games' library refuses every seed: its check of the argument read is
 // inverted. Scripts written against it never get past an srand call.
 SQInteger math_srand(HSQUIRRELVM v) {
-    return sq_throwerror(v, "invalid param");
+    return sq_throwerror(v, kInvalidParam);
 }
 
 SQInteger math_rand(HSQUIRRELVM v) {

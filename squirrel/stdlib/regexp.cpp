@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+#include "squirrel/stdlib/messages.h"
+
 namespace sqstd {
 
 namespace {
@@ -73,7 +75,7 @@ bool isStopChar(char c) {
 
 Regexp::Regexp(const char* pattern, size_t length) : pat(pattern), patLength(length) {
     root = parseList();
-    if (root >= 0 && at < patLength) fail("unexpected character");
+    if (root >= 0 && at < patLength) fail(kUnexpectedCharacter);
     ready = error == nullptr;
     pat = nullptr;
     spans.resize(size_t(groupCount));
@@ -132,17 +134,17 @@ int Regexp::parseSequence() {
 // atom -> '(' ('?:')? list ')' | '[' class | '\' escape | '.' | '$' | printable
 // quantifier -> '*' | '+' | '?' | '{' number (',' number?)? '}'
 int Regexp::parseElement() {
-    if (at >= patLength) return fail("letter expected"), -1;
+    if (at >= patLength) return fail(kLetterExpected), -1;
     int n = -1;
     unsigned char c = pat[at];
     switch (c) {
     case '(': {
         ++at;
-        if (++depth > kMaxGroupDepth) return fail("pattern too complex"), -1;
+        if (++depth > kMaxGroupDepth) return fail(kPatternTooComplex), -1;
         int group = -1;
         if (at < patLength && pat[at] == '?') {
             ++at;
-            if (at >= patLength || pat[at] != ':') return fail("expected paren"), -1;
+            if (at >= patLength || pat[at] != ':') return fail(kExpectedParen), -1;
             ++at;
         } else {
             group = groupCount++;
@@ -151,7 +153,7 @@ int Regexp::parseElement() {
         nodes[n].group = group;
         int body = parseList();
         if (body < 0) return -1;
-        if (at >= patLength || pat[at] != ')') return fail("expected paren"), -1;
+        if (at >= patLength || pat[at] != ')') return fail(kExpectedParen), -1;
         ++at;
         --depth;
         nodes[n].first = body;
@@ -176,7 +178,7 @@ int Regexp::parseElement() {
         n = newNode(Op::Eol);
         break;
     default:
-        if (c < 0x20 || c >= 0x7F) return fail("letter expected"), -1;
+        if (c < 0x20 || c >= 0x7F) return fail(kLetterExpected), -1;
         ++at;
         n = newNode(Op::Char);
         nodes[n].ch = c;
@@ -191,7 +193,7 @@ int Regexp::parseElement() {
     case '?': min = 0; max = 1; ++at; break;
     case '{':
         ++at;
-        if (at >= patLength || pat[at] < '0' || pat[at] > '9') return fail("number expected"), -1;
+        if (at >= patLength || pat[at] < '0' || pat[at] > '9') return fail(kNumberExpected), -1;
         min = parseNumber();
         if (min < 0) return -1;
         if (at < patLength && pat[at] == '}') {
@@ -203,9 +205,9 @@ int Regexp::parseElement() {
                 max = parseNumber();
                 if (max < 0) return -1;
             }
-            if (at >= patLength || pat[at] != '}') return fail("expected paren"), -1;
+            if (at >= patLength || pat[at] != '}') return fail(kExpectedParen), -1;
         } else {
-            return fail(", or } expected"), -1;
+            return fail(kCommaOrBraceExpected), -1;
         }
         ++at;
         break;
@@ -224,7 +226,7 @@ int Regexp::parseNumber() {
     int digits = 0;
     long value = 0;
     while (at < patLength && pat[at] >= '0' && pat[at] <= '9') {
-        if (++digits > kMaxNumberDigits) return fail("overflow in numeric constant"), -1;
+        if (++digits > kMaxNumberDigits) return fail(kNumberOverflow), -1;
         value = value * 10 + (pat[at] - '0');
         ++at;
     }
@@ -235,7 +237,7 @@ int Regexp::parseNumber() {
 // the literal byte, or the class letter with *isPredef set.
 int Regexp::parseEscape(bool inClass, bool* isPredef) {
     *isPredef = false;
-    if (at >= patLength) return fail("letter expected"), -1;
+    if (at >= patLength) return fail(kLetterExpected), -1;
     char c = pat[at++];
     if (isPredefLetter(c)) {
         *isPredef = true;
@@ -262,10 +264,10 @@ int Regexp::parseClass() {
         negated = true;
         ++at;
     }
-    if (at < patLength && pat[at] == ']') return fail("empty class"), -1;
+    if (at < patLength && pat[at] == ']') return fail(kEmptyClass), -1;
     int first = int(ranges.size());
     for (;;) {
-        if (at >= patLength) return fail("letter expected"), -1;
+        if (at >= patLength) return fail(kLetterExpected), -1;
         if (pat[at] == ']') {
             ++at;
             break;
@@ -278,7 +280,7 @@ int Regexp::parseClass() {
             if (value < 0) return -1;
             if (predef) {
                 if (at < patLength && pat[at] == '-') {
-                    return fail("cannot use character classes in ranges"), -1;
+                    return fail(kClassInRange), -1;
                 }
                 ranges.push_back({true, (signed char)value, (signed char)value});
                 continue;
@@ -290,7 +292,7 @@ int Regexp::parseClass() {
         signed char high = low;
         if (at < patLength && pat[at] == '-') {
             ++at;
-            if (at >= patLength) return fail("letter expected"), -1;
+            if (at >= patLength) return fail(kLetterExpected), -1;
             high = (signed char)pat[at++];
         }
         ranges.push_back({false, low, high});

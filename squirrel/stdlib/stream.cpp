@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "squirrel/stdlib/messages.h"
 #include "squirrel/stdlib/stdlib_local.h"
 #include "sqstdblob.h"
 
@@ -12,9 +13,6 @@ namespace sqstd {
 namespace {
 
 const char kStreamRegistryName[] = "std_stream";
-const char kStreamInvalid[] = "the stream is invalid";
-const char kInvalidFormat[] = "invalid format";
-const char kIoError[] = "io error";
 
 char streamTag, fileTag, blobTag;
 
@@ -60,7 +58,7 @@ SQInteger stream_readblob(HSQUIRRELVM v) {
     if (wanted > total) wanted = total;
     std::vector<uint8_t> data(size_t(wanted > 0 ? wanted : 0));
     SQInteger got = wanted > 0 ? self->read(data.data(), wanted) : 0;
-    if (got <= 0) return sq_throwerror(v, "no data left to read");
+    if (got <= 0) return sq_throwerror(v, kNoDataLeft);
     SQUserPointer target = sqstd_createblob(v, got);
     if (!target) return SQ_ERROR;
     std::memcpy(target, data.data(), size_t(got));
@@ -104,7 +102,7 @@ SQInteger stream_writeblob(HSQUIRRELVM v) {
     Stream* self = selfStream(v);
     if (!self) return SQ_ERROR;
     SQUserPointer data = nullptr;
-    if (SQ_FAILED(sqstd_getblob(v, 2, &data))) return sq_throwerror(v, "invalid parameter");
+    if (SQ_FAILED(sqstd_getblob(v, 2, &data))) return sq_throwerror(v, kInvalidParameter);
     SQInteger size = sqstd_getblobsize(v, 2);
     // Writing a blob into itself may move its storage while it is read.
     std::vector<uint8_t> copy(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
@@ -150,7 +148,7 @@ SQInteger stream_seek(HSQUIRRELVM v) {
     case 'b': origin = SeekOrigin::Begin; break;
     case 'c': origin = SeekOrigin::Current; break;
     case 'e': origin = SeekOrigin::End; break;
-    default: return sq_throwerror(v, "invalid origin");
+    default: return sq_throwerror(v, kInvalidOrigin);
     }
     sq_pushinteger(v, self->seek(offset, origin));
     return 1;
@@ -255,7 +253,7 @@ bool pushRegisteredClass(HSQUIRRELVM v, const char* registryName) {
 SQRESULT declareStreamClass(HSQUIRRELVM v, const char* name, SQUserPointer typeTag,
                             const char* registryName, const SQRegFunction* methods,
                             const SQRegFunction* globals) {
-    if (sq_gettype(v, -1) != OT_TABLE) return sq_throwerror(v, "table expected");
+    if (sq_gettype(v, -1) != OT_TABLE) return sq_throwerror(v, kTableExpected);
     SQInteger top = sq_gettop(v);
     ensureStreamClass(v);
     if (globals) registerFunctions(v, globals);

@@ -6,22 +6,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "squirrel/stdlib/messages.h"
+
 namespace sqstd {
 
 namespace {
 
-constexpr int kMaxSpecDigits = 2;
-constexpr int kMaxSpecLength = 20;  // '%' through the precision digits
+constexpr int kMaxFieldDigits = 2;
+constexpr int kMaxDirectiveLength = 20;  // '%' through the precision digits
 constexpr int kDefaultPrecision = 6;
-
-const char* const kNotEnoughParams = "not enough paramters for the given format string";
-const char* const kWidthTooLong = "width format too long";
-const char* const kPrecisionTooLong = "precision format too long";
-const char* const kFormatTooLong = "format too long";
-const char* const kInvalidFormat = "invalid format";
-const char* const kStringExpected = "string expected for the specified format";
-const char* const kIntegerExpected = "integer expected for the specified format";
-const char* const kFloatExpected = "float expected for the specified format";
 
 bool isFlag(char c) {
     return c == '-' || c == '+' || c == ' ' || c == '#' || c == '0';
@@ -59,7 +52,7 @@ void widenExponent(std::string& text) {
 // Infinities and NaNs come out as the digits "1#INF", "1#IND" or "1#QNAN"
 // run through the ordinary fixed-point path, rounding included, so
 // precision 2 turns "1.#INF" into "1.#J".
-std::string specialDigits(double value, int decimals, bool alternate) {
+std::string nonFiniteDigits(double value, int decimals, bool alternate) {
     const char* digits = "1#INF";
     if (std::isnan(value)) {
         uint64_t bits;
@@ -85,17 +78,17 @@ std::string specialDigits(double value, int decimals, bool alternate) {
     return result;
 }
 
-std::string specialFloat(double value, const char* flags, int precision, char conversion) {
+std::string nonFiniteText(double value, const char* flags, int precision, char conversion) {
     bool alternate = std::strchr(flags, '#') != nullptr;
     int p = precision < 0 ? kDefaultPrecision : precision;
     std::string text;
     if (conversion == 'f') {
-        text = specialDigits(value, p, alternate);
+        text = nonFiniteDigits(value, p, alternate);
     } else if (conversion == 'e' || conversion == 'E') {
-        text = specialDigits(value, p, alternate);
+        text = nonFiniteDigits(value, p, alternate);
         text += conversion == 'e' ? "e+000" : "E+000";
     } else {
-        text = specialDigits(value, p == 0 ? 0 : p - 1, alternate);
+        text = nonFiniteDigits(value, p == 0 ? 0 : p - 1, alternate);
         if (!alternate && text.find('.') != std::string::npos) {
             while (text.back() == '0') text.pop_back();
             if (text.back() == '.') text.pop_back();
@@ -123,17 +116,17 @@ std::string formatFloat(double value, const char* flags, int width, int precisio
                         char conversion) {
     std::string text;
     if (std::isfinite(value)) {
-        std::string spec = "%";
-        spec += flags;
+        std::string directive = "%";
+        directive += flags;
         if (precision >= 0) {
-            spec += '.';
-            spec += std::to_string(precision);
+            directive += '.';
+            directive += std::to_string(precision);
         }
-        spec += conversion;
-        appendFormatted(text, spec.c_str(), value);
+        directive += conversion;
+        appendFormatted(text, directive.c_str(), value);
         if (conversion != 'f') widenExponent(text);
     } else {
-        text = specialFloat(value, flags, precision, conversion);
+        text = nonFiniteText(value, flags, precision, conversion);
         if (std::signbit(value)) {
             text.insert(0, 1, '-');
         } else if (std::strchr(flags, '+')) {
@@ -162,13 +155,13 @@ const char* formatString(const char* format, size_t length, const FormatArg* arg
             continue;
         }
         if (next >= argCount) return kNotEnoughParams;
-        size_t specStart = i++;
+        size_t directiveStart = i++;
 
         std::string flags;
         while (i < length && isFlag(format[i])) flags += format[i++];
         int width = -1, digits = 0;
         while (i < length && isDigit(format[i])) {
-            if (++digits > kMaxSpecDigits) return kWidthTooLong;
+            if (++digits > kMaxFieldDigits) return kWidthTooLong;
             width = (width < 0 ? 0 : width * 10) + (format[i++] - '0');
         }
         int precision = -1;
@@ -177,31 +170,31 @@ const char* formatString(const char* format, size_t length, const FormatArg* arg
             precision = 0;
             digits = 0;
             while (i < length && isDigit(format[i])) {
-                if (++digits > kMaxSpecDigits) return kPrecisionTooLong;
+                if (++digits > kMaxFieldDigits) return kPrecisionTooLong;
                 precision = precision * 10 + (format[i++] - '0');
             }
         }
-        if (i - specStart > size_t(kMaxSpecLength)) return kFormatTooLong;
+        if (i - directiveStart > size_t(kMaxDirectiveLength)) return kFormatTooLong;
         if (i >= length) return kInvalidFormat;
 
         char conversion = format[i++];
         const FormatArg& arg = args[next++];
-        std::string spec(format + specStart, i - specStart);
+        std::string directive(format + directiveStart, i - directiveStart);
         switch (conversion) {
         case 's':
             if (arg.kind != FormatArg::Kind::String) return kStringExpected;
-            appendFormatted(out, spec.c_str(), arg.text ? arg.text : "");
+            appendFormatted(out, directive.c_str(), arg.text ? arg.text : "");
             break;
         case 'd': case 'i': case 'c': case 'o': case 'u': case 'x': case 'X':
             if (arg.kind != FormatArg::Kind::Integer && arg.kind != FormatArg::Kind::Float) {
                 return kIntegerExpected;
             }
             if (conversion == 'd' || conversion == 'i') {
-                appendFormatted(out, spec.c_str(), arg.integer);
+                appendFormatted(out, directive.c_str(), arg.integer);
             } else if (conversion == 'c') {
-                appendFormatted(out, spec.c_str(), int((unsigned char)arg.integer));
+                appendFormatted(out, directive.c_str(), int((unsigned char)arg.integer));
             } else {
-                appendFormatted(out, spec.c_str(), unsigned(arg.integer));
+                appendFormatted(out, directive.c_str(), unsigned(arg.integer));
             }
             break;
         case 'f': case 'g': case 'G': case 'e': case 'E': {

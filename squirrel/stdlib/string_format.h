@@ -19,8 +19,8 @@ struct FormatArg {
 // Builds `out` from the printf subset of `format` (flags, at most two
 // width and two precision digits, conversions s d i c o u x X f g G e E)
 // with the texts of the C run-time the games were made with: three
-// exponent digits and 1.#INF-style special values. Returns null on
-// success, else the script-visible error text; `out` is then unspecified.
+// exponent digits and 1.#INF-style infinities and NaNs. Returns null on
+// success, else the script-visible error text; `out` then holds a part.
 const char* formatString(const char* format, size_t length, const FormatArg* args,
                          int argCount, std::string& out);
 

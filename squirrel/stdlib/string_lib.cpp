@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "squirrel/stdlib/messages.h"
 #include "squirrel/stdlib/regexp.h"
 #include "squirrel/stdlib/stdlib_local.h"
 #include "squirrel/stdlib/string_format.h"
@@ -87,7 +88,7 @@ SQInteger string_rstrip(HSQUIRRELVM v) {
 // at their first NUL.
 SQInteger string_split(HSQUIRRELVM v) {
     Text t = stringArg(v, 2), separators = stringArg(v, 3);
-    if (separators.s[0] == '\0') return sq_throwerror(v, "empty separators string");
+    if (separators.s[0] == '\0') return sq_throwerror(v, kEmptySeparators);
     sq_newarray(v, 0);
     const char* p = t.s;
     for (;;) {
@@ -110,7 +111,7 @@ SQInteger releaseRegexp(SQUserPointer p, SQInteger) {
 SQRex* selfRegexp(HSQUIRRELVM v, SQInteger idx = 1) {
     SQUserPointer p = nullptr;
     if (SQ_FAILED(sq_getinstanceup(v, idx, &p, &regexpTag))) return nullptr;
-    if (!p) sq_throwerror(v, "the regexp is invalid");
+    if (!p) sq_throwerror(v, kRegexpInvalid);
     return static_cast<SQRex*>(p);
 }
 

@@ -48,7 +48,7 @@ std::string format(const std::string& fmt, const std::vector<FormatArg>& args = 
     return error ? std::string("error: ") + error : out;
 }
 
-TEST(FormatSpecErrors, NameTheFirstProblem) {
+TEST(FormatDirectiveErrors, NameTheFirstProblem) {
     EXPECT_EQ(format("%d %d", {integerArg(1)}),
               "error: not enough paramters for the given format string");
     EXPECT_EQ(format("%q"), "error: not enough paramters for the given format string");
@@ -64,7 +64,7 @@ TEST(FormatSpecErrors, NameTheFirstProblem) {
     EXPECT_EQ(format("100%"), "error: not enough paramters for the given format string");
 }
 
-TEST(FormatSpecErrors, CheckTheArgumentType) {
+TEST(FormatDirectiveErrors, CheckTheArgumentType) {
     EXPECT_EQ(format("%s", {integerArg(5)}), "error: string expected for the specified format");
     EXPECT_EQ(format("%s", {otherArg()}), "error: string expected for the specified format");
     EXPECT_EQ(format("%d", {stringArg("x")}), "error: integer expected for the specified format");
@@ -102,7 +102,7 @@ TEST(FormatFloats, UseThreeExponentDigits) {
     EXPECT_EQ(format("%+g", {floatArg(2.5e38f)}), "+2.5e+038");
 }
 
-TEST(FormatFloats, PrintSpecialValuesAsTheRunTimeDoes) {
+TEST(FormatFloats, PrintInfinitiesAndNaNsAsTheRunTimeDoes) {
     const double inf = std::numeric_limits<double>::infinity();
     EXPECT_EQ(sqstd::formatFloat(inf, "", -1, -1, 'f'), "1.#INF00");
     EXPECT_EQ(sqstd::formatFloat(-inf, "", -1, -1, 'f'), "-1.#INF00");

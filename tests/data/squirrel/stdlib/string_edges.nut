@@ -1,4 +1,4 @@
-// String library limits: format specs, strip and split corners, regexp results.
+// String library limits: format directives, strip and split corners, regexp results.
 foreach (f in [function() { return format("%ld", 1); }, function() { return format("%", 1); },
         function() { return format("%5"); }, function() { return format("%100s", "x"); },
         function() { return regexp(""); }, function() { return regexp("a|"); },
