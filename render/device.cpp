@@ -6,6 +6,10 @@
 
 #include "render/render_local.h"
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
 namespace render {
 
 namespace {
@@ -59,23 +63,38 @@ struct ClipVertex {
     float c[4];
 };
 
+using Float4 = float __attribute__((vector_size(16)));
+
 // Clip planes beyond the six of the view volume: the guard band, so that
 // every projected vertex stays within kGuardBand pixels of the viewport.
+// The first six follow the lanes (x, y, z) of the vector compares below.
 enum : unsigned {
-    kOutNear = 1, kOutFar = 2, kOutLeft = 4, kOutRight = 8, kOutBottom = 16, kOutTop = 32,
+    kOutRight = 1, kOutTop = 2, kOutFar = 4, kOutLeft = 8, kOutBottom = 16, kOutNear = 32,
     kOutGuardLeft = 64, kOutGuardRight = 128, kOutGuardBottom = 256, kOutGuardTop = 512,
 };
 constexpr unsigned kViewBits = 63;
 constexpr unsigned kClipBits = kOutNear | kOutFar | kOutGuardLeft | kOutGuardRight | kOutGuardBottom | kOutGuardTop;
 
-unsigned outcode(float x, float y, float z, float w, float gx, float gy) {
+unsigned outcode(Float4 c, float gx, float gy) {
+    const float x = c[0], y = c[1], w = c[3];
+#if defined(__SSE2__)
+    const __m128 v = reinterpret_cast<__m128&>(c);
+    const __m128 wv = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
+    const __m128 zero = _mm_setzero_ps();
+    unsigned code = static_cast<unsigned>(_mm_movemask_ps(_mm_cmpgt_ps(v, wv)) & 7) |
+                    static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(v, _mm_sub_ps(zero, wv))) & 3) << 3 |
+                    static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(v, zero)) & 4) << 3;
+    if (_mm_movemask_ps(_mm_cmpord_ps(v, v)) != 15) return kOutNear | kOutFar;  // NaN: rejected whole
+#else
+    const float z = c[2];
+    if (!(x == x && y == y && z == z && w == w)) return kOutNear | kOutFar;  // NaN: rejected whole
     unsigned code = (z < 0.0f) * kOutNear | (z > w) * kOutFar | (x < -w) * kOutLeft | (x > w) * kOutRight |
                     (y < -w) * kOutBottom | (y > w) * kOutTop;
+#endif
     if (code & (kOutLeft | kOutRight | kOutBottom | kOutTop)) {
         code |= (x < -gx * w) * kOutGuardLeft | (x > gx * w) * kOutGuardRight | (y < -gy * w) * kOutGuardBottom |
                 (y > gy * w) * kOutGuardTop;
     }
-    if (!(x == x && y == y && z == z && w == w)) code |= kOutNear | kOutFar;  // NaN: rejected whole
     return code;
 }
 
@@ -104,7 +123,6 @@ ClipVertex lerp(const ClipVertex& a, const ClipVertex& b, float t) {
 
 constexpr int kMaxClipVertices = 16;
 
-using Float4 = float __attribute__((vector_size(16)));
 
 // Sutherland-Hodgman against one plane; returns the new vertex count.
 int clipPolygon(const ClipVertex* in, int count, ClipVertex* out, unsigned plane, float gx, float gy) {
@@ -427,7 +445,7 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
             cy[i] = c[1];
             cz[i] = c[2];
             cw[i] = c[3];
-            codes[i] = outcode(cx[i], cy[i], cz[i], cw[i], gx, gy);
+            codes[i] = outcode(c, gx, gy);
         }
         if (codes[0] & codes[1] & codes[2] & kViewBits) {
             ++drawStats.rejected;
