@@ -103,7 +103,7 @@ SQInteger base_compilestring(HSQUIRRELVM v) {
 
 SQInteger base_newthread(HSQUIRRELVM v) {
     Value f = arg(v, 2);
-    if (f._type != OT_CLOSURE) return sq_throwerror(v, "parameter 1 has an invalid type 'function' ; expected: 'function'");
+    if (f._type != OT_CLOSURE) return sq_throwerror(v, "newthread expects a script function");
     HSQUIRRELVM t = sq_newthread(v, 1024);
     t->push(f);
     return 1;

@@ -49,6 +49,7 @@ struct FuncState {
     int freeReg = 0;
     int trapDepth = 0;
     int lastLine = -1;
+    int maxJumpTarget = -1;  // peepholes never merge across a jump target
     bool topLevel = false;
 };
 
@@ -190,8 +191,11 @@ private:
         return pc() - 1;
     }
 
-    void patchJump(int at) { fs->proto->code[at].arg = pc() - at - 1; }
-    void patchJumpTo(int at, int target) { fs->proto->code[at].arg = target - at - 1; }
+    void patchJump(int at) { patchJumpTo(at, pc()); }
+    void patchJumpTo(int at, int target) {
+        fs->proto->code[size_t(at)].arg = target - at - 1;
+        if (target > fs->maxJumpTarget) fs->maxJumpTarget = target;
+    }
 
     void addLineInfo(int line) {
         if (line == fs->lastLine) return;
@@ -406,7 +410,7 @@ private:
         int r = toReg(c);
         expect(')');
         fs->freeReg = localRegs();
-        int jz = emit(OP_JZ, r, 0, 0, 0);
+        int jz = emitJumpIfFalse(r);
         int scope = beginScope();
         statement();
         endScope(scope);
@@ -423,6 +427,22 @@ private:
         } else {
             patchJump(jz);
         }
+    }
+
+    // Emits "jump when r is false". A comparison that just produced r into a
+    // temporary is fused into one compare-and-jump instruction.
+    int emitJumpIfFalse(int r) {
+        auto& code = fs->proto->code;
+        if (!code.empty() && isTemp(r) && fs->maxJumpTarget < pc()) {
+            Instr& last = code.back();
+            if (last.a == r && last.op >= OP_EQ && last.op <= OP_GE) {
+                static const uint8_t kFused[] = {OP_JEQ, OP_JNE, OP_JLT, OP_JLE, OP_JGT, OP_JGE};
+                last.op = kFused[last.op - OP_EQ];
+                last.arg = 0;
+                return pc() - 1;
+            }
+        }
+        return emit(OP_JZ, r, 0, 0, 0);
     }
 
     void beginLoop(bool isSwitch) {
@@ -456,7 +476,7 @@ private:
         int r = toReg(c);
         expect(')');
         fs->freeReg = localRegs();
-        int jz = emit(OP_JZ, r, 0, 0, 0);
+        int jz = emitJumpIfFalse(r);
         beginLoop(false);
         int scope = beginScope();
         statement();
@@ -505,7 +525,7 @@ private:
             Exp c = commaExpr();
             int r = toReg(c);
             fs->freeReg = localRegs();
-            jz = emit(OP_JZ, r, 0, 0, 0);
+            jz = emitJumpIfFalse(r);
         }
         expect(';');
         int incStart = pc();
@@ -938,6 +958,19 @@ private:
         next();
         int l = toReg(left);
         Exp r = (this->*right)();
+        if ((op == OP_ADD || op == OP_SUB) && r.kind == Exp::Temp && !fs->proto->code.empty() &&
+            fs->maxJumpTarget < pc() - 1) {
+            Instr last = fs->proto->code.back();
+            if (last.op == OP_LOADINT && last.a == r.reg) {
+                // x + k and x - k with an integer literal k: one instruction.
+                fs->proto->code.pop_back();
+                freeExp(r);
+                freeExp(left);
+                int t = allocTemp();
+                emit(OP_ADDI, t, l, op == OP_SUB ? 1 : 0, last.arg);
+                return Exp{Exp::Temp, t};
+            }
+        }
         int rr = toReg(r);
         freeExp(r);
         freeExp(left);

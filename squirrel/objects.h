@@ -58,8 +58,18 @@ struct Table : GcObject {
     void clearRefs() override;
     void traverse(GcVisitor fn, void* ud) override;
 
-    TableNode* find(const Value& key) const;
-    TableNode* findString(const String* key) const;
+    TableNode* find(const Value& key) const {
+        if (key._type == OT_STRING) return findString(static_cast<const String*>(key.obj()));
+        return findOther(key);
+    }
+    TableNode* findString(const String* key) const {
+        TableNode* n = &nodes[key->hash & (capacity - 1)];
+        do {
+            if (n->key._unVal.pRefCounted == key && n->key._type == OT_STRING) return n;
+            n = n->next;
+        } while (n);
+        return nullptr;
+    }
     bool get(const Value& key, Value& out) const;
     // Creates or overwrites; key must not be null.
     void newSlot(const Value& key, const Value& val);
@@ -71,6 +81,7 @@ struct Table : GcObject {
     void setDelegate(Table* d);
 
 private:
+    TableNode* findOther(const Value& key) const;
     void allocNodes(uint32_t size);
     void rehash(bool force);
     TableNode* mainPosition(const Value& key) const;

@@ -79,20 +79,10 @@ TableNode* Table::mainPosition(const Value& key) const {
     return &nodes[hashKey(key) & (capacity - 1)];
 }
 
-TableNode* Table::find(const Value& key) const {
-    if (key._type == OT_STRING) return findString(key.str());
+TableNode* Table::findOther(const Value& key) const {
     TableNode* n = mainPosition(key);
     do {
         if (sameKey(n->key, key)) return n;
-        n = n->next;
-    } while (n);
-    return nullptr;
-}
-
-TableNode* Table::findString(const String* key) const {
-    TableNode* n = &nodes[key->hash & (capacity - 1)];
-    do {
-        if (n->key._unVal.pRefCounted == key && n->key._type == OT_STRING) return n;
         n = n->next;
     } while (n);
     return nullptr;

@@ -176,8 +176,15 @@ struct Value : SQObject {
     }
 };
 
+// Float to integer truncates toward zero; out-of-range values and NaN give
+// INT_MIN, as the original x86 conversion does.
+inline SQInteger floatToInt(SQFloat f) {
+    if (!(f > -2147483904.0f && f < 2147483648.0f)) return SQInteger(0x80000000u);
+    return SQInteger(f);
+}
+
 inline SQInteger Value::toInt() const {
-    return _type == OT_INTEGER ? _unVal.nInteger : SQInteger(_unVal.fFloat);
+    return _type == OT_INTEGER ? _unVal.nInteger : floatToInt(_unVal.fFloat);
 }
 
 // False: null, false, 0, 0.0, -0.0 and a NULL user pointer.

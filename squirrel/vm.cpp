@@ -654,16 +654,41 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             break;
         }
         case OP_ADDI: {
+            // c 1: subtract the immediate instead.
             const Value& x = R[in.b];
             if (x._type == OT_INTEGER) {
-                R[in.a].setInt(SQInteger(uint32_t(x.i()) + uint32_t(in.arg)));
+                uint32_t k = in.c ? 0u - uint32_t(in.arg) : uint32_t(in.arg);
+                R[in.a].setInt(SQInteger(uint32_t(x.i()) + k));
             } else if (x._type == OT_FLOAT) {
-                R[in.a].setFloat(x.f() + SQFloat(in.arg));
+                R[in.a].setFloat(in.c ? x.f() - SQFloat(in.arg) : x.f() + SQFloat(in.arg));
             } else {
                 Value tmp;
-                if (!arith('+', x, Value::integer(in.arg), tmp)) goto error;
+                if (!arith(in.c ? '-' : '+', x, Value::integer(in.arg), tmp)) goto error;
                 R[in.a] = std::move(tmp);
             }
+            break;
+        }
+        case OP_JEQ:
+            if (!valuesEqual(R[in.b], R[in.c])) ip += in.arg;
+            break;
+        case OP_JNE:
+            if (valuesEqual(R[in.b], R[in.c])) ip += in.arg;
+            break;
+        case OP_JLT:
+        case OP_JLE:
+        case OP_JGT:
+        case OP_JGE: {
+            const Value& x = R[in.b];
+            const Value& y = R[in.c];
+            int r;
+            if (x._type == OT_INTEGER && y._type == OT_INTEGER) {
+                SQInteger d = SQInteger(uint32_t(x.i()) - uint32_t(y.i()));
+                r = d < 0 ? -1 : (d > 0 ? 1 : 0);
+            } else if (!compare(x, y, r)) {
+                goto error;
+            }
+            bool b = in.op == OP_JLT ? r < 0 : in.op == OP_JLE ? r <= 0 : in.op == OP_JGT ? r > 0 : r >= 0;
+            if (!b) ip += in.arg;
             break;
         }
         case OP_BAND:
