@@ -21,12 +21,9 @@ constexpr int kSubPixel = 16;
 constexpr int kPerspectiveRun = 16;
 constexpr int64_t kSmallTriangle = 24 * kSubPixel;  // bounding box limit of the edge-function path
 
-// Nearest 1/16 pixel, halves rounding up. The offset keeps the truncating
-// conversion a floor for every coordinate inside the guard band.
-inline int64_t snap(float x) {
-    constexpr double kOffset = 1048576.0;
-    return static_cast<int64_t>(static_cast<double>(x) * kSubPixel + (0.5 + kOffset)) - static_cast<int64_t>(kOffset);
-}
+// Nearest 1/16 pixel (ties to even). The target compiles without errno
+// for maths functions, so this is one conversion instruction.
+inline int64_t snap(float x) { return std::lrint(x * kSubPixel); }
 
 int ceilDiv16(int64_t a) { return static_cast<int>((a + kSubPixel - 1) >> 4); }
 
