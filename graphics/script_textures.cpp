@@ -38,20 +38,26 @@ void ScriptTextures::unloadTexture(G_D3D& d3d, int index) {
     table[index] = -1;
 }
 
+uint32_t packQuadColour(float red, float green, float blue, float alpha) {
+    auto scale = [](float component) {
+        float value = component * 255.0f;
+        if (!(value > -2147483904.0f && value < 2147483648.0f)) return uint32_t(0x80000000u);
+        return uint32_t(int32_t(value));
+    };
+    return ((scale(alpha) << 8 | scale(red)) << 8 | scale(green)) << 8 | scale(blue);
+}
+
 void ScriptTextures::push(int last, int index, int x, int y, int width, int height, int angle, int left, int top,
                           int right, int bottom, float red, float green, float blue, float alpha, float pivotX,
                           float pivotY) {
-    if (count >= kQueuedQuads) return;
-    QueuedQuad& q = queue[count++];
+    QueuedQuad q;
     q.tableIndex = index;
     q.x = x;
     q.y = y;
     q.width = width;
     q.height = height;
     q.angle = angle;
-    // Components outside 0-1 are clamped so that one cannot spill into its
-    // neighbour's byte.
-    q.color = render::packArgb(alpha, red, green, blue);
+    q.color = packQuadColour(red, green, blue, alpha);
     q.left = left;
     q.top = top;
     q.right = right;
@@ -59,6 +65,7 @@ void ScriptTextures::push(int last, int index, int x, int y, int width, int heig
     q.pivotX = pivotX;
     q.pivotY = pivotY;
     q.last = last;
+    queue(q);
 }
 
 void ScriptTextures::drawTextureFirst(int index, int x, int y, int width, int height, int angle, int left, int top,
@@ -78,7 +85,7 @@ void ScriptTextures::releaseAllScriptTextures(G_D3D& d3d) {
         if (slot >= 0) d3d.releaseTexture(slot);
         slot = -1;
     }
-    for (QueuedQuad& q : queue) q.tableIndex = -1;
+    for (QueuedQuad& q : queue_) q.tableIndex = -1;
     count = 0;
 }
 
@@ -92,7 +99,7 @@ void ScriptTextures::drawPass(G_D3D& d3d, int pass) {
 
 void ScriptTextures::drawQueuedTextures(G_D3D& d3d, int pass) {
     for (int i = 0; i < count; ++i) {
-        const QueuedQuad& q = queue[i];
+        const QueuedQuad& q = queue_[i];
         if (q.last == pass) drawTexturedQuad(d3d, q, storeSlot(q.tableIndex));
     }
 }

@@ -22,6 +22,12 @@ struct QueuedQuad {
     int last = 0;               // 0: behind the 3D scene, 1: over it
 };
 
+// The colour of a queued image from components 0.0-1.0: each scaled by
+// 255, truncated toward zero and packed as 0xAARRGGBB without clamping, so
+// a component out of range spills into its neighbours' bytes as scripts
+// have always seen it (NaN and huge values count as 0x80000000).
+uint32_t packQuadColour(float red, float green, float blue, float alpha);
+
 // The scripts' 2D images: a table of 100 texture handles into the texture
 // store, and the per-frame queue of 100 images drawn in two passes, one
 // before the 3D scene and one after it. The script functions of the same
@@ -37,7 +43,7 @@ public:
     // Indices outside 0-99 and empty entries are ignored.
     void unloadTexture(G_D3D& d3d, int index);
 
-    // Queue one image; colour components 0.0-1.0 (clamped). A full queue
+    // Queue one image, its colour packed by packQuadColour. A full queue
     // ignores the call.
     void drawTextureFirst(int index, int x, int y, int width, int height, int angle, int left, int top,
                           int right, int bottom, float red, float green, float blue, float alpha,
@@ -57,19 +63,23 @@ public:
     void drawQueuedTextures(G_D3D& d3d, int pass);
     // Draws one image with the texture-store slot (-1: untextured).
     static void drawTexturedQuad(G_D3D& d3d, const QueuedQuad& entry, int storeSlot);
+    // Appends one image; a full queue ignores it.
+    void queue(const QueuedQuad& entry) {
+        if (count < kQueuedQuads) this->queue_[count++] = entry;
+    }
     // Ends the frame: the queue empties.
     void clearQueue() { count = 0; }
 
     int storeSlot(int index) const;  // -1 when empty or outside the table
     int queuedCount() const { return count; }
-    const QueuedQuad& queued(int i) const { return queue[i]; }
+    const QueuedQuad& queued(int i) const { return queue_[i]; }
 
 private:
     void push(int last, int index, int x, int y, int width, int height, int angle, int left, int top, int right,
               int bottom, float red, float green, float blue, float alpha, float pivotX, float pivotY);
 
     int table[kScriptTextures];  // texture-store slots, -1 when empty
-    QueuedQuad queue[kQueuedQuads];
+    QueuedQuad queue_[kQueuedQuads];
     int count = 0;
 };
 

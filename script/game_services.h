@@ -66,16 +66,17 @@ public:
     virtual bool inputRight() { return false; }
     virtual bool inputButton(int /*n 0..4*/) { return false; }
 
-    // Sound.
+    // Sound, with the guards of the script functions (handles outside
+    // 0..29 ignored, the MIDI file remembered by loadMidi).
     virtual int loadWave(const char* /*file*/) { return -1; }
     virtual void unloadWave(int /*handle*/) {}
     virtual void playWave(int /*handle*/) {}
     virtual void stopWave(int /*handle*/) {}
     virtual bool loadMidi(const char* /*file*/) { return false; }
     virtual void unloadMidi() {}
-    virtual void playMidi(const char* /*file*/, int /*start*/) {}
+    virtual void playMidi(int /*start*/) {}
     virtual void stopMidi() {}
-    virtual void fadeMidi(int /*milliseconds*/) {}
+    virtual void setMidiValume(int /*milliseconds*/) {}
 
     // Script textures and the 2D queue.
     virtual bool loadTexture(int /*slot 0..99*/, const char* /*file*/) { return false; }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "graphics/script_textures.h"
 #include "script/script_api.h"
 #include "script/script_host.h"
 
@@ -12,13 +13,6 @@ namespace {
 
 ScriptHost& host() { return *ScriptHost::current(); }
 GameServices& game() { return ScriptHost::current()->game(); }
-
-// float to int32 as the x87 store does: truncation toward zero, and the
-// "integer indefinite" value for NaN or values out of range.
-int32_t truncateToInt(float value) {
-    if (!(value > -2147483904.0f && value < 2147483648.0f)) return INT32_MIN;
-    return int32_t(value);
-}
 
 void setNextFilePath(const Argument* a, Result&) { host().setNextFilePath(a[0].s); }
 void setMainLoopEnd(const Argument*, Result&) { host().setMainLoopEnd(); }
@@ -37,30 +31,14 @@ void getInputButton(const Argument* a, Result& r) {
     r.b = a[0].i >= 0 && a[0].i <= 4 && game().inputButton(a[0].i);
 }
 void loadWave(const Argument* a, Result& r) { r.i = game().loadWave(a[0].s); }
-void unloadWave(const Argument* a, Result&) {
-    if (a[0].i >= 0 && a[0].i < kWaveHandles) game().unloadWave(a[0].i);
-}
-void playWave(const Argument* a, Result&) {
-    if (a[0].i >= 0 && a[0].i < kWaveHandles) game().playWave(a[0].i);
-}
-void stopWave(const Argument* a, Result&) {
-    if (a[0].i >= 0 && a[0].i < kWaveHandles) game().stopWave(a[0].i);
-}
-void loadMidi(const Argument* a, Result& r) {
-    r.b = game().loadMidi(a[0].s);
-    char* name = host().midiName;
-    if (r.b) {
-        size_t length = strnlen(a[0].s, sizeof host().midiName - 1);
-        memcpy(name, a[0].s, length);
-        name[length] = '\0';
-    } else {
-        name[0] = '\0';
-    }
-}
+void unloadWave(const Argument* a, Result&) { game().unloadWave(a[0].i); }
+void playWave(const Argument* a, Result&) { game().playWave(a[0].i); }
+void stopWave(const Argument* a, Result&) { game().stopWave(a[0].i); }
+void loadMidi(const Argument* a, Result& r) { r.b = game().loadMidi(a[0].s); }
 void unloadMidi(const Argument*, Result&) { game().unloadMidi(); }
-void playMidi(const Argument* a, Result&) { game().playMidi(host().midiName, a[0].i); }
+void playMidi(const Argument* a, Result&) { game().playMidi(a[0].i); }
 void stopMidi(const Argument*, Result&) { game().stopMidi(); }
-void setMidiValume(const Argument* a, Result&) { game().fadeMidi(a[0].i); }
+void setMidiValume(const Argument* a, Result&) { game().setMidiValume(a[0].i); }
 void loadTexture(const Argument* a, Result& r) {
     r.b = a[0].i >= 0 && a[0].i < kScriptTextureSlots && game().loadTexture(a[0].i, a[1].s);
 }
@@ -73,13 +51,7 @@ void queueTextureDraw(const Argument* a, uint8_t phase) {
     draw.w = a[3].i;
     draw.h = a[4].i;
     draw.angle = a[5].i;
-    // Components scaled to 0..255 and packed without clamping: values out
-    // of range spill into the neighbouring bytes as they always have.
-    uint32_t red = uint32_t(truncateToInt(a[10].f * 255.0f));
-    uint32_t green = uint32_t(truncateToInt(a[11].f * 255.0f));
-    uint32_t blue = uint32_t(truncateToInt(a[12].f * 255.0f));
-    uint32_t alpha = uint32_t(truncateToInt(a[13].f * 255.0f));
-    draw.colour = ((alpha << 8 | red) << 8 | green) << 8 | blue;
+    draw.colour = graphics::packQuadColour(a[10].f, a[11].f, a[12].f, a[13].f);
     draw.srcLeft = a[6].i;
     draw.srcTop = a[7].i;
     draw.srcRight = a[8].i;

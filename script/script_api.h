@@ -6,7 +6,6 @@ namespace script {
 
 constexpr int kGlobalFunctions = 50;
 constexpr int kScriptTextureSlots = 100;
-constexpr int kWaveHandles = 30;
 
 // Registers, into the root table of a new VM, the classes PorigonManager
 // and BoardManager and then the global functions, in that order. Every

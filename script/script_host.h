@@ -70,7 +70,6 @@ public:
     int converted2DX = 0, converted2DY = 0;
     Vector3 converted3D;
     PickResult lastPick;
-    char midiName[kPathBytes] = {};
     data::DataStore dataStore;
 
     State state() const { return scriptState; }

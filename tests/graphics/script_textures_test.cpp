@@ -61,9 +61,11 @@ TEST(ScriptTextureQueue, ColoursArePackedAndAFullQueueIgnoresCalls) {
     EXPECT_EQ(q.angle, 45);
     EXPECT_EQ(q.bottom, 4);
     EXPECT_EQ(q.pivotY, 0.25f);
-    // Out-of-range components saturate instead of spilling into a neighbour.
+    // Out-of-range components are not clamped: they spill into the
+    // neighbouring bytes, as scripts have always seen.
     textures.drawTextureFirst(3, 0, 0, 1, 1, 0, 0, 0, 1, 1, 2.0f, -1.0f, 0.0f, 1.5f, 0, 0);
-    EXPECT_EQ(textures.queued(1).color, 0xFFFF0000u);
+    EXPECT_EQ(textures.queued(1).color, 0xFFFF0100u);
+    EXPECT_EQ(packQuadColour(0.0f, 0.5f, 1.0f, 1.0f), 0xFF007FFFu);
     EXPECT_EQ(textures.queued(1).last, 0);
     for (int i = 0; i < 150; ++i) textures.drawTextureFirst(i, 0, 0, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 1, 0, 0);
     EXPECT_EQ(textures.queuedCount(), kQueuedQuads);

@@ -1,0 +1,327 @@
+#include "app/g_app_2.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/message_box.h"
+#include "platform/null/headless_window.h"
+#include "platform/null/null_audio.h"
+
+namespace app {
+
+namespace {
+
+constexpr const char* kPadLibrary = "input.so";
+constexpr const char* kFillTexture = "system\\texure\\fill.bmp";
+constexpr float kFieldOfView = 0.3490658f;  // 20 degrees
+constexpr float kAspect = 0.75f;
+constexpr float kNearPlane = 1.0f;
+constexpr float kFarPlane = 1000.0f;
+
+}  // namespace
+
+G_APP_2::G_APP_2() = default;
+
+G_APP_2::~G_APP_2() {
+    stopInputThread();
+}
+
+void G_APP_2::initMembers() {
+    snprintf(versionText, sizeof versionText, "%s", kLibraryVersion);
+    d3d.reset();
+    getInput = nullptr;
+    mouseX = mouseY = 0;
+    mouseLeft = mouseRight = false;
+    cursorHidden = false;
+    inputEnded.store(1);
+    view = render::identityMatrix();
+}
+
+void G_APP_2::showFailure(const char* text, const char* caption) {
+    if (d3d) d3d->showMessage(text, caption);
+    else platform::showMessageBox(text, caption, mainWindow.get());
+}
+
+void G_APP_2::startUp() {
+    snprintf(baseFolder, sizeof baseFolder, "%s", platform::currentDir().c_str());
+
+    d3d = std::make_unique<graphics::G_D3D>();
+    d3d->init(colourDepth);
+    d3d->setWindow(mainWindow.get());
+    d3d->setWindowed(!fullScreen);
+    d3d->setSize(requestedWidth, requestedHeight);
+    d3d->alphaBlending = 1;
+
+    applyWindowMode(0);
+    if (mainWindow) mainWindow->setCursorVisible(cursorHidden);
+
+    if (!d3d->createDisplay() || !d3d->isReady()) {
+        platform::showMessageBox("DirectDrawの初期化に失敗しました。", "エラー", mainWindow.get());
+        setRunning(false);
+        return;
+    }
+
+    // Loading screen.
+    d3d->beginFrame();
+    d3d->createFont(20, 0, 400);
+    d3d->drawText(-1, {0, 0, 640, 480}, "-Now Loading-", 0xFFFFFF);
+    d3d->createFont(14, 0, 400);
+    int length = int(strlen(versionText));
+    d3d->drawText(-1, {640 - 7 * length, 460, 640, 480}, versionText, 0xFFFFFF);
+    d3d->present(true);
+
+    render::Matrix projection;
+    graphics::G_D3D::setProjection(projection, kFieldOfView, kAspect, kNearPlane, kFarPlane);
+    if (d3d->device()) d3d->device()->setTransform(render::Transform::Projection, projection);
+
+    startSound();
+
+    if (inputLibraryFlag && padLibrary.open(kPadLibrary)) {
+        getInput = reinterpret_cast<GetInputFunction>(padLibrary.symbol("GetInput"));
+    }
+    startInputThread();
+
+    KeyMapping mapping;
+    mapping.load("input.dat");
+    ring.setMapping(mapping);
+}
+
+void G_APP_2::startSound() {
+    platform::Clock& clock = platform::clock();
+    mixer = std::make_unique<platform::AudioMixer>();
+    if (!runControl.audioOut.empty()) {
+        if (capture.open(runControl.audioOut, mixer->rate())) mixer->setCapture(&capture);
+        else fprintf(stderr, "tesserae: cannot write the sound capture '%s'\n", runControl.audioOut.c_str());
+    }
+    // A run on the virtual clock renders sound on that clock, so its
+    // capture repeats exactly; without a device the clock drives it too.
+    if (!runControl.headless && !clock.isVirtual()) {
+        std::string error;
+        audioOutput = platform::createSdlAudioOutput(*mixer, error);
+    }
+    if (!audioOutput) audioOutput = std::make_unique<platform::NullAudioOutput>(*mixer, clock);
+
+    wavePlayer = std::make_unique<sound::WavePlayer>(soundReport);
+    wavePlayer->setWaveFolder(std::string(baseFolder) + "wave\\");
+    wavePlayer->initialize(mixer.get());
+
+    midiPlayer = std::make_unique<sound::MidiPlayer>(soundReport);
+    if (!midiPlayer->create(mixer.get(), std::string(baseFolder) + "midi", runControl.soundFont)) {
+        d3d->showMessage(midiPlayer->errorText().c_str(), "DirectMusic Error!");
+    }
+    soundFunctions = std::make_unique<sound::SoundFunctions>(wavePlayer.get(), midiPlayer.get());
+}
+
+void G_APP_2::stopSound() {
+    soundFunctions.reset();
+    wavePlayer.reset();
+    midiPlayer.reset();
+    audioOutput.reset();
+    if (mixer) mixer->setCapture(nullptr);
+    if (capture.isOpen() && !capture.close())
+        fprintf(stderr, "tesserae: the sound capture '%s' is incomplete\n", runControl.audioOut.c_str());
+    mixer.reset();
+}
+
+bool G_APP_2::readPad(PadReading& reading) {
+    {
+        std::lock_guard guard(scriptedPadLock);
+        if (scriptedPad) {
+            reading = scriptedReading;
+            return true;
+        }
+    }
+    return getInput && getInput(&reading) != 0;
+}
+
+void G_APP_2::samplerPass() {
+    if (!inputEnded.load()) ring.sample(platform::clock().now());
+}
+
+void G_APP_2::startInputThread() {
+    bool hasScriptedPad = false;
+    for (const platform::ScriptedInput& s : runControl.scripted) {
+        if (s.kind == platform::ScriptedInput::Kind::Pad) hasScriptedPad = true;
+    }
+    if (getInput || hasScriptedPad) {
+        ring.setPadSource([this](PadReading& reading) { return readPad(reading); });
+    }
+    platform::Clock& clock = platform::clock();
+    if (clock.isVirtual()) {
+        // Samples at exact virtual instants, on the thread moving the clock.
+        samplerId = static_cast<platform::VirtualClock&>(clock).addPeriodic(
+            kSamplePeriod, [this] { samplerPass(); });
+    } else {
+        inputThread = std::thread([this] {
+            platform::Clock& realClock = platform::clock();
+            while (true) {
+                samplerPass();
+                bool stop = !isRunning();
+                realClock.sleep(kSamplePeriod);
+                if (stop) break;
+            }
+        });
+    }
+    inputThreadStarted = true;
+}
+
+void G_APP_2::stopInputThread() {
+    if (!inputThreadStarted) return;
+    if (inputThread.joinable()) inputThread.join();
+    if (samplerId) {
+        platform::Clock& clock = platform::clock();
+        if (clock.isVirtual()) static_cast<platform::VirtualClock&>(clock).removePeriodic(samplerId);
+        samplerId = 0;
+    }
+    inputThreadStarted = false;
+}
+
+void G_APP_2::run() {
+    if (!isRunning()) return;
+    platform::Clock& clock = platform::clock();
+    for (int i = 0; i < kDegreeEntries; ++i) degreeTable[i] = float(i * M_PI / 180.0);
+    fillTextureId = d3d->findOrLoadTexture(kFillTexture);
+    d3d->fillTexture = fillTextureId;
+    waitForRetrace = true;
+    onConfigure();
+    tickAccumulator = 20;
+    tickClock = clock.now();
+    {
+        std::lock_guard guard(ring.lock());
+        ring.sampleLocked(clock.now());
+        ring.reset();
+        tickClock = clock.now();
+    }
+    inputEnded.store(0);
+    onStart();
+    int pass = 0;
+    while (isRunning()) {
+        deliverScripted(++pass);
+        if (!mainWindow || mainWindow->isMinimised() || !mainWindow->isActive()) {
+            pumpMessages();
+            continue;
+        }
+        if (frameLoop() && runControl.frameLimit > 0 && ++framesDrawn >= runControl.frameLimit)
+            setRunning(false);
+    }
+    inputEnded.store(1);
+    if (midiPlayer) midiPlayer->stopMidi();
+    onEnd();
+}
+
+void G_APP_2::deliverScripted(int pass) {
+    auto* headless = dynamic_cast<platform::HeadlessWindow*>(mainWindow.get());
+    while (nextScripted < runControl.scripted.size() && runControl.scripted[nextScripted].frame <= pass) {
+        const platform::ScriptedInput& s = runControl.scripted[nextScripted++];
+        if (s.kind == platform::ScriptedInput::Kind::Pad) {
+            std::lock_guard guard(scriptedPadLock);
+            scriptedPad = true;
+            scriptedReading.x = s.padX;
+            scriptedReading.y = s.padY;
+            memcpy(scriptedReading.buttons, s.padButtons, sizeof scriptedReading.buttons);
+        } else if (headless) {
+            headless->post(s.event);
+        }
+    }
+}
+
+void G_APP_2::restartLogicTime() {
+    logicStart = platform::clock().now();
+}
+
+bool G_APP_2::frameLoop() {
+    platform::Clock& clock = platform::clock();
+    logicStart = clock.now();
+    {
+        std::lock_guard guard(ring.lock());
+        int snapshot = ring.writeIndex();
+        while (tickAccumulator >= kTickLength) {
+            ring.fillState(input);
+            onTick();
+            ring.advanceAfterTick(tickClock, snapshot);
+            tickAccumulator -= kTickLength;
+            tickClock += kTickLength;
+            if (midiPlayer) midiPlayer->updateFade();
+        }
+        ring.endLogicPhase(snapshot);
+        tickClock = clock.now();
+    }
+    logicTime = clock.now() - logicStart;
+    if (!isRunning()) return false;
+    bool drawn = false;
+    if (d3d->beginFrame()) {
+        drawStart = clock.now();
+        d3d->beginScene();
+        render::Matrix lookAt;
+        if (graphics::G_D3D::setLookAt(lookAt, cameraEye, cameraTarget, {0.0f, 1.0f, 0.0f}) ==
+            graphics::kResultOk)
+            view = lookAt;
+        if (d3d->device()) d3d->device()->setTransform(render::Transform::View, view);
+        onDraw3D();
+        d3d->endScene();
+        onDraw2D();
+        d3d->present(waitForRetrace);
+        drawn = true;
+        pumpMessages();
+        while (clock.now() - logicTime - drawStart < kFramePacing) {
+            if (!pumpMessages()) break;
+        }
+        tickAccumulator += clock.now() - drawStart;
+    }
+    tickAccumulator += logicTime;
+    return drawn;
+}
+
+void G_APP_2::shutDown() {
+    if (mainWindow) mainWindow->show(false);
+    pumpMessages();
+    platform::removeFile(std::string(baseFolder) + "wave\\temp.wav");
+    platform::removeFile(std::string(baseFolder) + "midi\\temp.mid");
+    setRunning(false);
+    stopInputThread();
+    if (d3d) d3d->releaseDisplay();
+    d3d.reset();
+    stopSound();
+    getInput = nullptr;
+    padLibrary.close();
+}
+
+bool G_APP_2::handleMessage(const platform::WindowEvent& event) {
+    using platform::EventType;
+    switch (event.type) {
+        case EventType::Destroy:
+            setRunning(false);
+            return true;
+        case EventType::Paint:
+            if (d3d && d3d->hasDisplay() && d3d->isWindowed()) d3d->present(true);
+            return true;
+        case EventType::Activate:
+        case EventType::Deactivate: return true;
+        case EventType::MouseMove:
+            mouseX = event.x;
+            mouseY = event.y;
+            if (!cursorHidden && mainWindow) {
+                mainWindow->setCursorVisible(false);
+                cursorHidden = true;
+            }
+            return true;
+        case EventType::MouseDown:
+            mouseX = event.x;
+            mouseY = event.y;
+            if (event.button == platform::MouseButton::Left) mouseLeft = true;
+            if (event.button == platform::MouseButton::Right) mouseRight = true;
+            return true;
+        case EventType::MouseUp:
+            if (event.button == platform::MouseButton::Left) mouseLeft = false;
+            if (event.button == platform::MouseButton::Right) mouseRight = false;
+            mouseX = event.x;
+            mouseY = event.y;
+            return true;
+        default: return false;
+    }
+}
+
+}  // namespace app
