@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "squirrel/stdlib/messages.h"
@@ -15,6 +16,7 @@ namespace {
 constexpr int kMaxFieldDigits = 2;
 constexpr int kMaxDirectiveLength = 20;  // '%' through the precision digits
 constexpr int kDefaultPrecision = 6;
+constexpr int kSignificantDigits = 17;
 
 bool isFlag(char c) {
     return c == '-' || c == '+' || c == ' ' || c == '#' || c == '0';
@@ -40,13 +42,104 @@ void appendFormatted(std::string& out, const char* format, ...) {
     va_end(args);
 }
 
-// The run-time prints at least three exponent digits: 1e+020, 1.5E-007.
-void widenExponent(std::string& text) {
-    size_t e = text.find_first_of("eE");
-    if (e == std::string::npos || e + 1 >= text.size()) return;
-    size_t digits = e + 2;  // past the sign
-    size_t count = text.size() - digits;
-    if (count < 3) text.insert(digits, 3 - count, '0');
+// The run-time turns a double into 17 significant decimal digits, prints
+// zeros past them, and rounds them to the printed count half away from
+// zero (%.1f of 2.25 is 2.3, %.0f of 0.5 is 1).
+struct DecimalDigits {
+    std::string digits;  // kSignificantDigits of them, or the rounded ones
+    int exponent = 0;    // the value is d.ddd times ten to this
+};
+
+DecimalDigits toDecimal(double magnitude) {
+    DecimalDigits out;
+    if (magnitude == 0) {
+        out.digits.assign(kSignificantDigits, '0');
+        return out;
+    }
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*e", kSignificantDigits - 1, magnitude);
+    const char* e = std::strchr(buffer, 'e');
+    out.digits += buffer[0];
+    out.digits.append(buffer + 2, size_t(e - buffer - 2));
+    out.exponent = std::atoi(e + 1);
+    return out;
+}
+
+// Leaves `keep` leading digits. A carry out of the first digit gives "1"
+// and `keep` zeros with the exponent raised, so fixed-point callers keep
+// their decimals; none left (keep below 1) gives an empty string unless
+// the value rounds up to one unit of the first kept place.
+std::string roundDigits(DecimalDigits& x, int keep) {
+    const std::string& d = x.digits;
+    if (keep < 0 || (keep == 0 && d[0] < '5')) return std::string();
+    std::string kept = d.substr(0, size_t(keep < int(d.size()) ? keep : int(d.size())));
+    if (keep > int(d.size())) kept.append(size_t(keep) - d.size(), '0');
+    if (keep < int(d.size()) && d[size_t(keep)] >= '5') {
+        int i = keep - 1;
+        while (i >= 0 && kept[size_t(i)] == '9') kept[size_t(i--)] = '0';
+        if (i >= 0) {
+            kept[size_t(i)]++;
+        } else {
+            kept.insert(kept.begin(), '1');
+            x.exponent++;
+        }
+    }
+    return kept;
+}
+
+std::string fixedText(DecimalDigits x, int decimals, bool alternate) {
+    std::string digits = roundDigits(x, x.exponent + 1 + decimals);
+    std::string whole = "0", fraction(size_t(decimals), '0');
+    if (!digits.empty()) {
+        if (x.exponent >= 0) {
+            whole = digits.substr(0, size_t(x.exponent) + 1);
+            fraction = digits.substr(size_t(x.exponent) + 1);
+        } else {
+            fraction = std::string(size_t(-x.exponent - 1), '0') + digits;
+            fraction.resize(size_t(decimals), '0');
+        }
+    }
+    if (decimals > 0 || alternate) whole += '.';
+    return whole + fraction;
+}
+
+std::string exponentText(DecimalDigits x, int decimals, bool alternate, char letter) {
+    std::string digits = roundDigits(x, decimals + 1);
+    digits.resize(size_t(decimals) + 1);
+    std::string text(1, digits[0]);
+    if (decimals > 0 || alternate) text += '.';
+    text.append(digits, 1, std::string::npos);
+    text += letter;
+    text += x.exponent < 0 ? '-' : '+';
+    std::string power = std::to_string(x.exponent < 0 ? -x.exponent : x.exponent);
+    if (power.size() < 3) power.insert(0, 3 - power.size(), '0');
+    return text + power;
+}
+
+void stripZeros(std::string& text) {
+    size_t end = text.find_first_of("eE");
+    std::string tail = end == std::string::npos ? "" : text.substr(end);
+    std::string body = text.substr(0, end);
+    if (body.find('.') == std::string::npos) return;
+    while (body.back() == '0') body.pop_back();
+    if (body.back() == '.') body.pop_back();
+    text = body + tail;
+}
+
+std::string finiteText(double value, bool alternate, int precision, char conversion) {
+    DecimalDigits x = toDecimal(std::fabs(value));
+    int p = precision < 0 ? kDefaultPrecision : precision;
+    if (conversion == 'f') return fixedText(x, p, alternate);
+    if (conversion == 'e' || conversion == 'E') return exponentText(x, p, alternate, conversion);
+    int significant = p == 0 ? 1 : p;
+    DecimalDigits rounded = x;
+    roundDigits(rounded, significant);
+    bool useExponent = rounded.exponent < -4 || rounded.exponent >= significant;
+    std::string text = useExponent
+        ? exponentText(x, significant - 1, alternate, conversion == 'g' ? 'e' : 'E')
+        : fixedText(x, significant - 1 - rounded.exponent, alternate);
+    if (!alternate) stripZeros(text);
+    return text;
 }
 
 // Infinities and NaNs come out as the digits "1#INF", "1#IND" or "1#QNAN"
@@ -114,26 +207,15 @@ void padToWidth(std::string& text, const char* flags, int width) {
 
 std::string formatFloat(double value, const char* flags, int width, int precision,
                         char conversion) {
-    std::string text;
-    if (std::isfinite(value)) {
-        std::string directive = "%";
-        directive += flags;
-        if (precision >= 0) {
-            directive += '.';
-            directive += std::to_string(precision);
-        }
-        directive += conversion;
-        appendFormatted(text, directive.c_str(), value);
-        if (conversion != 'f') widenExponent(text);
-    } else {
-        text = nonFiniteText(value, flags, precision, conversion);
-        if (std::signbit(value)) {
-            text.insert(0, 1, '-');
-        } else if (std::strchr(flags, '+')) {
-            text.insert(0, 1, '+');
-        } else if (std::strchr(flags, ' ')) {
-            text.insert(0, 1, ' ');
-        }
+    bool alternate = std::strchr(flags, '#') != nullptr;
+    std::string text = std::isfinite(value) ? finiteText(value, alternate, precision, conversion)
+                                            : nonFiniteText(value, flags, precision, conversion);
+    if (std::signbit(value)) {
+        text.insert(0, 1, '-');
+    } else if (std::strchr(flags, '+')) {
+        text.insert(0, 1, '+');
+    } else if (std::strchr(flags, ' ')) {
+        text.insert(0, 1, ' ');
     }
     padToWidth(text, flags, width);
     return text;

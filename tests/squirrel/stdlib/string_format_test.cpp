@@ -102,6 +102,22 @@ TEST(FormatFloats, UseThreeExponentDigits) {
     EXPECT_EQ(format("%+g", {floatArg(2.5e38f)}), "+2.5e+038");
 }
 
+TEST(FormatFloats, RoundTiesAwayFromZeroAfterSeventeenDigits) {
+    EXPECT_EQ(format("%.1f|%.1f|%.0f|%.0f", {floatArg(2.25f), floatArg(-0.25f), floatArg(0.5f),
+                                            floatArg(2.5f)}),
+              "2.3|-0.3|1|3");
+    EXPECT_EQ(format("%.2e|%.1g|%.3g", {floatArg(1.125f), floatArg(0.25f), floatArg(1.0625f)}),
+              "1.13e+000|0.3|1.06");
+    EXPECT_EQ(format("%.20f", {floatArg(0.1f)}), "0.10000000149011612000");
+    EXPECT_EQ(format("%.0f", {floatArg(1e20f)}), "100000002004087730000");
+    EXPECT_EQ(format("%.0f|%.2f", {floatArg(-0.4f), floatArg(0.0f)}), "-0|0.00");
+    EXPECT_EQ(format("%#.0f|%#.0e|%#g", {floatArg(3.0f), floatArg(3.0f), floatArg(3.0f)}),
+              "3.|3.e+000|3.00000");
+    EXPECT_EQ(format("%g|%g|%g", {floatArg(0.0001f), floatArg(0.00001f), floatArg(999999.5f)}),
+              "0.0001|1e-005|1e+006");
+    EXPECT_EQ(format("%#.3G", {floatArg(999.75f)}), "1.00E+003");
+}
+
 TEST(FormatFloats, PrintInfinitiesAndNaNsAsTheRunTimeDoes) {
     const double inf = std::numeric_limits<double>::infinity();
     EXPECT_EQ(sqstd::formatFloat(inf, "", -1, -1, 'f'), "1.#INF00");
