@@ -3,7 +3,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <unordered_map>
 
 #include "squirrel.h"
 #include "squirrel/compiler.h"
@@ -16,33 +15,13 @@ namespace {
 
 constexpr SQInteger kSuspendFlag = -666;
 
-std::unordered_map<Object*, int>& hostRefs(SharedState* ss);
-
-struct HostRefs {
-    SharedState* ss;
-    std::unordered_map<Object*, int> refs;
-};
-std::vector<HostRefs*> allRefs;
-
-std::unordered_map<Object*, int>& hostRefs(SharedState* ss) {
-    for (HostRefs* h : allRefs) {
-        if (h->ss == ss) return h->refs;
-    }
-    HostRefs* h = new HostRefs{ss, {}};
-    allRefs.push_back(h);
-    return h->refs;
-}
+std::unordered_map<Object*, int>& hostRefs(SharedState* ss) { return ss->hostRefs; }
 
 void dropHostRefs(SharedState* ss) {
-    for (size_t i = 0; i < allRefs.size(); i++) {
-        if (allRefs[i]->ss == ss) {
-            for (auto& [o, n] : allRefs[i]->refs) {
-                for (int k = 0; k < n; k++) release(o);
-            }
-            delete allRefs[i];
-            allRefs.erase(allRefs.begin() + long(i));
-            return;
-        }
+    std::unordered_map<Object*, int> refs;
+    refs.swap(ss->hostRefs);
+    for (auto& [o, n] : refs) {
+        for (int k = 0; k < n; k++) release(o);
     }
 }
 

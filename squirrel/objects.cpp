@@ -17,8 +17,8 @@ constexpr int kMaxDestroyDepth = 64;
 
 // Destruction of long chains is flattened: past a depth, objects wait in a
 // queue that the outermost destroyObject drains, so the C++ stack stays small.
-int destroyDepth = 0;
-std::vector<Object*> pendingDestroy;
+thread_local int destroyDepth = 0;
+thread_local std::vector<Object*> pendingDestroy;
 
 void destroyNow(Object* o) {
     if (o->weakRef) {

@@ -51,6 +51,7 @@ void SQVM::clearRefs() {
     errorHandler.setNull();
     debugHook.setNull();
     lastError.setNull();
+    notifiedError.setNull();
 }
 
 void SQVM::traverse(GcVisitor fn, void* ud) {
@@ -61,6 +62,7 @@ void SQVM::traverse(GcVisitor fn, void* ud) {
     visitValue(errorHandler, fn, ud);
     visitValue(debugHook, fn, ud);
     visitValue(lastError, fn, ud);
+    visitValue(notifiedError, fn, ud);
 }
 
 void SQVM::growStack(int need) {
@@ -238,6 +240,7 @@ bool SQVM::execute(const Value& closure, int argsBase, int nargs, Value& result,
     size_t entryTraps = traps.size();
     int savedTop = top;
     if (!enterFrame(cl, argsBase, nargs, -1, true)) return false;
+    if (!debugHook.isNull()) callDebugHook('c', cl->proto->lineAt(0));
     nativeCalls++;
     bool ok = run(result, raiseError, entryCalls, entryTraps);
     nativeCalls--;
@@ -292,6 +295,32 @@ bool SQVM::resumeGenerator(const Value& gv, Value& out) {
     if (!ok) g->state = Generator::Dead;
     top = savedTop;
     return ok;
+}
+
+// Calls the debug hook as hook(event, source, line, funcname) for the
+// innermost script frame; the hook's own frames produce no events.
+void SQVM::callDebugHook(int event, int line) {
+    if (inDebugHook || debugHook.isNull()) return;
+    const CallInfo& ci = calls.back();
+    if (!ci.closure) return;
+    FuncProto* p = ci.closure->proto;
+    if (line < 0) line = lineOf(ci);
+    inDebugHook = true;
+    Value hook = debugHook;
+    int b = top;
+    if (ensureStack(b + 6)) {
+        push(rootTable);
+        push(Value::integer(event));
+        push(p->source);
+        push(Value::integer(line));
+        push(p->name);
+        Value r;
+        Value saved = lastError;
+        call(hook, b, 5, r, false);
+        lastError = saved;
+        while (top > b) stack[--top].setNull();
+    }
+    inDebugHook = false;
 }
 
 static void errorUnwindFrame(SQVM* vm) {
@@ -516,6 +545,10 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             if (fn._type == OT_CLOSURE && !fn.closure()->proto->generator) {
                 if (!enterFrame(fn.closure(), argsBase, in.b, ci->base + in.a, false)) goto error;
                 RELOAD();
+                if (!debugHook.isNull()) {
+                    callDebugHook('c', ci->closure->proto->lineAt(0));
+                    ci = &calls.back();
+                }
                 break;
             }
             Value res;
@@ -548,6 +581,10 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_TAILCALL: {
             Value fn = R[in.a];
             if (fn._type == OT_CLOSURE && !fn.closure()->proto->generator && !ci->generator) {
+                if (!debugHook.isNull()) {
+                    callDebugHook('r', -1);
+                    ci = &calls.back();
+                }
                 int nargs = in.b;
                 for (int k = 0; k < nargs; k++) R[k] = std::move(R[in.a + 1 + k]);
                 int base = ci->base;
@@ -567,6 +604,10 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                     goto error;
                 }
                 RELOAD();
+                if (!debugHook.isNull()) {
+                    callDebugHook('c', ci->closure->proto->lineAt(0));
+                    ci = &calls.back();
+                }
                 break;
             }
             // Not a plain script call: call normally, then return.
@@ -589,6 +630,10 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_RETURN: {
             Value ret;
             if (in.op == OP_TAILCALL || in.arg) ret = std::move(R[in.a]);
+            if (!debugHook.isNull()) {
+                callDebugHook('r', -1);
+                ci = &calls.back();
+            }
             if (ci->generator) {
                 ci->generator->state = Generator::Dead;
                 ci->generator->stack.clear();
@@ -939,20 +984,8 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             break;
         }
         case OP_LINE:
-            if (!debugHook.isNull() && !inDebugHook) {
-                inDebugHook = true;
-                Value args[3] = {Value::integer('l'), ci->closure->proto->source,
-                                 Value::integer(in.arg)};
-                int b = top;
-                push(rootTable);
-                for (auto& v : args) push(v);
-                push(ci->closure->proto->name);
-                Value r;
-                Value saved = lastError;
-                call(debugHook, b, 5, r, false);
-                lastError = saved;
-                while (top > b) stack[--top].setNull();
-                inDebugHook = false;
+            if (!debugHook.isNull()) {
+                callDebugHook('l', in.arg);
                 ci = &calls.back();
             }
             break;
@@ -962,6 +995,12 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
 
     error:
         ci = &calls.back();
+        if (shared->notifyAll && !errorHandler.isNull() && !notifiedError.rawEquals(lastError)) {
+            // Reported once where it is raised, caught or not.
+            notifiedError = lastError;
+            callErrorHandler(lastError);
+            ci = &calls.back();
+        }
         if (traps.size() > entryTraps) {
             Trap t = traps.back();
             traps.pop_back();
@@ -974,7 +1013,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             R[t.errorReg] = lastError;
             continue;
         }
-        if (raiseError) callErrorHandler(lastError);
+        if (raiseError && !shared->notifyAll) callErrorHandler(lastError);
         while (calls.size() > entryCalls) errorUnwindFrame(this);
         return false;
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "squirrel/objects.h"
@@ -54,6 +55,7 @@ struct SharedState {
     SQVM* rootVm = nullptr;
     std::vector<GcObject*> deferredFree;
     std::vector<char> scratch;
+    std::unordered_map<Object*, int> hostRefs;  // sq_addref counts per object
     SharedState();
     ~SharedState();
     Value newString(const char* s, int len = -1);
@@ -76,6 +78,7 @@ struct SQVM : squirrel::GcObject {
     Value errorHandler;
     Value debugHook;
     Value lastError;
+    Value notifiedError;  // last error reported under notify-all-exceptions
     SQUserPointer foreignPtr = nullptr;
     int nativeCalls = 0;
     int state = SQ_VMSTATE_IDLE;
@@ -124,6 +127,7 @@ struct SQVM : squirrel::GcObject {
                  bool resumeThread = false);
     bool callNative(squirrel::NativeClosure* nc, int argsBase, int nargs, Value& result, int target);
     void callErrorHandler(const Value& err);
+    void callDebugHook(int event, int line);
 
     // Object protocol (see the language reference: get, set, new slot, ...).
     enum class GetMode { Normal, Call };

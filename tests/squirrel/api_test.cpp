@@ -276,6 +276,18 @@ TEST_F(Vm, CallReturnsResultAboveCallee) {
     sq_pop(v, 2);
 }
 
+TEST_F(Vm, NotifyAllExceptionsReportsCaughtErrorsOnce) {
+    handled.clear();
+    sq_newclosure(v, recordingHandler, 0);
+    sq_seterrorhandler(v);
+    sq_notifyallexceptions(v, SQTrue);
+    ASSERT_TRUE(run("try { throw \"caught\"; } catch (e) {}"));
+    ASSERT_EQ(1u, handled.size());
+    EXPECT_EQ("caught in main@1", handled[0]);
+    EXPECT_FALSE(run("throw \"loose\";", true));
+    EXPECT_EQ(2u, handled.size()) << "not reported a second time at the top";
+}
+
 SQInteger throwing(HSQUIRRELVM v) { return sq_throwerror(v, "native says no"); }
 
 TEST_F(Vm, NativeErrorsAreCatchableInScripts) {
