@@ -1,6 +1,12 @@
 // The standard error reports. Hosts log each print call as one message, so
 // every line below is its own call and the format strings must not change.
+// A float local is the one exception: it goes as text already formatted
+// like the games' run-time %.14g (three exponent digits), which the host's
+// own printf would not give.
+#include <string>
+
 #include "squirrel/stdlib/stdlib_local.h"
+#include "squirrel/stdlib/string_format.h"
 #include "sqstdaux.h"
 
 namespace sqstd {
@@ -22,7 +28,8 @@ void printLocal(HSQUIRRELVM v, SQPRINTFUNCTION pf, const SQChar* name) {
     case OT_FLOAT: {
         SQFloat f = 0;
         sq_getfloat(v, -1, &f);
-        pf(v, "[%s] %.14g\n", name, double(f));
+        std::string text = formatFloat(double(f), "", -1, 14, 'g');
+        pf(v, "[%s] %s\n", name, text.c_str());
         break;
     }
     case OT_BOOL: {

@@ -1,6 +1,8 @@
 // The script io library: the `file` class over C streams, the standard
 // streams, and the script face of the file loader.
 #include <climits>
+#include <cstdint>
+#include <cstring>
 
 #include "platform/files.h"
 #include "squirrel/stdlib/messages.h"
@@ -13,18 +15,46 @@ namespace {
 
 const char kFileRegistryName[] = "std_file";
 
+// A file opened without 'b' in its mode behaves as in the games' run-time
+// text mode: CR LF reads as LF and LF writes as CR LF. Positions and
+// lengths stay those of the bytes on disk.
 class FileStream final : public Stream {
 public:
-    FileStream(FILE* f, bool ownsFile) : file(f), owns(ownsFile) {}
+    FileStream(FILE* f, bool ownsFile, bool text) : file(f), owns(ownsFile), textMode(text) {}
     ~FileStream() override {
         if (file && owns) std::fclose(file);
     }
 
     SQInteger read(void* buffer, SQInteger size) override {
-        return size > 0 ? SQInteger(std::fread(buffer, 1, size_t(size), file)) : 0;
+        if (size <= 0) return 0;
+        if (!textMode) return SQInteger(std::fread(buffer, 1, size_t(size), file));
+        uint8_t* out = static_cast<uint8_t*>(buffer);
+        SQInteger n = 0;
+        while (n < size) {
+            int c = std::getc(file);
+            if (c == EOF) break;
+            if (c == '\r') {
+                int next = std::getc(file);
+                if (next == '\n') {
+                    c = '\n';
+                } else if (next != EOF) {
+                    std::ungetc(next, file);
+                }
+            }
+            out[n++] = uint8_t(c);
+        }
+        return n;
     }
+
     SQInteger write(const void* buffer, SQInteger size) override {
-        return size > 0 ? SQInteger(std::fwrite(buffer, 1, size_t(size), file)) : 0;
+        if (size <= 0) return 0;
+        if (!textMode) return SQInteger(std::fwrite(buffer, 1, size_t(size), file));
+        const uint8_t* in = static_cast<const uint8_t*>(buffer);
+        for (SQInteger i = 0; i < size; ++i) {
+            if (in[i] == '\n' && std::putc('\r', file) == EOF) return i;
+            if (std::putc(in[i], file) == EOF) return i;
+        }
+        return size;
     }
     bool flush() override { return std::fflush(file) == 0; }
     SQInteger tell() override { return clamp(std::ftell(file)); }
@@ -49,6 +79,7 @@ public:
 
     FILE* file;
     bool owns;
+    bool textMode;
 
 private:
     static SQInteger clamp(long value) {
@@ -61,6 +92,7 @@ private:
 SQInteger file_constructor(HSQUIRRELVM v) {
     FILE* f = nullptr;
     bool owns = true;
+    bool text = false;
     if (sq_gettype(v, 2) == OT_STRING && sq_gettype(v, 3) == OT_STRING) {
         const SQChar* path = nullptr;
         const SQChar* mode = nullptr;
@@ -68,6 +100,7 @@ SQInteger file_constructor(HSQUIRRELVM v) {
         sq_getstring(v, 3, &mode);
         f = platform::openGameFile(path, mode);
         if (!f) return sq_throwerror(v, kCannotOpenFile);
+        text = std::strchr(mode, 'b') == nullptr;
     } else if (sq_gettype(v, 2) == OT_USERPOINTER) {
         SQUserPointer p = nullptr;
         sq_getuserpointer(v, 2, &p);
@@ -77,7 +110,7 @@ SQInteger file_constructor(HSQUIRRELVM v) {
     } else {
         return sq_throwerror(v, kWrongParameter);
     }
-    FileStream* stream = new FileStream(f, owns);
+    FileStream* stream = new FileStream(f, owns, text);
     if (!attachStream(v, 1, fileTypeTag(), stream)) {
         stream->owns = owns && sq_gettype(v, 2) == OT_STRING;
         delete stream;

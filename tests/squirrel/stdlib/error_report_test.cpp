@@ -94,6 +94,14 @@ TEST(RuntimeErrorReport, NamesAnErrorThatIsNoString) {
     EXPECT_EQ(t.lines, expected);
 }
 
+TEST(RuntimeErrorReport, PrintsFloatLocalsWithThreeExponentDigits) {
+    TestVm t;
+    EXPECT_FALSE(t.run("local big = 1.0e20;\nlocal tiny = -2.5e-7;\nthrow \"f\";"));
+    ASSERT_EQ(t.lines.size(), 7u);
+    EXPECT_EQ(t.lines[4], "[tiny] -2.4999999936881e-007\n");
+    EXPECT_EQ(t.lines[5], "[big] 1.0000000200409e+020\n");
+}
+
 TEST(RuntimeErrorReport, ListsLocalsOfNineFramesOnly) {
     TestVm t;
     EXPECT_FALSE(t.run("function r(n) {\n"

@@ -37,3 +37,10 @@ print(typeof fn + " " + fn.call({marker = 1}) + "\n");
 // expect: function 2
 print(typeof stdout + " " + typeof stdin + " " + typeof stderr + " " + (stdout instanceof file) + "\n");
 // expect: file file file true
+local w = file("text.txt", "w");
+foreach (c in "a\nb") w.writen(c, 'b');
+w = null;
+local r = file("text.txt", "r");
+local got = r.readblob(10);
+print(file("text.txt", "rb").len() + " " + got.len() + " " + got[1] + " " + r.eos() + "\n");
+// expect: 4 3 10 1
