@@ -18,6 +18,7 @@ typedef struct {
 // Compiles a NUL-terminated pattern. Null on failure, with *error (when
 // error is not null) pointing at a static message such as `expected paren`.
 SQRex* sqstd_rex_compile(const SQChar* pattern, const SQChar** error);
+// Frees a pattern from sqstd_rex_compile; null is ignored.
 void sqstd_rex_free(SQRex* exp);
 // True when the whole NUL-terminated text matches.
 SQBool sqstd_rex_match(SQRex* exp, const SQChar* text);
@@ -26,8 +27,10 @@ SQBool sqstd_rex_searchrange(SQRex* exp, const SQChar* text_begin, const SQChar*
                              const SQChar** out_begin, const SQChar** out_end);
 SQBool sqstd_rex_search(SQRex* exp, const SQChar* text, const SQChar** out_begin,
                         const SQChar** out_end);
+// Number of groups including group 0, the whole match.
 SQInteger sqstd_rex_getsubexpcount(SQRex* exp);
-// Group `n` of the last successful match or search; SQFalse for a bad n.
+// Group `n` of the last match or search; a group that took no part in it,
+// or matched nothing, has len 0. SQFalse for a bad n or before any search.
 SQBool sqstd_rex_getsubexp(SQRex* exp, SQInteger n, SQRexMatch* subexp);
 
 // Formats like the script `format` with the format string at `nformatstringidx`

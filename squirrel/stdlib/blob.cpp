@@ -13,7 +13,7 @@ namespace sqstd {
 
 namespace {
 
-const char kBlobRegistryName[] = "std_blob";
+constexpr char kBlobRegistryName[] = "std_blob";
 
 // `size` bytes are visible; `capacity` bytes are allocated and zeroed
 // beyond `size`. resize() changes the capacity and only ever shrinks the

@@ -13,7 +13,7 @@ namespace sqstd {
 
 namespace {
 
-const char kFileRegistryName[] = "std_file";
+constexpr char kFileRegistryName[] = "std_file";
 
 // A file opened without 'b' in its mode behaves as in the games' run-time
 // text mode: CR LF reads as LF and LF writes as CR LF. Positions and

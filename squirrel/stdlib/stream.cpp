@@ -12,7 +12,7 @@ namespace sqstd {
 
 namespace {
 
-const char kStreamRegistryName[] = "std_stream";
+constexpr char kStreamRegistryName[] = "std_stream";
 
 char streamTag, fileTag, blobTag;
 
