@@ -61,10 +61,12 @@ std::unique_ptr<Surface> Adapter::createSurface(SurfaceKind kind, int width, int
 }
 
 int Adapter::depthFormats(DeviceClass, PixelFormat* out, int capacity) const {
+    if (state->failingQueries) return -1;
     return offer(kDepthFormats, *state, out, capacity);
 }
 
 int Adapter::textureFormats(DeviceClass deviceClass, PixelFormat* out, int capacity) const {
+    if (state->failingQueries) return -1;
     return isSoftwareClass(deviceClass) ? offer(kSoftwareTextures, *state, out, capacity)
                                         : offer(kHardwareTextures, *state, out, capacity);
 }
@@ -92,5 +94,7 @@ void Adapter::loseSurfaces() { ++state->lossEpoch; }
 void Adapter::failRestores(int count) { state->failingRestores = count; }
 
 void Adapter::failSurfaceCreations(int count) { state->failingCreations = count; }
+
+void Adapter::failFormatQueries(bool failing) { state->failingQueries = failing; }
 
 }  // namespace render

@@ -40,7 +40,8 @@ public:
     std::unique_ptr<Surface> createSurface(SurfaceKind kind, int width, int height, PixelFormat format);
 
     // Formats offered to a device class, in order of preference; refused
-    // formats are left out. Return the count written (at most `capacity`).
+    // formats are left out. Return the count written (at most `capacity`),
+    // or -1 while failing queries are injected.
     int depthFormats(DeviceClass deviceClass, PixelFormat* out, int capacity) const;
     int textureFormats(DeviceClass deviceClass, PixelFormat* out, int capacity) const;
 
@@ -59,6 +60,8 @@ public:
     void failRestores(int count);
     // The next `count` surface creations fail.
     void failSurfaceCreations(int count);
+    // Format queries fail (return -1) until called again with false.
+    void failFormatQueries(bool failing = true);
 
 private:
     std::shared_ptr<AdapterState> state;

@@ -11,6 +11,8 @@
 
 namespace render {
 
+struct RasterState;
+
 // Render states and their values follow the Direct3D 7 numbering, so a
 // caller can set them in the order and with the values it would give that
 // interface. Values the device does not implement are refused.
@@ -71,7 +73,7 @@ struct Viewport {
     float minZ = 0.0f, maxZ = 1.0f;
 };
 
-// Counts of the last draw calls since resetStats, for tests and profiling.
+// Triangle counts since the last resetStats, for tests and profiling.
 struct DrawStats {
     int trianglesIn = 0;
     int culled = 0;     // back faces and zero-area triangles
@@ -89,8 +91,8 @@ struct DrawStats {
 // the top-left fill rule. Depth (z/w) and colour are interpolated linearly on
 // screen, texture coordinates perspective-correctly. Per pixel: Z test
 // (less-or-equal), texture stage 0, alpha test, Z write, blend.
-struct RasterState;
-
+//
+// A device belongs to one thread; it allocates nothing while drawing.
 class Device {
 public:
     Device(const Device&) = delete;

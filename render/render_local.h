@@ -15,6 +15,7 @@ struct AdapterState {
     uint32_t lossEpoch = 0;
     int failingRestores = 0;
     int failingCreations = 0;
+    bool failingQueries = false;
     bool refusedFormats[8] = {};
     bool refusedClasses[kDeviceClasses] = {};
 };

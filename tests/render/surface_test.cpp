@@ -216,6 +216,10 @@ TEST(DeviceFaults, OfferedFormatsFollowTheClassAndRefusals) {
         EXPECT_NE(formats[i], PixelFormat::A4R4G4B4);
     }
     EXPECT_EQ(adapter.textureFormats(DeviceClass::Rgb, formats, 2), 2);
+    adapter.failFormatQueries();
+    EXPECT_EQ(adapter.textureFormats(DeviceClass::Hal, formats, 8), -1);
+    EXPECT_EQ(adapter.depthFormats(DeviceClass::Hal, formats, 8), -1);
+    adapter.failFormatQueries(false);
     adapter.refuseFormat(PixelFormat::Z16);
     EXPECT_EQ(adapter.depthFormats(DeviceClass::Hal, formats, 8), 0);
     EXPECT_FALSE(adapter.createSurface(SurfaceKind::DepthBuffer, 8, 8, PixelFormat::Z16));
