@@ -52,3 +52,7 @@ def tile(x, y):
 write_bmp('game/image/ball.bmp', 32, 32, ball)
 write_bmp('game/image/tile.bmp', 64, 64, tile)
 write_bmp('game/system/texure/fill.bmp', 8, 64, fill)
+
+# Start-up settings: windowed, 640 x 480, 32 bits per pixel, pad plug-in on.
+with open('game/init.dat', 'wb') as f:
+    f.write(struct.pack('<iBBBB', 1, 0, 0, 32, 1))
