@@ -7,6 +7,8 @@
 // in floats at both ends of each span, clamped to their ranges and stepped
 // in fixed point, so no pixel ever leaves the range of its endpoints.
 #include <algorithm>
+#include <bit>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 
@@ -20,6 +22,7 @@ namespace {
 constexpr int kSubPixel = 16;
 constexpr int kPerspectiveRun = 16;
 constexpr int64_t kSmallTriangle = 24 * kSubPixel;  // bounding box limit of the edge-function path
+static_assert(kSmallTriangle / kSubPixel + 1 < 32, "a row's coverage must fit a 32-bit mask");
 
 // Nearest 1/16 pixel (ties to even). The target compiles without errno
 // for maths functions, so this is one conversion instruction.
@@ -243,26 +246,23 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
         rows.setup = &s;
         rows.stepper = &stepper;
         rows.count = 0;
+        // Each row's coverage as a bit mask over the box's columns; the
+        // covered columns of a convex shape are contiguous.
+        const int width = endCol - firstCol;
         for (int y = firstRow; y < endRow; ++y) {
             int64_t e0 = rowStart[0], e1 = rowStart[1], e2 = rowStart[2];
-            int x = firstCol;
-            while (x < endCol && (e0 | e1 | e2) < 0) {
+            uint32_t mask = 0;
+            for (int k = 0; k < width; ++k) {
+                mask |= static_cast<uint32_t>((e0 | e1 | e2) >= 0) << k;
                 e0 += stepX[0];
                 e1 += stepX[1];
                 e2 += stepX[2];
-                ++x;
             }
-            int left = x;
-            while (x < endCol && (e0 | e1 | e2) >= 0) {
-                e0 += stepX[0];
-                e1 += stepX[1];
-                e2 += stepX[2];
-                ++x;
-            }
-            if (left < x) {
+            if (mask != 0) {
+                assert(rows.count < kMaxTriangleRows);
                 rows.y[rows.count] = y;
-                rows.x0[rows.count] = left;
-                rows.x1[rows.count] = x;
+                rows.x0[rows.count] = firstCol + std::countr_zero(mask);
+                rows.x1[rows.count] = firstCol + 32 - std::countl_zero(mask);
                 ++rows.count;
             }
             for (int i = 0; i < 3; ++i) rowStart[i] += stepY[i];
