@@ -15,6 +15,10 @@
 #include "render/device.h"
 #include "render/render_local.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace render {
 
 namespace {
@@ -22,7 +26,7 @@ namespace {
 constexpr int kSubPixel = 16;
 constexpr int kPerspectiveRun = 16;
 constexpr int64_t kSmallTriangle = 24 * kSubPixel;  // bounding box limit of the edge-function path
-static_assert(kSmallTriangle / kSubPixel + 1 < 32, "a row's coverage must fit a 32-bit mask");
+static_assert(kSmallTriangle / kSubPixel + 1 + 3 < 32, "a row's coverage, in steps of four, must fit a 32-bit mask");
 
 // Nearest 1/16 pixel (ties to even). The target compiles without errno
 // for maths functions, so this is one conversion instruction.
@@ -247,17 +251,47 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
         rows.stepper = &stepper;
         rows.count = 0;
         // Each row's coverage as a bit mask over the box's columns; the
-        // covered columns of a convex shape are contiguous.
+        // covered columns of a convex shape are contiguous. Inside a box of
+        // at most 25 x 25 pixels the edge functions fit 32 bits.
         const int width = endCol - firstCol;
+        const uint32_t widthMask = width >= 32 ? ~0u : (1u << std::max(width, 0)) - 1;
+        int32_t edge[3], edgeStepX[3], edgeStepY[3];
+        for (int i = 0; i < 3; ++i) {
+            edge[i] = static_cast<int32_t>(rowStart[i]);
+            edgeStepX[i] = static_cast<int32_t>(stepX[i]);
+            edgeStepY[i] = static_cast<int32_t>(stepY[i]);
+        }
+#if defined(__SSE2__)
+        __m128i lane[3], step4[3];
+        for (int i = 0; i < 3; ++i) {
+            lane[i] = _mm_set_epi32(3 * edgeStepX[i], 2 * edgeStepX[i], edgeStepX[i], 0);
+            step4[i] = _mm_set1_epi32(4 * edgeStepX[i]);
+        }
+#endif
         for (int y = firstRow; y < endRow; ++y) {
-            int64_t e0 = rowStart[0], e1 = rowStart[1], e2 = rowStart[2];
             uint32_t mask = 0;
+#if defined(__SSE2__)
+            __m128i e0 = _mm_add_epi32(_mm_set1_epi32(edge[0]), lane[0]);
+            __m128i e1 = _mm_add_epi32(_mm_set1_epi32(edge[1]), lane[1]);
+            __m128i e2 = _mm_add_epi32(_mm_set1_epi32(edge[2]), lane[2]);
+            for (int k = 0; k < width; k += 4) {
+                __m128i any = _mm_or_si128(_mm_or_si128(e0, e1), e2);
+                uint32_t outside = static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(any)));
+                mask |= (outside ^ 15u) << k;
+                e0 = _mm_add_epi32(e0, step4[0]);
+                e1 = _mm_add_epi32(e1, step4[1]);
+                e2 = _mm_add_epi32(e2, step4[2]);
+            }
+#else
+            int32_t e0 = edge[0], e1 = edge[1], e2 = edge[2];
             for (int k = 0; k < width; ++k) {
                 mask |= static_cast<uint32_t>((e0 | e1 | e2) >= 0) << k;
-                e0 += stepX[0];
-                e1 += stepX[1];
-                e2 += stepX[2];
+                e0 += edgeStepX[0];
+                e1 += edgeStepX[1];
+                e2 += edgeStepX[2];
             }
+#endif
+            mask &= widthMask;
             if (mask != 0) {
                 assert(rows.count < kMaxTriangleRows);
                 rows.y[rows.count] = y;
@@ -265,7 +299,7 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
                 rows.x1[rows.count] = firstCol + 32 - std::countl_zero(mask);
                 ++rows.count;
             }
-            for (int i = 0; i < 3; ++i) rowStart[i] += stepY[i];
+            for (int i = 0; i < 3; ++i) edge[i] += edgeStepY[i];
         }
         if (!st.textured || !s.perspective) {
             st.rows(rows, st);
