@@ -173,11 +173,24 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
         ++stats.culled;
         return;
     }
+    // Started early so the division overlaps the work below; each swap of
+    // the sort flips the sign of the sorted triangle's area.
+    float invArea = static_cast<float>(kSubPixel * kSubPixel) / static_cast<float>(area);
     int64_t minX = std::min({px[0], px[1], px[2]}), maxX = std::max({px[0], px[1], px[2]});
     int top = 0, mid = 1, bottom = 2;
-    if (py[mid] < py[top]) std::swap(mid, top);
-    if (py[bottom] < py[top]) std::swap(bottom, top);
-    if (py[bottom] < py[mid]) std::swap(bottom, mid);
+    bool odd = false;
+    if (py[mid] < py[top]) {
+        std::swap(mid, top);
+        odd = !odd;
+    }
+    if (py[bottom] < py[top]) {
+        std::swap(bottom, top);
+        odd = !odd;
+    }
+    if (py[bottom] < py[mid]) {
+        std::swap(bottom, mid);
+        odd = !odd;
+    }
     int rowTop = ceilDiv16(py[top]), rowMid = ceilDiv16(py[mid]), rowBottom = ceilDiv16(py[bottom]);
     int firstRow = std::max(rowTop, st.clipTop), endRow = std::min(rowBottom, st.clipBottom);
     if (firstRow >= endRow || ceilDiv16(maxX) <= st.clipLeft || ceilDiv16(minX) >= st.clipRight) {
@@ -194,7 +207,7 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
     float ey1 = static_cast<float>(py[mid] - py[top]) / kSubPixel;
     float ex2 = static_cast<float>(px[bottom] - px[top]) / kSubPixel;
     float ey2 = static_cast<float>(py[bottom] - py[top]) / kSubPixel;
-    float invArea = 1.0f / (ex1 * ey2 - ex2 * ey1);
+    if (odd) invArea = -invArea;
     Setup s;
     s.z = makePlane(a.z, b.z, c.z, ax, ay, ex1, ey1, ex2, ey2, invArea);
     s.flatColour = a.colour == b.colour && a.colour == c.colour;
