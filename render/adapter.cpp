@@ -1,6 +1,8 @@
 // render/adapter.cpp
 #include "render/adapter.h"
 
+#include <new>
+
 #include "render/device.h"
 #include "render/render_local.h"
 
@@ -57,7 +59,12 @@ std::unique_ptr<Surface> Adapter::createSurface(SurfaceKind kind, int width, int
         --state->failingCreations;
         return nullptr;
     }
-    return std::unique_ptr<Surface>(new Surface(state, kind, width, height, format));
+    // Memory running out is a refused creation, like any other.
+    try {
+        return std::unique_ptr<Surface>(new Surface(state, kind, width, height, format));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 int Adapter::depthFormats(DeviceClass, PixelFormat* out, int capacity) const {

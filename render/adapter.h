@@ -35,8 +35,8 @@ public:
 
     // Null when the size is outside 1..kMaxSurfaceSize, the format does not
     // suit the kind (depth formats only for depth buffers and the reverse;
-    // P8 only for textures and off-screen surfaces), the format is refused
-    // or a creation failure is injected.
+    // P8 only for textures and off-screen surfaces), the format is refused,
+    // memory runs out or a creation failure is injected.
     std::unique_ptr<Surface> createSurface(SurfaceKind kind, int width, int height, PixelFormat format);
 
     // Formats offered to a device class, in order of preference; refused

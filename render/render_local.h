@@ -116,7 +116,7 @@ struct Plane {
 
 struct Setup {
     Plane z, r, g, b, a, u, v, w;  // w: 1/w; u, v: u/w, v/w when perspective
-    bool flatColour = false;       // all three colours equal: r, g, b, a hold them
+    bool flatColour = false;       // all three colours equal: fixedColour holds them
     bool perspective = false;
     int32_t fixedColour[4] = {};
 };
