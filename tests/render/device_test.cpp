@@ -352,3 +352,57 @@ TEST(Clipping, TransformedTrianglesReachingFarOffScreenAreClippedNotDropped) {
         EXPECT_EQ(s.target->pixelArgb(31, y), 0xFF0000FFu);
     }
 }
+
+TEST(Viewport, ClearAndDrawingStayInsideTheViewport) {
+    Scene s(16, 16);
+    Viewport v{4, 2, 8, 6, 0.0f, 1.0f};
+    ASSERT_TRUE(s.device->setViewport(v));
+    s.device->clear(kClearTarget, 0xFF0000FFu, 1.0f);
+    EXPECT_EQ(s.target->pixelArgb(3, 2), 0xFF000000u);
+    EXPECT_EQ(s.target->pixelArgb(4, 2), 0xFF0000FFu);
+    EXPECT_EQ(s.target->pixelArgb(11, 7), 0xFF0000FFu);
+    EXPECT_EQ(s.target->pixelArgb(12, 7), 0xFF000000u);
+    s.device->setRenderState(RenderState::ZEnable, 0u);
+    drawRect(*s.device, -10, -10, 30, 30, 0xFFFFFFFFu);
+    EXPECT_EQ(countPixels(*s.target, 0xFFFFFFFFu), 48);
+    EXPECT_EQ(s.target->pixelArgb(0, 0), 0xFF000000u);
+    // Clip space maps onto the viewport: a full-screen triangle pair in
+    // clip coordinates covers exactly the viewport.
+    s.device->clear(kClearTarget, 0, 1.0f);
+    LVertex quad[4];
+    const float xy[4][2] = {{-1, 1}, {1, 1}, {1, -1}, {-1, -1}};
+    for (int i = 0; i < 4; ++i) {
+        quad[i].x = xy[i][0];
+        quad[i].y = xy[i][1];
+        quad[i].z = 0.5f;
+        quad[i].diffuse = 0xFF00FF00u;
+    }
+    ASSERT_TRUE(s.device->drawPrimitive(Primitive::TriangleFan, quad, 4));
+    EXPECT_EQ(countPixels(*s.target, 0xFF00FF00u), 48);
+    EXPECT_EQ(s.target->pixelArgb(4, 2), 0xFF00FF00u);
+    EXPECT_EQ(s.target->pixelArgb(11, 7), 0xFF00FF00u);
+}
+
+TEST(TextureSampling, PalettisedAndSixteenBitTexturesDrawThroughTheirFormats) {
+    Scene s(8, 4, PixelFormat::R5G6B5);
+    s.device->setRenderState(RenderState::ZEnable, 0u);
+    auto p8 = s.adapter.createSurface(SurfaceKind::Texture, 2, 1, PixelFormat::P8);
+    LockedRect lr;
+    ASSERT_TRUE(p8->lock(lr));
+    lr.bits[0] = 1;
+    lr.bits[1] = 2;
+    p8->unlock();
+    uint32_t palette[256] = {};
+    palette[1] = 0xFFFF0000u;
+    palette[2] = 0xFF00FF00u;
+    p8->setPalette(palette);
+    s.device->setTexture(0, p8.get());
+    drawRect(*s.device, 0, 0, 2, 2, 0xFFFFFFFFu);
+    EXPECT_EQ(s.target->pixelArgb(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(s.target->pixelArgb(1, 1), 0xFF00FF00u);
+    uint32_t texel = 0xFF0000FFu;
+    auto a4 = makeTexture(s.adapter, 1, 1, PixelFormat::A4R4G4B4, &texel);
+    s.device->setTexture(0, a4.get());
+    drawRect(*s.device, 2, 0, 4, 2, 0xFFFFFFFFu);
+    EXPECT_EQ(s.target->pixelArgb(3, 1), 0xFF0000FFu);
+}
