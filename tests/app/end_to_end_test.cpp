@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -65,6 +66,28 @@ TEST(HeadlessRun, RunsRepeatExactly) {
         ASSERT_EQ(system(command.c_str()), 0);
     }
     EXPECT_EQ(readBytes(first.folder + "s.png"), readBytes(second.folder + "s.png"));
+}
+
+std::string runAndReadLog(const GameCopy& game) {
+    std::string command = std::string(TESSERAE_BINARY) + " --headless --virtual-clock '" + game.folder + "' 2>&1";
+    EXPECT_EQ(system(command.c_str()), 0) << command;
+    return readBytes(game.folder + "20000101_000000.log");
+}
+
+// The script folders of the host's own tests run the same through the
+// program: the switch between files, and the end after the last one.
+TEST(HeadlessRun, ScriptFolderSwitchesFilesAndEnds) {
+    GameCopy game("switch");
+    EXPECT_EQ(runAndReadLog(game),
+              "init onLoad\r\ninit onProc 1\r\ninit onUnload\r\n"
+              "second onLoad ext=.nut counter=false\r\nsecond onProc\r\nsecond onUnload\r\n");
+}
+
+TEST(HeadlessRun, RandomNumbersRepeatOnTheVirtualClock) {
+    GameCopy first("random"), second("random");
+    std::string log = runAndReadLog(first);
+    EXPECT_EQ(log, runAndReadLog(second));
+    EXPECT_EQ(std::count(log.begin(), log.end(), ' '), 2) << log;
 }
 
 TEST(HeadlessRun, MissingInitScriptShowsTheBoxAndEnds) {
