@@ -282,6 +282,8 @@ void G_APP_2::shutDown() {
     platform::removeFile(std::string(baseFolder) + "midi\\temp.mid");
     setRunning(false);
     stopInputThread();
+    // The back buffer still holds the frame presented last.
+    if (!runControl.screenshot.empty()) screenshotOk = d3d && d3d->writeScreenshot(runControl.screenshot);
     if (d3d) d3d->releaseDisplay();
     d3d.reset();
     stopSound();

@@ -36,6 +36,7 @@ struct RunControl {
     bool headless = false;   // sound renders on the clock, to no device
     std::string audioOut;    // host path of the WAV capture, or empty
     std::string soundFont;   // host path, or empty for the standard ones
+    std::string screenshot;  // host path of a PNG of the last frame, or empty
 };
 
 // The game frame: display and device, sound, the pad plug-in and the input
@@ -86,6 +87,8 @@ public:
     render::Vec3 cameraTarget{0.0f, 0.0f, 0.0f};
 
     sound::SoundFunctions* sound() { return soundFunctions.get(); }
+    // False when a screenshot was asked for and could not be written.
+    bool screenshotWritten() const { return screenshotOk; }
     sound::MidiPlayer* midi() { return midiPlayer.get(); }
 
 protected:
@@ -136,6 +139,7 @@ private:
     std::unique_ptr<sound::MidiPlayer> midiPlayer;
     std::unique_ptr<sound::SoundFunctions> soundFunctions;
     bool soundReport = false;  // the players' report files
+    bool screenshotOk = true;
 
     RunControl runControl;
     size_t nextScripted = 0;

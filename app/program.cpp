@@ -13,8 +13,6 @@
 #include "platform/message_box.h"
 #include "platform/null/headless_window.h"
 #include "platform/sdl/sdl_window.h"
-#include "render/adapter.h"
-#include "render/png_writer.h"
 
 namespace app {
 
@@ -34,32 +32,6 @@ bool readScriptedInput(const std::string& file, std::vector<platform::ScriptedIn
     return true;
 }
 
-// Writes the window's last frame; false with a message on failure.
-bool writeScreenshot(const platform::Window& window, const std::string& file) {
-    int width = window.lastFrameWidth(), height = window.lastFrameHeight();
-    if (width <= 0 || height <= 0) {
-        fprintf(stderr, "tesserae: no frame was presented, so there is no screenshot\n");
-        return false;
-    }
-    render::Adapter adapter;
-    auto surface = adapter.createSurface(render::SurfaceKind::Offscreen, width, height,
-                                         render::PixelFormat::X8R8G8B8);
-    render::LockedRect locked;
-    if (!surface || !surface->lock(locked)) return false;
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) + size_t(y) * locked.pitch);
-        const uint32_t* source = &window.lastFrame()[size_t(y) * width];
-        for (int x = 0; x < width; ++x) row[x] = source[x] & 0x00FFFFFF;
-    }
-    surface->unlock();
-    std::vector<uint8_t> png;
-    if (!render::encodePng(*surface, png) || !platform::replaceFile(file, png.data(), png.size())) {
-        fprintf(stderr, "tesserae: cannot write the screenshot '%s'\n", file.c_str());
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int runProgram(const Options& options) {
@@ -71,7 +43,7 @@ int runProgram(const Options& options) {
     auto hostPath = [](const std::string& path) {
         return path.empty() || path[0] == '/' ? path : platform::currentDir() + path;
     };
-    std::string screenshot = hostPath(options.screenshot);
+    control.screenshot = hostPath(options.screenshot);
     control.audioOut = hostPath(options.audioOut);
     control.soundFont = hostPath(options.soundfont);
 
@@ -117,7 +89,8 @@ int runProgram(const Options& options) {
         fprintf(stderr, "tesserae: cannot open a window%s%s%s; --headless runs without one\n",
                 windowError.empty() ? "" : " (", windowError.c_str(), windowError.empty() ? "" : ")");
         result = 1;
-    } else if (!screenshot.empty() && !writeScreenshot(*game->window(), screenshot)) {
+    } else if (!game->screenshotWritten()) {
+        fprintf(stderr, "tesserae: cannot write the screenshot '%s'\n", options.screenshot.c_str());
         result = 1;
     }
     game.reset();
