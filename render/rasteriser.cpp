@@ -226,6 +226,7 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
         s.b = makePlane(ca[2], cb[2], cc[2], ax, ay, ex1, ey1, ex2, ey2, invArea);
         s.a = makePlane(ca[3], cb[3], cc[3], ax, ay, ex1, ey1, ex2, ey2, invArea);
     }
+    s.perspective = false;
     if (st.textured) {
         s.perspective = st.perspective && needsPerspective(st, a, b, c);
         if (s.perspective) {

@@ -110,26 +110,29 @@ float reciprocal(int n);
 
 // An attribute as a plane over the screen: value = origin + x * dx + y * dy.
 struct Plane {
-    float origin = 0.0f, dx = 0.0f, dy = 0.0f;
+    float origin, dx, dy;
     float at(float x, float y) const { return origin + x * dx + y * dy; }
 };
 
+// Planes are set only where the triangle needs them: colours unless flat,
+// u and v when textured, w when perspective.
 struct Setup {
     Plane z, r, g, b, a, u, v, w;  // w: 1/w; u, v: u/w, v/w when perspective
-    bool flatColour = false;       // all three colours equal: fixedColour holds them
-    bool perspective = false;
-    int32_t fixedColour[4] = {};
+    bool flatColour;               // all three colours equal: fixedColour holds them
+    bool perspective;
+    int32_t fixedColour[4];
 };
 
 // Depth, colour and affine texture coordinates in fixed point at a point
 // (x, y), moved from row to row with integer steps instead of evaluating
 // the planes anew.
 struct Stepper {
-    int64_t z = 0, zdx = 0, zdy = 0;
-    int64_t u = 0, udx = 0, udy = 0;
-    int64_t v = 0, vdx = 0, vdy = 0;
-    int32_t c[4] = {}, cdx[4] = {}, cdy[4] = {};
-    int x = 0, y = 0;
+    // Members other than `started` are set by start before any use.
+    int64_t z, zdx, zdy;
+    int64_t u, udx, udy;
+    int64_t v, vdx, vdy;
+    int32_t c[4], cdx[4], cdy[4];
+    int x, y;
     bool started = false;
 
     void start(const Setup& s, bool affineTexture, int atX, int atY) {
