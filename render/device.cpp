@@ -7,7 +7,7 @@
 #include "render/render_local.h"
 
 #if defined(__SSE2__)
-#include <xmmintrin.h>
+#include <emmintrin.h>
 #endif
 
 namespace render {
@@ -78,13 +78,14 @@ constexpr unsigned kClipBits = kOutNear | kOutFar | kOutGuardLeft | kOutGuardRig
 unsigned outcode(Float4 c, float gx, float gy) {
     const float x = c[0], y = c[1], w = c[3];
 #if defined(__SSE2__)
+    // Lanes x, y, z against w, and x, y against -w with z against 0. A NaN
+    // compares false everywhere; the rasteriser drops what it produces.
     const __m128 v = reinterpret_cast<__m128&>(c);
     const __m128 wv = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
-    const __m128 zero = _mm_setzero_ps();
+    const __m128 lowLimits = _mm_and_ps(_mm_sub_ps(_mm_setzero_ps(), wv),
+                                        _mm_castsi128_ps(_mm_set_epi32(-1, 0, -1, -1)));
     unsigned code = static_cast<unsigned>(_mm_movemask_ps(_mm_cmpgt_ps(v, wv)) & 7) |
-                    static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(v, _mm_sub_ps(zero, wv))) & 3) << 3 |
-                    static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(v, zero)) & 4) << 3;
-    if (_mm_movemask_ps(_mm_cmpord_ps(v, v)) != 15) return kOutNear | kOutFar;  // NaN: rejected whole
+                    static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(v, lowLimits)) & 7) << 3;
 #else
     const float z = c[2];
     if (!(x == x && y == y && z == z && w == w)) return kOutNear | kOutFar;  // NaN: rejected whole
