@@ -101,7 +101,10 @@ constexpr float kTexLimit = 1048576.0f;     // |u|, |v| beyond this are clamped
 
 // Clamps with NaN going to `lo`, so every float reaching an integer
 // conversion is finite and in range.
-inline float clampf(float x, float lo, float hi) { return x > lo ? (x < hi ? x : hi) : lo; }
+inline float clampf(float x, float lo, float hi) {
+    const float low = x > lo ? x : lo;  // the shapes of the SSE max and min
+    return low < hi ? low : hi;
+}
 
 inline int64_t toFixedTex(float t) { return static_cast<int64_t>(clampf(t, -kTexLimit, kTexLimit) * kTexScale); }
 
