@@ -34,7 +34,6 @@ SQVM::SQVM(SharedState* ss) : GcObject(OT_THREAD, ss) {
     stack = static_cast<Value*>(std::malloc(sizeof(Value) * size_t(kMaxStack)));
     stackCap = 0;
     growStack(1024);
-    calls.reserve(64);
 }
 
 SQVM::~SQVM() {
@@ -412,6 +411,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             }
             Value tmp;
             if (!get(o, K[in.arg], tmp, true, false, &R[0])) goto error;
+            ci = &calls.back();
             R[in.a] = std::move(tmp);
             break;
         }
@@ -433,6 +433,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             }
             Value tmp;
             if (!get(o, k, tmp, true, false, &R[0])) goto error;
+            ci = &calls.back();
             R[in.a] = std::move(tmp);
             break;
         }
@@ -454,6 +455,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 }
             }
             if (!set(o, key, R[in.c], true, &R[0]) && !(in.arg & 1)) goto error;
+            ci = &calls.back();
             break;
         }
         case OP_SET: {
@@ -472,6 +474,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 }
             }
             if (!set(o, k, R[in.c], true, &R[0]) && !(in.arg & 1)) goto error;
+            ci = &calls.back();
             break;
         }
         case OP_NEWSLOT: {
@@ -486,7 +489,9 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 if (!cl->metaMethods[MT_NEWMEMBER].isNull()) {
                     Value args[3] = {R[in.b], R[in.c], attrs};
                     Value r;
-                    if (callMeta(cl->metaMethods[MT_NEWMEMBER], obj, 3, args, r)) break;
+                    bool handled = callMeta(cl->metaMethods[MT_NEWMEMBER], obj, 3, args, r);
+                    ci = &calls.back();
+                    if (handled) break;
                 }
                 if (R[in.b].isNull()) {
                     raise("null cannot be used as index");
@@ -502,12 +507,14 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 break;
             }
             if (!newSlot(obj, R[in.b], R[in.c], false)) goto error;
+            ci = &calls.back();
             break;
         }
         case OP_DELETE: {
             Value tmp;
             Value obj = R[in.b];
             if (!deleteSlot(obj, R[in.c], tmp)) goto error;
+            ci = &calls.back();
             R[in.a] = std::move(tmp);
             break;
         }
@@ -535,6 +542,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 goto error;
             }
         prepared:
+            ci = &calls.back();
             R[in.a] = std::move(fn);
             R[in.a + 1] = std::move(self);
             break;
@@ -557,9 +565,12 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 ok = makeGenerator(this, fn.closure(), argsBase, in.b, res);
             } else if (fn._type == OT_NATIVECLOSURE) {
                 ok = callNative(fn.native(), argsBase, in.b, res, -1);
+                ci = &calls.back();
                 if (ok && suspendRequested) {
+                    // Only a native called from the outermost script execution
+                    // of this VM may suspend it: the frames stay where they are.
                     suspendRequested = false;
-                    if (calls.size() - 1 != entryCalls || nativeCalls != 1) {
+                    if (nativeCalls != 1) {
                         raise("cannot suspend through native calls/metamethods");
                         goto error;
                     }
@@ -659,6 +670,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             } else {
                 Value tmp;
                 if (!arith('+', x, y, tmp)) goto error;
+                ci = &calls.back();
                 R[in.a] = std::move(tmp);
             }
             break;
@@ -673,6 +685,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             } else {
                 Value tmp;
                 if (!arith('-', x, y, tmp)) goto error;
+                ci = &calls.back();
                 R[in.a] = std::move(tmp);
             }
             break;
@@ -687,6 +700,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             } else {
                 Value tmp;
                 if (!arith('*', x, y, tmp)) goto error;
+                ci = &calls.back();
                 R[in.a] = std::move(tmp);
             }
             break;
@@ -695,6 +709,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_MOD: {
             Value tmp;
             if (!arith(in.op == OP_DIV ? '/' : '%', R[in.b], R[in.c], tmp)) goto error;
+            ci = &calls.back();
             R[in.a] = std::move(tmp);
             break;
         }
@@ -709,6 +724,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             } else {
                 Value tmp;
                 if (!arith(in.c ? '-' : '+', x, Value::integer(in.arg), tmp)) goto error;
+                ci = &calls.back();
                 R[in.a] = std::move(tmp);
             }
             break;
@@ -729,8 +745,9 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             if (x._type == OT_INTEGER && y._type == OT_INTEGER) {
                 SQInteger d = SQInteger(uint32_t(x.i()) - uint32_t(y.i()));
                 r = d < 0 ? -1 : (d > 0 ? 1 : 0);
-            } else if (!compare(x, y, r)) {
-                goto error;
+            } else {
+                if (!compare(x, y, r)) goto error;
+                ci = &calls.back();
             }
             bool b = in.op == OP_JLT ? r < 0 : in.op == OP_JLE ? r <= 0 : in.op == OP_JGT ? r > 0 : r >= 0;
             if (!b) ip += in.arg;
@@ -774,8 +791,9 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             if (x._type == OT_INTEGER && y._type == OT_INTEGER) {
                 SQInteger d = SQInteger(uint32_t(x.i()) - uint32_t(y.i()));
                 r = d < 0 ? -1 : (d > 0 ? 1 : 0);
-            } else if (!compare(x, y, r)) {
-                goto error;
+            } else {
+                if (!compare(x, y, r)) goto error;
+                ci = &calls.back();
             }
             bool b = in.op == OP_LT ? r < 0 : in.op == OP_LE ? r <= 0 : in.op == OP_GT ? r > 0 : r >= 0;
             R[in.a].setBool(b);
@@ -792,6 +810,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 Value fn, r;
                 if ((x._type == OT_TABLE || x._type == OT_USERDATA || x._type == OT_INSTANCE) &&
                     getMetaMethod(x, MT_UNM, fn) && callMeta(fn, x, 0, nullptr, r)) {
+                    ci = &calls.back();
                     R[in.a] = std::move(r);
                     break;
                 }
@@ -835,6 +854,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 case OuterInfo::Slot: {
                     Value v;
                     if (!get(R[0], o.name, v, true, false, &R[0])) goto error;
+                    ci = &calls.back();
                     cl->outers.push_back(v);
                     break;
                 }
@@ -846,6 +866,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_TYPEOF: {
             Value tmp;
             typeOf(R[in.b], tmp);
+            ci = &calls.back();
             R[in.a] = std::move(tmp);
             break;
         }
@@ -864,6 +885,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_CLONE: {
             Value tmp;
             if (!cloneValue(R[in.b], tmp)) goto error;
+            ci = &calls.back();
             R[in.a] = std::move(tmp);
             break;
         }
@@ -959,6 +981,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             if (base && !base->metaMethods[MT_INHERITED].isNull()) {
                 Value r;
                 callMeta(base->metaMethods[MT_INHERITED], cv, 1, &cl->attributes, r);
+                ci = &calls.back();
             }
             R[in.a] = std::move(cv);
             break;
@@ -966,6 +989,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_DELEGATE: {
             Value t = R[in.c];
             if (!delegateTo(t, R[in.b])) goto error;
+            ci = &calls.back();
             R[in.a] = std::move(t);
             break;
         }

@@ -3,6 +3,7 @@
 // metamethods and host calls nest through call().
 #pragma once
 
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -71,6 +72,8 @@ struct SQVM : squirrel::GcObject {
 
     int top = 0;     // first free stack index
     int stackBase = 0;  // bottom of the host-visible window
+    // Nested calls may reallocate this: the dispatch loop re-reads its
+    // CallInfo pointer after every operation that can call out.
     std::vector<squirrel::CallInfo> calls;
     std::vector<squirrel::Trap> traps;
     std::vector<Value> vargs;
