@@ -52,8 +52,8 @@ public:
     bool isLocked() const { return locked; }
 
     // Fills the rectangle (null: the whole surface), clipped to the surface,
-    // with an ARGB colour converted to the format. False when lost, locked or
-    // a depth surface.
+    // with an ARGB colour converted to the format (for P8 the low byte is
+    // the palette index). False when lost, locked or a depth surface.
     bool fill(const Rect* rect, uint32_t argb);
     // Depth surfaces only: fills with z (0-1, clamped) in the format's range.
     bool fillDepth(const Rect* rect, float z);
@@ -83,8 +83,9 @@ public:
     // lost or a depth surface.
     bool copyToArgb(uint32_t* destination, int destinationPitch) const;
 
-    // For the device: pixel memory, and for textures the ARGB copy the
-    // rasteriser samples (width x height, rows packed).
+    // For the device and text drawing, which check the lost and locked
+    // state themselves; others lock. For textures, texels() is the ARGB
+    // copy the rasteriser samples (width x height, rows packed).
     uint8_t* pixels() { return memory.data(); }
     const uint8_t* pixels() const { return memory.data(); }
     const uint32_t* texels() const { return argbTexels.data(); }
