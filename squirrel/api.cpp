@@ -995,12 +995,4 @@ SQRESULT sq_stackinfos(HSQUIRRELVM v, SQInteger level, SQStackInfos* si) {
     return SQ_OK;
 }
 
-SQRESULT sq_writeclosure(HSQUIRRELVM v, SQWRITEFUNC, SQUserPointer) {
-    return sq_throwerror(v, "io error");
-}
-
-SQRESULT sq_readclosure(HSQUIRRELVM v, SQREADFUNC, SQUserPointer) {
-    return sq_throwerror(v, "invalid stream");
-}
-
 }  // extern "C"

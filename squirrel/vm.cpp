@@ -842,7 +842,14 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             R[in.a] = Value(static_cast<Object*>(a));
             break;
         }
-        case OP_APPEND: R[in.a].array()->items.push_back(R[in.b]); break;
+        case OP_APPEND:
+            // Loaded bytecode is not trusted to pair this with NEWARRAY.
+            if (R[in.a]._type != OT_ARRAY) {
+                raise("invalid instruction");
+                goto error;
+            }
+            R[in.a].array()->items.push_back(R[in.b]);
+            break;
         case OP_CLOSURE: {
             FuncProto* p = ci->closure->proto->functions[size_t(in.arg)];
             Closure* cl = new Closure(shared, p);

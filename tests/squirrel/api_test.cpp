@@ -436,6 +436,65 @@ TEST_F(Vm, HostReferencesKeepObjectsAlive) {
     EXPECT_EQ(1, hookCalls);
 }
 
+SQInteger writeToString(SQUserPointer up, SQUserPointer data, SQInteger size) {
+    static_cast<std::string*>(up)->append(static_cast<const char*>(data), size_t(size));
+    return size;
+}
+
+struct StringSource {
+    std::string data;
+    size_t pos = 0;
+};
+
+SQInteger readFromString(SQUserPointer up, SQUserPointer data, SQInteger size) {
+    StringSource* s = static_cast<StringSource*>(up);
+    size_t n = std::min(size_t(size), s->data.size() - s->pos);
+    memcpy(data, s->data.data() + s->pos, n);
+    s->pos += n;
+    return SQInteger(n);
+}
+
+TEST_F(Vm, CompiledFunctionsRoundTripThroughStreams) {
+    const char* src = "local t = { k = [1, 2] }\nfunction twice(x) : (t) { return x * 2 + t.k.len(); }\n"
+                      "local s = 0; foreach (v in t.k) s += twice(v); return s + \" \" + 1.5;";
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_compilebuffer(v, src, SQInteger(strlen(src)), "round", SQFalse)));
+    std::string bytes;
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_writeclosure(v, writeToString, &bytes)));
+    sq_pop(v, 1);
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ('\xFA', bytes[0]);
+    EXPECT_EQ('\xFA', bytes[1]);
+    StringSource in{bytes};
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_readclosure(v, readFromString, &in)));
+    sq_pushroottable(v);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQFalse)));
+    const SQChar* r = "";
+    sq_getstring(v, -1, &r);
+    EXPECT_STREQ("10 1.5", r);
+    sq_pop(v, 2);
+}
+
+TEST_F(Vm, DamagedCompiledStreamsAreRefused) {
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_compilebuffer(v, "return 1;", 9, "small", SQFalse)));
+    std::string bytes;
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_writeclosure(v, writeToString, &bytes)));
+    sq_pop(v, 1);
+    StringSource truncated{bytes.substr(0, bytes.size() - 3)};
+    EXPECT_TRUE(SQ_FAILED(sq_readclosure(v, readFromString, &truncated)));
+    EXPECT_EQ("io error, read function failure, the origin stream could be corrupted/trucated", lastError());
+    StringSource notBytecode{"print(1)"};
+    EXPECT_TRUE(SQ_FAILED(sq_readclosure(v, readFromString, &notBytecode)));
+    EXPECT_EQ("invalid stream", lastError());
+    // An instruction naming a register outside the frame.
+    std::string bad = bytes;
+    size_t ret = bad.size() - 4 - 4 - 8;  // last instruction: before the function count and tail
+    bad[ret + 1] = char(200);
+    StringSource damaged{bad};
+    EXPECT_TRUE(SQ_FAILED(sq_readclosure(v, readFromString, &damaged)));
+    EXPECT_EQ("invalid or corrupted closure stream", lastError());
+    EXPECT_EQ(0, sq_gettop(v));
+}
+
 TEST(VmLifetime, OpenRunCloseCycles) {
     for (int i = 0; i < 20; i++) {
         HSQUIRRELVM v = sq_open(64);

@@ -1,0 +1,369 @@
+// sq_writeclosure / sq_readclosure: this engine's own compiled form. A
+// stream starts with the 2-byte tag 0xFAFA. Everything read back is checked
+// (tags, counts, every operand of every instruction) before it can run, so a
+// damaged or hostile file gives an error, never a crash.
+#include <cstring>
+#include <string>
+
+#include "squirrel/opcodes.h"
+#include "squirrel/vm.h"
+#include "squirrel/vm_local.h"
+
+using namespace squirrel;
+
+namespace {
+
+constexpr uint32_t kTagHead = 0x52495153;  // "SQIR"
+constexpr uint32_t kTagEngine = 0x31515354;  // "TSQ1": this engine's instruction set
+constexpr uint32_t kTagPart = 0x54524150;  // "PART"
+constexpr uint32_t kTagTail = 0x4C494154;  // "TAIL"
+constexpr uint32_t kMaxCount = 1u << 24;
+constexpr int kMaxDepth = 200;
+
+class Writer {
+public:
+    Writer(SQVM* v, SQWRITEFUNC f, SQUserPointer u) : vm(v), fn(f), up(u) {}
+    bool bytes(const void* p, size_t n) {
+        if (failed) return false;
+        if (fn(up, const_cast<void*>(p), SQInteger(n)) != SQInteger(n)) {
+            vm->raise("io error (write function failure)");
+            failed = true;
+        }
+        return !failed;
+    }
+    bool u32(uint32_t x) { return bytes(&x, 4); }
+    bool value(const Value& v) {
+        switch (v._type) {
+        case OT_NULL: return u32(v._type);
+        case OT_INTEGER:
+        case OT_FLOAT: return u32(v._type) && bytes(&v._unVal.nInteger, 4);
+        case OT_STRING: return u32(v._type) && u32(v.str()->len) && bytes(v.str()->data, v.str()->len);
+        default:
+            vm->raise("cannot serialize a %s", typeName(v._type));
+            failed = true;
+            return false;
+        }
+    }
+    bool proto(const FuncProto* p) {
+        u32(kTagPart);
+        value(p->name);
+        value(p->source);
+        u32(uint32_t(p->numParams));
+        u32(uint32_t(p->stackSize));
+        u32(p->varargs ? 1 : 0);
+        u32(p->generator ? 1 : 0);
+        u32(uint32_t(p->constants.size()));
+        for (const Value& c : p->constants) value(c);
+        u32(uint32_t(p->params.size()));
+        for (const Value& c : p->params) value(c);
+        u32(uint32_t(p->outers.size()));
+        for (const OuterInfo& o : p->outers) {
+            u32(o.kind);
+            u32(uint32_t(o.index));
+            value(o.name);
+        }
+        u32(uint32_t(p->locals.size()));
+        for (const LocalVarInfo& l : p->locals) {
+            value(l.name);
+            u32(uint32_t(l.reg));
+            u32(uint32_t(l.startPc));
+            u32(uint32_t(l.endPc));
+        }
+        u32(uint32_t(p->lines.size()));
+        for (const LineInfo& l : p->lines) {
+            u32(uint32_t(l.line));
+            u32(uint32_t(l.pc));
+        }
+        u32(uint32_t(p->code.size()));
+        if (!p->code.empty()) bytes(p->code.data(), p->code.size() * sizeof(Instr));
+        u32(uint32_t(p->functions.size()));
+        for (const FuncProto* f : p->functions) proto(f);
+        return !failed;
+    }
+
+    bool failed = false;
+
+private:
+    SQVM* vm;
+    SQWRITEFUNC fn;
+    SQUserPointer up;
+};
+
+class Reader {
+public:
+    Reader(SQVM* v, SQREADFUNC f, SQUserPointer u) : vm(v), fn(f), up(u) {}
+    bool bytes(void* p, size_t n) {
+        if (failed) return false;
+        if (n && fn(up, p, SQInteger(n)) != SQInteger(n)) {
+            return fail("io error, read function failure, the origin stream could be corrupted/trucated");
+        }
+        return true;
+    }
+    bool u32(uint32_t& x) { return bytes(&x, 4); }
+    bool tag(uint32_t expected) {
+        uint32_t t = 0;
+        if (!u32(t)) return false;
+        if (t != expected) return fail("invalid or corrupted closure stream");
+        return true;
+    }
+    bool count(uint32_t& n) {
+        if (!u32(n)) return false;
+        if (n > kMaxCount) return fail("invalid or corrupted closure stream");
+        return true;
+    }
+    bool value(Value& out) {
+        uint32_t type;
+        if (!u32(type)) return false;
+        switch (type) {
+        case OT_NULL: out.setNull(); return true;
+        case OT_INTEGER:
+        case OT_FLOAT: {
+            SQInteger i;
+            if (!bytes(&i, 4)) return false;
+            out = Value::integer(i);
+            out._type = SQObjectType(type);
+            return true;
+        }
+        case OT_STRING: {
+            uint32_t len;
+            if (!count(len)) return false;
+            std::string s(len, '\0');
+            if (!bytes(s.data(), len)) return false;
+            out = vm->newString(s.data(), int(len));
+            return true;
+        }
+        default: return fail("invalid or corrupted closure stream");
+        }
+    }
+    FuncProto* proto(const FuncProto* parent, int depth);
+    bool fail(const char* msg) {
+        if (!failed) vm->raise("%s", msg);
+        failed = true;
+        return false;
+    }
+
+    bool failed = false;
+
+private:
+    bool verify(FuncProto* p, const FuncProto* parent);
+    SQVM* vm;
+    SQREADFUNC fn;
+    SQUserPointer up;
+};
+
+FuncProto* Reader::proto(const FuncProto* parent, int depth) {
+    if (depth > kMaxDepth) {
+        fail("invalid or corrupted closure stream");
+        return nullptr;
+    }
+    FuncProto* p = new FuncProto();
+    addRef(p);
+    uint32_t n, a, b, c;
+    bool ok = tag(kTagPart) && value(p->name) && value(p->source);
+    if (ok && u32(a) && u32(b) && u32(c) && u32(n)) {
+        p->numParams = int(a);
+        p->stackSize = int(b);
+        p->varargs = c != 0;
+        p->generator = n != 0;
+    }
+    if (ok && count(n)) {
+        p->constants.resize(n);
+        for (auto& v : p->constants) ok = ok && value(v);
+    }
+    if (ok && count(n)) {
+        p->params.resize(n);
+        for (auto& v : p->params) ok = ok && value(v);
+    }
+    if (ok && count(n)) {
+        p->outers.resize(n);
+        for (auto& o : p->outers) {
+            uint32_t kind = 0, index = 0;
+            ok = ok && u32(kind) && u32(index) && value(o.name);
+            if (kind > OuterInfo::Slot) ok = fail("invalid or corrupted closure stream");
+            o.kind = OuterInfo::Kind(kind);
+            o.index = int(index);
+        }
+    }
+    if (ok && count(n)) {
+        p->locals.resize(n);
+        for (auto& l : p->locals) {
+            ok = ok && value(l.name) && u32(a) && u32(b) && u32(c);
+            l.reg = int(a);
+            l.startPc = int(b);
+            l.endPc = int(c);
+        }
+    }
+    if (ok && count(n)) {
+        p->lines.resize(n);
+        for (auto& l : p->lines) {
+            ok = ok && u32(a) && u32(b);
+            l.line = int(a);
+            l.pc = int(b);
+        }
+    }
+    if (ok && count(n)) {
+        p->code.resize(n);
+        ok = bytes(p->code.data(), n * sizeof(Instr));
+    }
+    if (ok && count(n)) {
+        for (uint32_t i = 0; ok && i < n; i++) {
+            FuncProto* child = proto(p, depth + 1);
+            if (!child) {
+                ok = false;
+                break;
+            }
+            p->functions.push_back(child);
+        }
+    }
+    ok = ok && !failed && verify(p, parent);
+    if (!ok) {
+        release(p);
+        return nullptr;
+    }
+    return p;
+}
+
+// Every operand must address the frame, a constant, a free variable or a
+// nested function that exists, and every jump must land inside the code.
+bool Reader::verify(FuncProto* p, const FuncProto* parent) {
+    const int ss = p->stackSize;
+    const int nk = int(p->constants.size());
+    const int ncode = int(p->code.size());
+    auto bad = [&]() { return fail("invalid or corrupted closure stream"); };
+    if (ss < 1 || ss > 255 || p->numParams < 1 || p->numParams > ss ||
+        int(p->params.size()) != p->numParams || ncode == 0 || p->code.back().op != OP_RETURN) {
+        return bad();
+    }
+    if (p->name._type != OT_STRING && p->name._type != OT_NULL) return bad();
+    if (p->source._type != OT_STRING && p->source._type != OT_NULL) return bad();
+    for (const Value& v : p->params) {
+        if (v._type != OT_STRING) return bad();
+    }
+    for (const LocalVarInfo& l : p->locals) {
+        if (l.name._type != OT_STRING || l.reg < 0 || l.reg >= ss) return bad();
+    }
+    for (const OuterInfo& o : p->outers) {
+        if (o.name._type != OT_STRING || o.index < 0 || !parent) return bad();
+        if (o.kind == OuterInfo::Local && o.index >= parent->stackSize) return bad();
+        if (o.kind == OuterInfo::Outer && o.index >= int(parent->outers.size())) return bad();
+    }
+    auto reg = [&](int r) { return r >= 0 && r < ss; };
+    auto strConst = [&](int k) { return k >= 0 && k < nk && p->constants[size_t(k)]._type == OT_STRING; };
+    for (int pc = 0; pc < ncode; pc++) {
+        const Instr& in = p->code[size_t(pc)];
+        auto target = [&]() {
+            long t = long(pc) + 1 + in.arg;
+            return t >= 0 && t < ncode;
+        };
+        bool ok;
+        switch (in.op) {
+        case OP_LOADNULL: ok = in.arg >= 1 && in.a + in.arg <= ss; break;
+        case OP_LOADINT:
+        case OP_LOADFLOAT:
+        case OP_LOADBOOL:
+        case OP_LOADROOT:
+        case OP_NEWTABLE:
+        case OP_NEWARRAY:
+        case OP_VARGC:
+        case OP_THROW:
+        case OP_YIELD:
+        case OP_RETURN: ok = reg(in.a); break;
+        case OP_LOADK: ok = reg(in.a) && in.arg >= 0 && in.arg < nk; break;
+        case OP_LOADFREE: ok = reg(in.a) && in.arg >= 0 && in.arg < int(p->outers.size()); break;
+        case OP_MOVE:
+        case OP_NOT:
+        case OP_NEG:
+        case OP_BNOT:
+        case OP_APPEND:
+        case OP_TYPEOF:
+        case OP_CLONE:
+        case OP_RESUME:
+        case OP_VARGV:
+        case OP_GETPARENT: ok = reg(in.a) && reg(in.b); break;
+        case OP_ADDI: ok = reg(in.a) && reg(in.b) && in.c <= 1; break;
+        case OP_GETK: ok = reg(in.a) && reg(in.b) && strConst(in.arg); break;
+        case OP_SETK: ok = reg(in.a) && reg(in.c) && strConst(in.arg >> 1); break;
+        case OP_NEWSLOT:
+            ok = reg(in.a) && reg(in.b) && reg(in.c) && in.arg >= 0 &&
+                 ((in.arg >> 8) == 0 || reg((in.arg >> 8) - 1));
+            break;
+        case OP_PREPCALL: ok = reg(in.a) && reg(in.a + 1) && reg(in.b) && reg(in.c); break;
+        case OP_PREPCALLK: ok = reg(in.a) && reg(in.a + 1) && reg(in.b) && strConst(in.arg); break;
+        case OP_CALL:
+        case OP_TAILCALL: ok = in.b >= 1 && reg(in.a) && in.a + in.b < ss; break;
+        case OP_JLT:
+        case OP_JLE:
+        case OP_JGT:
+        case OP_JGE:
+        case OP_JEQ:
+        case OP_JNE: ok = reg(in.b) && reg(in.c) && target(); break;
+        case OP_JMP: ok = target(); break;
+        case OP_JZ:
+        case OP_JNZ:
+        case OP_PUSHTRAP: ok = reg(in.a) && target(); break;
+        case OP_POPTRAP: ok = in.arg >= 0; break;
+        case OP_FOREACH: ok = reg(in.a) && in.a + 3 < ss && target(); break;
+        case OP_CLOSURE:
+            ok = reg(in.a) && in.arg >= 0 && in.arg < int(p->functions.size());
+            break;
+        case OP_CLASS:
+            ok = reg(in.a) && (in.b == 255 || reg(in.b)) && (in.c == 255 || reg(in.c));
+            break;
+        case OP_LINE: ok = true; break;
+        default:
+            ok = in.op < OP_COUNT && reg(in.a) && reg(in.b) && reg(in.c);
+            break;
+        }
+        if (!ok) return bad();
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+SQRESULT sq_writeclosure(HSQUIRRELVM v, SQWRITEFUNC writef, SQUserPointer up) {
+    Value& top = v->at(-1);
+    if (top._type != OT_CLOSURE) {
+        v->raise("wrong argument type, expected 'closure' got '%s'", keyText(top).substr(0, 50).c_str());
+        return SQ_ERROR;
+    }
+    Writer w(v, writef, up);
+    uint16_t head = SQ_BYTECODE_STREAM_TAG;
+    w.bytes(&head, 2);
+    w.u32(kTagHead);
+    w.u32(1);
+    w.u32(kTagEngine);
+    w.proto(top.closure()->proto);
+    w.u32(kTagTail);
+    return w.failed ? SQ_ERROR : SQ_OK;
+}
+
+SQRESULT sq_readclosure(HSQUIRRELVM v, SQREADFUNC readf, SQUserPointer up) {
+    Reader r(v, readf, up);
+    uint16_t head = 0;
+    if (!r.bytes(&head, 2)) return SQ_ERROR;
+    if (head != SQ_BYTECODE_STREAM_TAG) return sq_throwerror(v, "invalid stream");
+    uint32_t charSize = 0;
+    if (!r.tag(kTagHead) || !r.u32(charSize)) return SQ_ERROR;
+    if (charSize != 1) return sq_throwerror(v, "invalid or corrupted closure stream");
+    uint32_t engine = 0;
+    if (!r.u32(engine)) return SQ_ERROR;
+    if (engine != kTagEngine) {
+        return sq_throwerror(v, "compiled code from another engine cannot be loaded");
+    }
+    FuncProto* p = r.proto(nullptr, 0);
+    if (!p) return SQ_ERROR;
+    if (!p->outers.empty() || !r.tag(kTagTail)) {
+        release(p);
+        if (!r.failed) sq_throwerror(v, "invalid or corrupted closure stream");
+        return SQ_ERROR;
+    }
+    Closure* cl = new Closure(v->shared, p);
+    release(p);
+    v->push(Value(static_cast<Object*>(cl)));
+    return SQ_OK;
+}
+
+}  // extern "C"
