@@ -10,6 +10,10 @@ namespace render {
 
 namespace {
 
+// Bytes after the last row, so that a 32-bit read at any pixel of a 8- or
+// 16-bit surface (a colour key sampled as a whole word) stays inside.
+constexpr size_t kSlackBytes = 4;
+
 uint32_t readRaw(const uint8_t* p, int bytes) {
     switch (bytes) {
     case 1: return p[0];
@@ -49,7 +53,7 @@ Surface::Surface(std::shared_ptr<AdapterState> state, SurfaceKind kind, int widt
       epoch(adapter->lossEpoch),
       pixelFormat(format),
       surfaceKind(kind) {
-    memory.assign(static_cast<size_t>(pitchBytes) * static_cast<size_t>(height), 0);
+    memory.assign(static_cast<size_t>(pitchBytes) * static_cast<size_t>(height) + kSlackBytes, 0);
     if (format == PixelFormat::P8) paletteEntries.assign(256, 0xFF000000u);
     if (kind == SurfaceKind::Texture) {
         argbTexels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
@@ -67,7 +71,7 @@ bool Surface::restore() {
         --adapter->failingRestores;
         return false;
     }
-    std::fill(memory.begin(), memory.end(), uint8_t{0});
+    std::fill(memory.begin(), memory.end(), uint8_t{0});  // the slack included
     epoch = adapter->lossEpoch;
     locked = false;
     if (surfaceKind == SurfaceKind::Texture) refreshTexels();

@@ -19,6 +19,8 @@ enum class SurfaceKind : uint8_t { Primary, BackBuffer, Offscreen, Texture, Dept
 
 constexpr int kMaxSurfaceSize = 8192;
 
+// The locked memory holds height x pitch bytes and 4 more after them, so a
+// 32-bit read at any pixel's address stays inside it.
 struct LockedRect {
     uint8_t* bits = nullptr;  // top-left pixel; rows `pitch` bytes apart
     int pitch = 0;

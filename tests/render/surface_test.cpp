@@ -34,6 +34,20 @@ TEST(SurfaceFormats, PitchesRoundRowsUpToFourBytes) {
     }
 }
 
+TEST(SurfaceLocking, WordReadAtTheLastPixelStaysInsideTheSurface) {
+    // Colour keys are sampled as 32-bit reads at a pixel's address, also
+    // on 8- and 16-bit surfaces.
+    Adapter adapter;
+    auto s = adapter.createSurface(SurfaceKind::Offscreen, 4, 3, PixelFormat::R5G6B5);
+    s->fill(nullptr, 0xFFFFFFFFu);
+    LockedRect lr;
+    ASSERT_TRUE(s->lock(lr));
+    uint32_t word;
+    std::memcpy(&word, lr.bits + 2 * lr.pitch + 3 * 2, sizeof word);  // ASan checks the bounds
+    EXPECT_EQ(word & 0xFFFF, 0xFFFFu);
+    s->unlock();
+}
+
 TEST(SurfaceFormats, DescriptionsCarryTheChannelMasks) {
     const PixelFormatDesc& a4 = describeFormat(PixelFormat::A4R4G4B4);
     EXPECT_EQ(a4.bitCount, 16);
