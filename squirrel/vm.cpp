@@ -948,6 +948,33 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             break;
         }
         case OP_FOREACH: {
+            if (R[in.a]._type == OT_ARRAY && (R[in.a + 3]._type == OT_INTEGER || R[in.a + 3]._type == OT_NULL)) {
+                auto& items = R[in.a].array()->items;
+                SQInteger i = R[in.a + 3]._type == OT_NULL ? 0 : R[in.a + 3].i();
+                if (i < 0 || size_t(i) >= items.size()) {
+                    ip += in.arg;
+                    break;
+                }
+                if (items[size_t(i)]._type != OT_WEAKREF) {
+                    R[in.a + 1].setInt(i);
+                    R[in.a + 2] = items[size_t(i)];
+                    R[in.a + 3].setInt(i + 1);
+                    break;
+                }
+            } else if (R[in.a]._type == OT_TABLE && (R[in.a + 3]._type == OT_INTEGER || R[in.a + 3]._type == OT_NULL)) {
+                Table* t = R[in.a].table();
+                int idx = t->nextIndex(R[in.a + 3]._type == OT_NULL ? 0 : R[in.a + 3].i());
+                if (idx < 0) {
+                    ip += in.arg;
+                    break;
+                }
+                if (t->nodes[idx].val._type != OT_WEAKREF) {
+                    R[in.a + 1] = t->nodes[idx].key;
+                    R[in.a + 2] = t->nodes[idx].val;
+                    R[in.a + 3].setInt(idx + 1);
+                    break;
+                }
+            }
             Value c = R[in.a];
             Value iter = R[in.a + 3];
             Value key, val;
