@@ -3,7 +3,7 @@
 // metamethods and host calls nest through call().
 #pragma once
 
-#include <deque>
+#include <cassert>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -108,10 +108,17 @@ struct SQVM : squirrel::GcObject {
         if (top >= stackCap) growStack(top + 1);
         stack[top++] = v;
     }
+    // Host misuse (popping below the window, index 0 or outside it) is a bug
+    // in the host: asserted in debug builds.
     void pop(int n) {
+        assert(n >= 0 && top - n >= stackBase);
         for (int i = 0; i < n; i++) stack[--top].setNull();
     }
-    Value& at(int idx) { return idx >= 0 ? stack[stackBase + idx - 1] : stack[top + idx]; }
+    Value& at(int idx) {
+        assert(idx != 0);
+        assert(idx > 0 ? stackBase + idx - 1 < top : top + idx >= stackBase);
+        return idx >= 0 ? stack[stackBase + idx - 1] : stack[top + idx];
+    }
     int absIndex(int idx) const { return idx >= 0 ? stackBase + idx - 1 : top + idx; }
 
     // Errors: set lastError and return false.
