@@ -1,5 +1,6 @@
 #include "graphics/g_dd.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "platform/text_codec.h"
 #include "platform/window.h"
 #include "render/pixel_format.h"
+#include "render/vertex.h"
 #include "render/png_writer.h"
 
 namespace graphics {
@@ -380,6 +382,28 @@ bool G_DD::createFont(int cellHeight, int charWidth, int weight) {
     return false;
 }
 
+namespace {
+
+// Text drawing takes '&' as a prefix, as the old DrawTextA without
+// DT_NOPREFIX does: "&&" draws one '&', "&x" draws x underlined, and a
+// '&' at the end draws nothing.
+void resolvePrefixes(std::u32string& text, std::vector<size_t>& underlined) {
+    std::u32string out;
+    underlined.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != U'&') {
+            out += text[i];
+            continue;
+        }
+        if (++i >= text.size()) break;
+        if (text[i] != U'&') underlined.push_back(out.size());
+        out += text[i];
+    }
+    text = std::move(out);
+}
+
+}  // namespace
+
 void G_DD::drawText(int surfaceIndex, const render::Rect& rect, const char* text, uint32_t colorRef) {
     if (!ready || !text) return;
     render::Surface* surface = targetSurface(surfaceIndex);
@@ -396,8 +420,33 @@ void G_DD::drawText(int surfaceIndex, const render::Rect& rect, const char* text
         textCacheNext = (textCacheNext + 1) % kTextCacheEntries;
         entry->source = text;
         entry->text = platform::cp932ToUtf32(entry->source);
+        resolvePrefixes(entry->text, entry->underlined);
     }
     font.drawText(*surface, rect.left, rect.top, entry->text.data(), entry->text.size(), colorRef);
+    if (entry->underlined.empty() || !font.isCreated()) return;
+    // The underline sits one pixel below the baseline, as wide as the
+    // character, on the line the character is on.
+    const int cell = font.cellHeight();
+    const int baseline = (cell * 1802 + 1101) / 2203;
+    const char32_t* chars = entry->text.data();
+    for (size_t pos : entry->underlined) {
+        size_t lineStart = 0;
+        int line = 0;
+        for (size_t i = 0; i < pos; ++i) {
+            if (chars[i] == U'\r' || chars[i] == U'\n') {
+                if (chars[i] == U'\r' && i + 1 < pos && chars[i + 1] == U'\n') ++i;
+                ++line;
+                lineStart = i + 1;
+            }
+        }
+        int left = rect.left + font.textWidth(chars + lineStart, pos - lineStart);
+        render::Rect underline{left, rect.top + line * cell + baseline + 1, left + font.textWidth(chars + pos, 1), 0};
+        underline.bottom = underline.top + 1;
+        underline.left = std::max(underline.left, 0);
+        underline.right = std::min(underline.right, surface->width());
+        if (underline.top < 0 || underline.top >= surface->height() || underline.left >= underline.right) continue;
+        surface->fill(&underline, render::colorRefToArgb(colorRef));
+    }
 }
 
 }  // namespace graphics

@@ -173,7 +173,8 @@ protected:
     static constexpr int kTextCacheEntries = 32;
     struct CachedText {
         std::string source;
-        std::u32string text;
+        std::u32string text;             // prefixes resolved
+        std::vector<size_t> underlined;  // positions in `text` drawn underlined
     };
     CachedText textCache[kTextCacheEntries];
     int textCacheNext = 0;

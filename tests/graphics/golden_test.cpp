@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "graphics/script_textures.h"
 #include "platform/text_codec.h"
@@ -183,6 +184,40 @@ TEST_F(GoldenFrames, TextAtHeightsFourteenAndTwentyWithKanji) {
     d3d->drawText(-1, render::Rect{0, 24, 200, 72}, kanji, 0x00FFFF);
     d3d->drawText(-1, render::Rect{0, 42, 200, 72}, "TESSERAE-LIB 1.00\r\n2nd line", 0xFFFFFF);
     expectGolden(*d3d->backBufferSurface(), "text");
+}
+
+// '&' is a prefix: "&&" draws one '&', "&x" underlines x, a lone '&' at
+// the end draws nothing.
+TEST_F(GoldenFrames, AmpersandPrefixes) {
+    auto d3d = createDisplay(32, 64, 24);
+    auto frameOf = [&](const char* text) {
+        EXPECT_TRUE(d3d->beginFrame());
+        EXPECT_TRUE(d3d->createFont(14, 0, 400));
+        d3d->drawText(-1, render::Rect{2, 2, 64, 24}, text, 0xFFFFFF);
+        std::vector<uint32_t> pixels;
+        const render::Surface& s = *d3d->backBufferSurface();
+        for (int y = 0; y < s.height(); ++y)
+            for (int x = 0; x < s.width(); ++x) pixels.push_back(s.pixelArgb(x, y) & 0xFFFFFF);
+        return pixels;
+    };
+    const std::vector<uint32_t> blank = frameOf("");
+    EXPECT_EQ(frameOf("&"), blank);
+    EXPECT_NE(frameOf("&&"), blank);
+    EXPECT_EQ(frameOf("A&"), frameOf("A"));
+
+    const std::vector<uint32_t> plain = frameOf("A");
+    const std::vector<uint32_t> underlined = frameOf("&A");
+    std::set<int> rows;
+    int added = 0;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        if (plain[i] == underlined[i]) continue;
+        EXPECT_EQ(underlined[i], 0xFFFFFFu);
+        rows.insert(int(i / 64));
+        ++added;
+    }
+    EXPECT_EQ(rows.size(), 1u);  // one line of pixels
+    EXPECT_GE(added, 5);         // about as wide as the letter
+    EXPECT_EQ(*rows.begin(), 2 + 12);  // below the baseline at 11 of a 14-pixel cell
 }
 
 }  // namespace
