@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -155,15 +156,21 @@ void G_APP_2::startInputThread() {
         samplerId = static_cast<platform::VirtualClock&>(clock).addPeriodic(
             kSamplePeriod, [this] { samplerPass(); });
     } else {
-        inputThread = std::thread([this] {
-            platform::Clock& realClock = platform::clock();
-            while (true) {
-                samplerPass();
-                bool stop = !isRunning();
-                realClock.sleep(kSamplePeriod);
-                if (stop) break;
-            }
-        });
+        try {
+            inputThread = std::thread([this] {
+                platform::Clock& realClock = platform::clock();
+                while (true) {
+                    samplerPass();
+                    bool stop = !isRunning();
+                    realClock.sleep(kSamplePeriod);
+                    if (stop) break;
+                }
+            });
+        } catch (const std::system_error&) {
+            showFailure("スレッドが生成できませんでした。", "初期化失敗");
+            setRunning(false);
+            return;
+        }
     }
     inputThreadStarted = true;
 }
