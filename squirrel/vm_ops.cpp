@@ -108,6 +108,52 @@ bool SQVM::getDefaultDelegate(const Value& obj, const Value& key, Value& out) {
     return d->table()->get(key, out);
 }
 
+// Get on a table and its delegate chain, without recursion (a chain may be
+// long): every table's own slots in chain order, then the default delegate,
+// then each delegate's _get from the deepest up, called with `this` = the
+// table delegating to it. This is the order the recursive definition gives.
+static bool tableChainGet(SQVM* vm, Table* start, const Value& key, Value& out) {
+    std::vector<Table*> chain;
+    for (Table* t = start; t; t = t->delegate) {
+        if (TableNode* n = t->find(key)) {
+            out = n->val;
+            derefWeak(out);
+            return true;
+        }
+        chain.push_back(t);
+    }
+    Value probe(static_cast<Object*>(start));
+    if (vm->getDefaultDelegate(probe, key, out)) return true;
+    for (size_t i = chain.size(); i-- > 1;) {
+        Value mm;
+        if (chain[i]->get(vm->shared->metaNames[MT_GET], mm)) {
+            Value self(static_cast<Object*>(chain[i - 1]));
+            if (vm->callMeta(mm, self, 1, &key, out)) return true;
+        }
+    }
+    return false;
+}
+
+// Set on a table chain: an existing slot anywhere in the chain is
+// overwritten, else each delegate's _set from the deepest up.
+static bool tableChainSet(SQVM* vm, Table* start, const Value& key, const Value& val) {
+    std::vector<Table*> chain;
+    for (Table* t = start; t; t = t->delegate) {
+        if (t->set(key, val)) return true;
+        chain.push_back(t);
+    }
+    for (size_t i = chain.size(); i-- > 1;) {
+        Value mm;
+        if (chain[i]->get(vm->shared->metaNames[MT_SET], mm)) {
+            Value self(static_cast<Object*>(chain[i - 1]));
+            Value args[2] = {key, val};
+            Value r;
+            if (vm->callMeta(mm, self, 2, args, r)) return true;
+        }
+    }
+    return false;
+}
+
 bool vmTryGet(SQVM* vm, const Value& obj, const Value& key, Value& out, bool forCall) {
     switch (obj._type) {
     case OT_TABLE: {
@@ -117,15 +163,8 @@ bool vmTryGet(SQVM* vm, const Value& obj, const Value& key, Value& out, bool for
             derefWeak(out);
             return true;
         }
-        if (t->delegate) {
-            Value d(t->delegate);
-            if (vmTryGet(vm, d, key, out, forCall)) return true;
-            Value mm;
-            if (t->delegate->get(vm->shared->metaNames[MT_GET], mm)) {
-                if (vm->callMeta(mm, obj, 1, &key, out)) return true;
-            }
-        }
-        return vm->getDefaultDelegate(obj, key, out);
+        if (!t->delegate) return vm->getDefaultDelegate(obj, key, out);
+        return tableChainGet(vm, t, key, out);
     }
     case OT_INSTANCE: {
         Instance* inst = obj.instance();
@@ -161,8 +200,7 @@ bool vmTryGet(SQVM* vm, const Value& obj, const Value& key, Value& out, bool for
     case OT_USERDATA: {
         Table* d = obj.userData()->delegate;
         if (!d) return false;
-        Value dv(d);
-        if (vmTryGet(vm, dv, key, out, forCall)) return true;
+        if (tableChainGet(vm, d, key, out)) return true;
         Value mm;
         if (d->get(vm->shared->metaNames[MT_GET], mm)) {
             if (vm->callMeta(mm, obj, 1, &key, out)) return true;
@@ -190,21 +228,7 @@ bool SQVM::get(const Value& obj, const Value& key, Value& out, bool rootFallback
 
 static bool trySet(SQVM* vm, const Value& obj, const Value& key, const Value& val) {
     switch (obj._type) {
-    case OT_TABLE: {
-        Table* t = obj.table();
-        if (t->set(key, val)) return true;
-        if (t->delegate) {
-            Value d(t->delegate);
-            if (trySet(vm, d, key, val)) return true;
-            Value mm;
-            if (t->delegate->get(vm->shared->metaNames[MT_SET], mm)) {
-                Value args[2] = {key, val};
-                Value r;
-                if (vm->callMeta(mm, obj, 2, args, r)) return true;
-            }
-        }
-        return false;
-    }
+    case OT_TABLE: return tableChainSet(vm, obj.table(), key, val);
     case OT_INSTANCE: {
         Instance* inst = obj.instance();
         if (inst->set(key, val)) return true;
