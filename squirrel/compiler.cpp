@@ -1586,11 +1586,6 @@ private:
     }
 };
 
-struct BufferReader {
-    const char* p;
-    const char* end;
-};
-
 }  // namespace
 
 CompileResult compile(SQVM* vm, SQLEXREADFUNC read, SQUserPointer up, const char* sourceName) {

@@ -230,8 +230,7 @@ static bool makeGenerator(SQVM* vm, Closure* cl, int argsBase, int nargs, Value&
     return true;
 }
 
-bool SQVM::execute(const Value& closure, int argsBase, int nargs, Value& result, bool raiseError,
-                   bool) {
+bool SQVM::execute(const Value& closure, int argsBase, int nargs, Value& result, bool raiseError) {
     Closure* cl = closure.closure();
     if (cl->proto->generator) return makeGenerator(this, cl, argsBase, nargs, result);
     if (nativeCalls >= kMaxNativeCalls) return raise("Native stack overflow");

@@ -133,14 +133,12 @@ struct SQVM : squirrel::GcObject {
     // The arguments stay where they are; the caller pops them.
     bool call(const Value& callee, int argsBase, int nargs, Value& result, bool raiseError);
     bool callMeta(const Value& fn, const Value& self, int nargs, const Value* args, Value& result);
-    bool execute(const Value& closure, int argsBase, int nargs, Value& result, bool raiseError,
-                 bool resumeThread = false);
+    bool execute(const Value& closure, int argsBase, int nargs, Value& result, bool raiseError);
     bool callNative(squirrel::NativeClosure* nc, int argsBase, int nargs, Value& result, int target);
     void callErrorHandler(const Value& err);
     void callDebugHook(int event, int line);
 
     // Object protocol (see the language reference: get, set, new slot, ...).
-    enum class GetMode { Normal, Call };
     bool get(const Value& obj, const Value& key, Value& out, bool rootFallback, bool forCall,
              const Value* self = nullptr);
     bool set(const Value& obj, const Value& key, const Value& val, bool rootFallback,
