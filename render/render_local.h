@@ -35,7 +35,9 @@ struct RasterVertex {
 };
 
 enum class ZMode : uint8_t { Off, Test, TestWrite };
-enum class TexMode : uint8_t { None, Wrap, Clamp };
+// WrapShift is Wrap on power-of-two sizes, where texel indices come from
+// shifts instead of products; selectLoops picks it, callers ask for Wrap.
+enum class TexMode : uint8_t { None, Wrap, Clamp, WrapShift };
 // The blend pairs drawn by dedicated loops; Generic covers the rest.
 enum class BlendMode : uint8_t { Off, Alpha, Add, Multiply, Generic };
 
@@ -69,6 +71,9 @@ struct RasterState {
     const uint32_t* texels = nullptr;
     int texWidth = 0, texHeight = 0;
     uint32_t texelForce = 0;     // OR-ed into every texel sample
+    // WrapShift: index = (uint32(u) + biasU) >> shiftU | ((uint32(v) + biasV) >> shiftV) << log2Width.
+    uint32_t texBiasU = 0, texBiasV = 0;
+    int texShiftU = 0, texShiftV = 0, texLog2Width = 0;
     uint32_t alphaRef = 0;
     uint32_t srcWeights[5] = {}; // Generic blend: masks for One, SrcColor,
     uint32_t dstWeights[5] = {}; // InvSrcColor, SrcAlpha, InvSrcAlpha

@@ -2,6 +2,7 @@
 // format, depth mode, texture addressing, alpha test and blend pair, so
 // no state is tested per pixel.
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -37,6 +38,32 @@ inline uint32_t texelIndex(int64_t coord, int size) {
     return std::min(i, n - 1);
 }
 
+// Texture addressing copied out of the state, so stores to the target,
+// which may alias it, do not force reloads inside the loops.
+struct TexAddress {
+    int width, height;
+    uint32_t biasU, biasV;
+    int shiftU, shiftV, log2Width;
+
+    explicit TexAddress(const RasterState& st)
+        : width(st.texWidth), height(st.texHeight), biasU(st.texBiasU), biasV(st.texBiasV), shiftU(st.texShiftU),
+          shiftV(st.texShiftV), log2Width(st.texLog2Width) {}
+};
+
+// The offset of the texel sampled at (u, v). With a size of 2^k (k <= 24)
+// the product c 2^k + 2^24 equals 2^k (c + 2^(24 - k)), so the index is
+// the top k bits of the 32-bit sum c + 2^(24 - k), which also wraps.
+template <TexMode Tex>
+inline uint32_t texelOffset(int64_t u, int64_t v, const TexAddress& t) {
+    if constexpr (Tex == TexMode::WrapShift) {
+        const uint64_t tx = static_cast<uint32_t>(static_cast<uint32_t>(u) + t.biasU);
+        const uint64_t ty = static_cast<uint32_t>(static_cast<uint32_t>(v) + t.biasV);
+        return static_cast<uint32_t>(tx >> t.shiftU | (ty >> t.shiftV) << t.log2Width);
+    } else {
+        return texelIndex<Tex>(v, t.height) * static_cast<uint32_t>(t.width) + texelIndex<Tex>(u, t.width);
+    }
+}
+
 inline uint32_t genericFactor(const uint32_t* w, uint32_t sc, uint32_t sa) {
     return (w[0] & 255) + (w[1] & sc) + (w[2] & (255 - sc)) + (w[3] & sa) + (w[4] & (255 - sa));
 }
@@ -52,8 +79,8 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
     const int count = s.count;
     const int64_t dz = s.dz, du = s.du, dv = s.dv;
     const uint32_t* texels = st.texels;
-    const int texWidth = st.texWidth, texHeight = st.texHeight;
     const uint32_t force = st.texelForce, alphaRef = st.alphaRef;
+    const TexAddress address(st);
     for (int i = 0; i < count; ++i) {
         do {
             uint32_t zv = static_cast<uint32_t>(z >> 16);
@@ -63,9 +90,7 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
             uint32_t cr = static_cast<uint32_t>(r) >> 16, cg = static_cast<uint32_t>(g) >> 16;
             uint32_t cb = static_cast<uint32_t>(b) >> 16, ca = static_cast<uint32_t>(a) >> 16;
             if constexpr (Tex != TexMode::None) {
-                uint32_t tx = texelIndex<Tex>(u, texWidth);
-                uint32_t ty = texelIndex<Tex>(v, texHeight);
-                uint32_t t = texels[ty * static_cast<uint32_t>(texWidth) + tx] | force;
+                uint32_t t = texels[texelOffset<Tex>(u, v, address)] | force;
                 cr = div255(cr * (t >> 16 & 0xFF));
                 cg = div255(cg * (t >> 8 & 0xFF));
                 cb = div255(cb * (t & 0xFF));
@@ -167,8 +192,8 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
     const __m128i step = _mm_set_epi32(s.da, s.dr, s.dg, s.db);
     const __m128i full = _mm_set1_epi16(255);
     const uint32_t* texels = st.texels;
-    const int texWidth = st.texWidth, texHeight = st.texHeight;
     const uint32_t force = st.texelForce, alphaRef = st.alphaRef;
+    const TexAddress address(st);
     for (int i = 0; i < count; ++i) {
         do {
             uint32_t zv = static_cast<uint32_t>(z >> 16);
@@ -178,9 +203,7 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
             __m128i c = _mm_srli_epi32(acc, 16);
             c = _mm_packs_epi32(c, c);
             if constexpr (Tex != TexMode::None) {
-                uint32_t tx = texelIndex<Tex>(u, texWidth);
-                uint32_t ty = texelIndex<Tex>(v, texHeight);
-                uint32_t t = texels[ty * static_cast<uint32_t>(texWidth) + tx] | force;
+                uint32_t t = texels[texelOffset<Tex>(u, v, address)] | force;
                 c = div255x(_mm_mullo_epi16(c, expand(t)));
             }
             const uint32_t ca = static_cast<uint32_t>(_mm_extract_epi16(c, 3));
@@ -293,6 +316,7 @@ Loops pickTex(TexMode tex, bool alphaTest, BlendMode blend) {
     switch (tex) {
     case TexMode::None: return pickAlpha<Is565, Z, TexMode::None>(alphaTest, blend);
     case TexMode::Wrap: return pickAlpha<Is565, Z, TexMode::Wrap>(alphaTest, blend);
+    case TexMode::WrapShift: return pickAlpha<Is565, Z, TexMode::WrapShift>(alphaTest, blend);
     default: return pickAlpha<Is565, Z, TexMode::Clamp>(alphaTest, blend);
     }
 }
@@ -309,6 +333,19 @@ Loops pickZ(ZMode z, TexMode tex, bool alphaTest, BlendMode blend) {
 }  // namespace
 
 void selectLoops(RasterState& state, bool target565, ZMode z, TexMode tex, bool alphaTest, BlendMode blend) {
+    constexpr int kShiftLimit = 1 << 16;
+    if (tex == TexMode::Wrap && std::has_single_bit(static_cast<unsigned>(state.texWidth)) &&
+        std::has_single_bit(static_cast<unsigned>(state.texHeight)) && state.texWidth <= kShiftLimit &&
+        state.texHeight <= kShiftLimit) {
+        const int kw = std::countr_zero(static_cast<unsigned>(state.texWidth));
+        const int kh = std::countr_zero(static_cast<unsigned>(state.texHeight));
+        state.texBiasU = static_cast<uint32_t>(kTexBias >> kw);
+        state.texBiasV = static_cast<uint32_t>(kTexBias >> kh);
+        state.texShiftU = 32 - kw;
+        state.texShiftV = 32 - kh;
+        state.texLog2Width = kw;
+        tex = TexMode::WrapShift;
+    }
     Loops loops = target565 ? pickZ<true>(z, tex, alphaTest, blend) : pickZ<false>(z, tex, alphaTest, blend);
     state.span = loops.span;
     state.rows = loops.rows;
