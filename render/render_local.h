@@ -185,6 +185,27 @@ struct Stepper {
 };
 
 
+// Colour starts and steps of a Gouraud span of n pixels from the stepper.
+// No pixel may leave 0-255: rounding can carry the ends just past it, and
+// then both ends are clamped and the step recomputed.
+inline void gouraudSpan(Span& span, const Stepper& at, int n) {
+    int32_t* starts[4] = {&span.r, &span.g, &span.b, &span.a};
+    int32_t* steps[4] = {&span.dr, &span.dg, &span.db, &span.da};
+    constexpr int32_t kMax = 255 << 16;
+    for (int i = 0; i < 4; ++i) {
+        int32_t c0 = at.c[i], d = at.cdx[i];
+        int64_t c1 = c0 + static_cast<int64_t>(d) * (n - 1);
+        if (c0 < 0 || c0 > kMax || c1 < 0 || c1 > kMax) {
+            int32_t lo = std::clamp<int32_t>(c0, 0, kMax);
+            int32_t hi = static_cast<int32_t>(std::clamp<int64_t>(c1, 0, kMax));
+            c0 = lo;
+            d = static_cast<int32_t>(static_cast<float>(hi - lo) * reciprocal(n - 1));
+        }
+        *starts[i] = c0;
+        *steps[i] = d;
+    }
+}
+
 // Fills `span` for the row y, x0 <= x < x1, moving `at` there; texture
 // coordinates are set only for affine mapping.
 [[gnu::always_inline]] inline void prepareSpan(Span& span, const RasterState& st, const Setup& s, Stepper& at, int y,
@@ -211,23 +232,7 @@ struct Stepper {
         span.a = s.fixedColour[3];
         span.dr = span.dg = span.db = span.da = 0;
     } else {
-        // No pixel may leave 0-255: rounding can carry the ends just past
-        // it, and then both ends are clamped and the step recomputed.
-        int32_t* starts[4] = {&span.r, &span.g, &span.b, &span.a};
-        int32_t* steps[4] = {&span.dr, &span.dg, &span.db, &span.da};
-        constexpr int32_t kMax = 255 << 16;
-        for (int i = 0; i < 4; ++i) {
-            int32_t c0 = at.c[i], d = at.cdx[i];
-            int64_t c1 = c0 + static_cast<int64_t>(d) * (n - 1);
-            if (c0 < 0 || c0 > kMax || c1 < 0 || c1 > kMax) {
-                int32_t lo = std::clamp<int32_t>(c0, 0, kMax);
-                int32_t hi = static_cast<int32_t>(std::clamp<int64_t>(c1, 0, kMax));
-                c0 = lo;
-                d = static_cast<int32_t>(static_cast<float>(hi - lo) * reciprocal(n - 1));
-            }
-            *starts[i] = c0;
-            *steps[i] = d;
-        }
+        gouraudSpan(span, at, n);
     }
     span.count = n;
     span.u = span.v = span.du = span.dv = 0;

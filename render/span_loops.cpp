@@ -280,9 +280,43 @@ void drawSpan(Span& s, const RasterState& st) {
 
 template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
 void drawRows(const TriangleRows& rows, const RasterState& st) {
+    // Rows are drawn only where texture coordinates are affine, so the
+    // stepper carries them whenever the loop samples a texture. The row
+    // addresses and a flat colour are the same work for every row.
+    constexpr bool kAffine = Tex != TexMode::None;
+    constexpr int kBytes = Is565 ? 2 : 4;
+    const Setup& s = *rows.setup;
+    Stepper& at = *rows.stepper;
+    if (rows.count == 0) return;
+    uint8_t* const colour = st.colour;
+    uint8_t* const depth = st.depth;
+    const ptrdiff_t colourPitch = st.colourPitch, depthPitch = st.depthPitch;
+    const bool flat = s.flatColour;
+    at.start(s, kAffine, rows.x0[0], rows.y[0]);
+    Span span;
+    span.u = span.v = span.du = span.dv = 0;
+    if (flat) {
+        span.r = s.fixedColour[0];
+        span.g = s.fixedColour[1];
+        span.b = s.fixedColour[2];
+        span.a = s.fixedColour[3];
+        span.dr = span.dg = span.db = span.da = 0;
+    }
     for (int i = 0; i < rows.count; ++i) {
-        Span span;
-        prepareSpan(span, st, *rows.setup, *rows.stepper, rows.y[i], rows.x0[i], rows.x1[i]);
+        const int y = rows.y[i], x0 = rows.x0[i], n = rows.x1[i] - x0;
+        if (i > 0) at.moveTo(x0, y, !flat, kAffine);
+        span.colour = colour + static_cast<ptrdiff_t>(y) * colourPitch + x0 * kBytes;
+        span.depth = depth ? reinterpret_cast<uint16_t*>(depth + static_cast<ptrdiff_t>(y) * depthPitch) + x0 : nullptr;
+        span.z = std::clamp<int64_t>(at.z, 0, kZMax);
+        span.dz = at.zdx;
+        if (!flat) gouraudSpan(span, at, n);
+        span.count = n;
+        if constexpr (kAffine) {
+            span.u = at.u;
+            span.v = at.v;
+            span.du = at.udx;
+            span.dv = at.vdx;
+        }
         spanLoop<Is565, Z, Tex, AlphaTest, Mode>(span, st);
     }
 }
