@@ -90,7 +90,7 @@ std::string resolveGamePath(const std::string& windowsPath) {
     std::string resolved;
     size_t pos = 0;
     if (path[0] == '/') {
-        resolved = "/";
+        resolved.push_back('/');
         pos = 1;
     }
     bool matching = true;
