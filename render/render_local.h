@@ -143,7 +143,7 @@ struct Stepper {
     int x, y;
     bool started = false;
 
-    void start(const Setup& s, bool affineTexture, int atX, int atY) {
+    [[gnu::always_inline]] void start(const Setup& s, bool affineTexture, int atX, int atY) {
         const float fx = static_cast<float>(atX), fy = static_cast<float>(atY);
         x = atX;
         y = atY;
