@@ -329,6 +329,12 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
     bool longIsLeft = side > 0;
     EdgeWalk longEdge, shortEdge;
     longEdge.init(px[top], py[top], px[bottom], py[bottom], firstRow);
+    // Rows without perspective division go to the row loops in batches.
+    const bool batched = !st.textured || !s.perspective;
+    TriangleRows rows;
+    rows.setup = &s;
+    rows.stepper = &stepper;
+    rows.count = 0;
     int y = firstRow;
     for (int half = 0; half < 2; ++half) {
         int from = half == 0 ? top : mid, to = half == 0 ? mid : bottom;
@@ -340,11 +346,24 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
             int right = static_cast<int>(longIsLeft ? shortEdge.x : longEdge.x);
             left = std::max(left, st.clipLeft);
             right = std::min(right, st.clipRight);
-            if (left < right) drawRow(st, s, stepper, y, left, right);
+            if (left < right) {
+                if (batched) {
+                    rows.y[rows.count] = y;
+                    rows.x0[rows.count] = left;
+                    rows.x1[rows.count] = right;
+                    if (++rows.count == kMaxTriangleRows) {
+                        st.rows(rows, st);
+                        rows.count = 0;
+                    }
+                } else {
+                    drawRow(st, s, stepper, y, left, right);
+                }
+            }
             longEdge.step();
             shortEdge.step();
         }
     }
+    if (rows.count > 0) st.rows(rows, st);
 }
 
 }  // namespace render

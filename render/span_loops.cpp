@@ -282,7 +282,9 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
 void drawRows(const TriangleRows& rows, const RasterState& st) {
     // Rows are drawn only where texture coordinates are affine, so the
     // stepper carries them whenever the loop samples a texture. The row
-    // addresses and a flat colour are the same work for every row.
+    // addresses and a flat colour are the same work for every row. A
+    // triangle may hand its rows over in several calls; the stepper then
+    // moves on from where the last call left it.
     constexpr bool kAffine = Tex != TexMode::None;
     constexpr int kBytes = Is565 ? 2 : 4;
     const Setup& s = *rows.setup;
@@ -292,7 +294,11 @@ void drawRows(const TriangleRows& rows, const RasterState& st) {
     uint8_t* const depth = st.depth;
     const ptrdiff_t colourPitch = st.colourPitch, depthPitch = st.depthPitch;
     const bool flat = s.flatColour;
-    at.start(s, kAffine, rows.x0[0], rows.y[0]);
+    if (!at.started) {
+        at.start(s, kAffine, rows.x0[0], rows.y[0]);
+    } else {
+        at.moveTo(rows.x0[0], rows.y[0], !flat, kAffine);
+    }
     Span span;
     span.u = span.v = span.du = span.dv = 0;
     if (flat) {
