@@ -19,6 +19,21 @@ int idx(StageState s) { return static_cast<int>(s); }
 
 bool isBool(uint32_t v) { return v <= 1; }
 
+// The vertices of triangle `t`: three of their own in a list, the first
+// vertex and two neighbours in a fan.
+template <class V>
+void triangleVertices(Primitive type, const V* vertices, int t, const V* (&in)[3]) {
+    if (type == Primitive::TriangleList) {
+        in[0] = &vertices[t * 3];
+        in[1] = &vertices[t * 3 + 1];
+        in[2] = &vertices[t * 3 + 2];
+    } else {
+        in[0] = &vertices[0];
+        in[1] = &vertices[t + 1];
+        in[2] = &vertices[t + 2];
+    }
+}
+
 bool isBlend(uint32_t v) {
     switch (static_cast<Blend>(v)) {
     case Blend::Zero: case Blend::One: case Blend::SrcColor: case Blend::InvSrcColor:
@@ -427,15 +442,7 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
 
     for (int t = 0; t < triangles; ++t) {
         const LVertex* in[3];
-        if (type == Primitive::TriangleList) {
-            in[0] = &vertices[t * 3];
-            in[1] = &vertices[t * 3 + 1];
-            in[2] = &vertices[t * 3 + 2];
-        } else {
-            in[0] = &vertices[0];
-            in[1] = &vertices[t + 1];
-            in[2] = &vertices[t + 2];
-        }
+        triangleVertices(type, vertices, t, in);
         ++drawStats.trianglesIn;
         float cx[3], cy[3], cz[3], cw[3];
         unsigned codes[3];
@@ -516,15 +523,7 @@ bool Device::drawPrimitive(Primitive type, const TLVertex* vertices, int count) 
     const GuardBand guard = guardBand(view);
     for (int t = 0; t < triangles; ++t) {
         const TLVertex* in[3];
-        if (type == Primitive::TriangleList) {
-            in[0] = &vertices[t * 3];
-            in[1] = &vertices[t * 3 + 1];
-            in[2] = &vertices[t * 3 + 2];
-        } else {
-            in[0] = &vertices[0];
-            in[1] = &vertices[t + 1];
-            in[2] = &vertices[t + 2];
-        }
+        triangleVertices(type, vertices, t, in);
         ++drawStats.trianglesIn;
         RasterVertex r[3];
         bool inside = true;

@@ -498,6 +498,21 @@ SQInteger generator_getstatus(HSQUIRRELVM v) {
     return pushValue(v, v->newString(kNames[arg(v, 1).generator()->state]));
 }
 
+// After a thread ran for call or wakeup: a finished thread leaves its
+// stack empty; a suspended one keeps it for the next wakeup. The thread's
+// error becomes the caller's.
+SQInteger finishThreadRun(HSQUIRRELVM v, SQVM* t, bool ok, const Value& res) {
+    if (t->state == SQ_VMSTATE_RUNNING) t->state = SQ_VMSTATE_IDLE;
+    if (t->state != SQ_VMSTATE_SUSPENDED) {
+        while (t->top > 1) t->stack[--t->top].setNull();
+    }
+    if (!ok) {
+        v->lastError = t->lastError;
+        return SQ_ERROR;
+    }
+    return pushValue(v, res);
+}
+
 SQInteger thread_call(HSQUIRRELVM v) {
     Value tv = arg(v, 1);
     SQVM* t = tv.thread();
@@ -511,15 +526,7 @@ SQInteger thread_call(HSQUIRRELVM v) {
     t->state = SQ_VMSTATE_RUNNING;
     Value res;
     bool ok = t->call(fn, base, n, res, false);
-    if (t->state == SQ_VMSTATE_RUNNING) t->state = SQ_VMSTATE_IDLE;
-    if (t->state != SQ_VMSTATE_SUSPENDED) {
-        while (t->top > 1) t->stack[--t->top].setNull();
-    }
-    if (!ok) {
-        v->lastError = t->lastError;
-        return SQ_ERROR;
-    }
-    return pushValue(v, res);
+    return finishThreadRun(v, t, ok, res);
 }
 
 SQInteger thread_wakeup(HSQUIRRELVM v) {
@@ -534,15 +541,7 @@ SQInteger thread_wakeup(HSQUIRRELVM v) {
     t->nativeCalls++;
     bool ok = t->run(res, false, 0, 0);
     t->nativeCalls--;
-    if (t->state == SQ_VMSTATE_RUNNING) t->state = SQ_VMSTATE_IDLE;
-    if (t->state != SQ_VMSTATE_SUSPENDED) {
-        while (t->top > 1) t->stack[--t->top].setNull();
-    }
-    if (!ok) {
-        v->lastError = t->lastError;
-        return SQ_ERROR;
-    }
-    return pushValue(v, res);
+    return finishThreadRun(v, t, ok, res);
 }
 
 SQInteger thread_getstatus(HSQUIRRELVM v) {

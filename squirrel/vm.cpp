@@ -360,6 +360,20 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
     const Instr* ip = ci->ip;
     const Value* K = ci->consts;
 
+    // Three-way comparison of the comparison operators and jumps: integers
+    // inline, anything else through compare(), whose metamethods may move
+    // the call records.
+    auto threeWay = [&](const Value& x, const Value& y, int& r) {
+        if (x._type == OT_INTEGER && y._type == OT_INTEGER) {
+            SQInteger d = SQInteger(uint32_t(x.i()) - uint32_t(y.i()));
+            r = d < 0 ? -1 : (d > 0 ? 1 : 0);
+            return true;
+        }
+        if (!compare(x, y, r)) return false;
+        ci = &calls.back();
+        return true;
+    };
+
 #define RELOAD()                 \
     do {                         \
         ci = &calls.back();      \
@@ -738,16 +752,8 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_JLE:
         case OP_JGT:
         case OP_JGE: {
-            const Value& x = R[in.b];
-            const Value& y = R[in.c];
             int r;
-            if (x._type == OT_INTEGER && y._type == OT_INTEGER) {
-                SQInteger d = SQInteger(uint32_t(x.i()) - uint32_t(y.i()));
-                r = d < 0 ? -1 : (d > 0 ? 1 : 0);
-            } else {
-                if (!compare(x, y, r)) goto error;
-                ci = &calls.back();
-            }
+            if (!threeWay(R[in.b], R[in.c], r)) goto error;
             bool b = in.op == OP_JLT ? r < 0 : in.op == OP_JLE ? r <= 0 : in.op == OP_JGT ? r > 0 : r >= 0;
             if (!b) ip += in.arg;
             break;
@@ -784,16 +790,8 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_LE:
         case OP_GT:
         case OP_GE: {
-            const Value& x = R[in.b];
-            const Value& y = R[in.c];
             int r;
-            if (x._type == OT_INTEGER && y._type == OT_INTEGER) {
-                SQInteger d = SQInteger(uint32_t(x.i()) - uint32_t(y.i()));
-                r = d < 0 ? -1 : (d > 0 ? 1 : 0);
-            } else {
-                if (!compare(x, y, r)) goto error;
-                ci = &calls.back();
-            }
+            if (!threeWay(R[in.b], R[in.c], r)) goto error;
             bool b = in.op == OP_LT ? r < 0 : in.op == OP_LE ? r <= 0 : in.op == OP_GT ? r > 0 : r >= 0;
             R[in.a].setBool(b);
             break;
