@@ -411,7 +411,7 @@ bool Device::prepareDraw(RasterState& st, bool perspective) {
     }
     st.cull = static_cast<Cull>(states[idx(RenderState::CullMode)]);
     flatShade = states[idx(RenderState::ShadeMode)] == static_cast<uint32_t>(Shade::Flat);
-    selectLoops(st, target.format() == PixelFormat::R5G6B5, z, tex, alphaTest, blend);
+    selectLoops(st, target.format() == PixelFormat::R5G6B5, z, tex, alphaTest, blend, referenceLoops);
     return true;
 }
 

@@ -150,6 +150,11 @@ public:
     const DrawStats& stats() const { return drawStats; }
     void resetStats() { drawStats = {}; }
 
+    // Draws pixel by pixel with the plain loops. The default loops work on
+    // several pixels at once and give exactly the same images; tests
+    // compare the two.
+    void useReferenceLoops(bool on) { referenceLoops = on; }
+
 private:
     friend class Adapter;
     Device(DeviceClass deviceClass, Surface& target, Surface* depth);
@@ -169,6 +174,7 @@ private:
     bool flatShade = false;
     bool combinedDirty = true;
     bool inScene = false;
+    bool referenceLoops = false;
 };
 
 }  // namespace render

@@ -260,10 +260,11 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
             stepX[i] = -dy * kSubPixel;
             stepY[i] = dx * kSubPixel;
         }
-        TriangleRows rows;
-        rows.setup = &s;
-        rows.stepper = &stepper;
-        rows.count = 0;
+        TriangleCells cells;
+        cells.setup = &s;
+        cells.firstRow = firstRow;
+        cells.rowCount = endRow - firstRow;
+        cells.firstCol = firstCol;
         // Each row's coverage as a bit mask over the box's columns; the
         // covered columns of a convex shape are contiguous. Inside a box of
         // at most 25 x 25 pixels the edge functions fit 32 bits.
@@ -282,7 +283,8 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
             step4[i] = _mm_set1_epi32(4 * edgeStepX[i]);
         }
 #endif
-        for (int y = firstRow; y < endRow; ++y) {
+        uint32_t covered = 0;
+        for (int row = 0; row < cells.rowCount; ++row) {
             uint32_t mask = 0;
 #if defined(__SSE2__)
             __m128i e0 = _mm_add_epi32(_mm_set1_epi32(edge[0]), lane[0]);
@@ -306,19 +308,20 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
             }
 #endif
             mask &= widthMask;
-            if (mask != 0) {
-                assert(rows.count < kMaxTriangleRows);
-                rows.y[rows.count] = y;
-                rows.x0[rows.count] = firstCol + std::countr_zero(mask);
-                rows.x1[rows.count] = firstCol + 32 - std::countl_zero(mask);
-                ++rows.count;
-            }
+            cells.masks[row] = mask;
+            covered |= mask;
             for (int i = 0; i < 3; ++i) edge[i] += edgeStepY[i];
         }
+        if (covered == 0) return;
         if (!st.textured || !s.perspective) {
-            st.rows(rows, st);
+            st.cells(cells, st);
         } else {
-            for (int i = 0; i < rows.count; ++i) drawRow(st, s, stepper, rows.y[i], rows.x0[i], rows.x1[i]);
+            for (int row = 0; row < cells.rowCount; ++row) {
+                const uint32_t mask = cells.masks[row];
+                if (mask == 0) continue;
+                drawRow(st, s, stepper, firstRow + row, firstCol + std::countr_zero(mask),
+                        firstCol + 32 - std::countl_zero(mask));
+            }
         }
         return;
     }

@@ -57,9 +57,12 @@ struct Span {
 
 struct RasterState;
 struct TriangleRows;
+struct TriangleCells;
 using SpanFunction = void (*)(Span& span, const RasterState& state);
 // Rows of a small triangle without perspective division.
 using RowsFunction = void (*)(const TriangleRows& rows, const RasterState& state);
+// A small triangle without perspective division, from its coverage.
+using CellsFunction = void (*)(const TriangleCells& cells, const RasterState& state);
 
 struct RasterState {
     uint8_t* colour = nullptr;
@@ -82,10 +85,13 @@ struct RasterState {
     bool perspective = true;
     SpanFunction span = nullptr;
     RowsFunction rows = nullptr;
+    CellsFunction cells = nullptr;
 };
 
-// Sets state.span and state.rows to the loops for the combination.
-void selectLoops(RasterState& state, bool target565, ZMode z, TexMode tex, bool alphaTest, BlendMode blend);
+// Sets the loops of `state` for the combination; `reference` picks the
+// pixel-by-pixel loops, which give the same results (tests compare them).
+void selectLoops(RasterState& state, bool target565, ZMode z, TexMode tex, bool alphaTest, BlendMode blend,
+                 bool reference = false);
 
 // Culls by winding, then scan-converts with the top-left rule. Vertices
 // must lie within kGuardBand pixels of the clip rectangle; farther ones are
@@ -244,13 +250,21 @@ inline void gouraudSpan(Span& span, const Stepper& at, int n) {
     }
 }
 
-// The rows of one small triangle, drawn by one call.
+// Rows of a triangle, drawn by one call.
 constexpr int kMaxTriangleRows = 26;
 struct TriangleRows {
     const Setup* setup;
     Stepper* stepper;
     int count;
     int y[kMaxTriangleRows], x0[kMaxTriangleRows], x1[kMaxTriangleRows];
+};
+
+// The rows of a small triangle as coverage masks: bit k of masks[i] is the
+// pixel (firstCol + k, firstRow + i).
+struct TriangleCells {
+    const Setup* setup;
+    int firstRow, rowCount, firstCol;
+    uint32_t masks[kMaxTriangleRows];
 };
 
 }  // namespace render

@@ -273,18 +273,256 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
     scalarSpan<Is565, Z, Tex, AlphaTest, Mode>(s, st);
 }
 
+#if defined(__SSE2__)
+// Four neighbouring pixels of a row at a time, without a branch per pixel:
+// every test gives a lane mask, and masked lanes write back what they
+// read. Lanes past the end of a row may read and rewrite pixels after it
+// (the next row, or the surface's slack bytes); they never change them.
+// Results equal the per-pixel loops bit for bit: each lane does the same
+// integer arithmetic, and depth, colour and texture coordinates at a pixel
+// are the same exact fixed-point values the stepping loops reach.
+
+// Constants of one triangle or span for the grouped loops.
+struct GroupState {
+    const uint32_t* texels;
+    TexAddress address;
+    __m128i force, alphaRef;
+    __m128i zLanes, uLanes, vLanes;  // 0, 1, 2 and 3 steps, modulo 2^32
+    __m128i biasU, biasV, shiftU, shiftV, log2Width;
+    int64_t du, dv;
+
+    static __m128i lanes(int64_t step) {
+        const uint32_t d = static_cast<uint32_t>(step);
+        return _mm_set_epi32(static_cast<int>(3 * d), static_cast<int>(2 * d), static_cast<int>(d), 0);
+    }
+
+    GroupState(const RasterState& st, int64_t dz, int64_t stepU, int64_t stepV)
+        : texels(st.texels), address(st), force(_mm_set1_epi32(static_cast<int>(st.texelForce))),
+          alphaRef(_mm_set1_epi32(static_cast<int>(st.alphaRef))), zLanes(lanes(dz)), uLanes(lanes(stepU)),
+          vLanes(lanes(stepV)), biasU(_mm_set1_epi32(static_cast<int>(st.texBiasU))),
+          biasV(_mm_set1_epi32(static_cast<int>(st.texBiasV))), shiftU(_mm_cvtsi32_si128(st.texShiftU)),
+          shiftV(_mm_cvtsi32_si128(st.texShiftV)), log2Width(_mm_cvtsi32_si128(st.texLog2Width)), du(stepU),
+          dv(stepV) {}
+};
+
+// Diffuse colours of four pixels in 16-bit lanes b, g, r, a: pixels 0
+// and 1 in `lo`, 2 and 3 in `hi`.
+struct GroupColour {
+    __m128i lo, hi;
+};
+
+inline GroupColour flatLanes(const int32_t* fixed) {
+    const __m128i c = _mm_set_epi32(fixed[3] >> 16, fixed[0] >> 16, fixed[1] >> 16, fixed[2] >> 16);
+    const __m128i pair = _mm_packs_epi32(c, c);
+    return {pair, pair};
+}
+
+// The colours at `acc` and the next three steps; `acc` moves four steps.
+inline GroupColour gouraudLanes(__m128i& acc, __m128i step) {
+    const __m128i p0 = acc, p1 = _mm_add_epi32(p0, step), p2 = _mm_add_epi32(p1, step),
+                  p3 = _mm_add_epi32(p2, step);
+    acc = _mm_add_epi32(p3, step);
+    return {_mm_packs_epi32(_mm_srli_epi32(p0, 16), _mm_srli_epi32(p1, 16)),
+            _mm_packs_epi32(_mm_srli_epi32(p2, 16), _mm_srli_epi32(p3, 16))};
+}
+
+// 32-bit lanes holding values up to 0xFFFF, packed to four 16-bit values.
+inline __m128i pack16(__m128i x) {
+    x = _mm_srai_epi32(_mm_slli_epi32(x, 16), 16);
+    return _mm_packs_epi32(x, x);
+}
+
+template <TexMode Tex>
+[[gnu::always_inline]] inline __m128i fetchTexels(int64_t u, int64_t v, const GroupState& g) {
+    uint32_t o0, o1, o2, o3;
+    if constexpr (Tex == TexMode::WrapShift) {
+        const __m128i us = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(static_cast<uint32_t>(u))), g.uLanes);
+        const __m128i vs = _mm_add_epi32(_mm_set1_epi32(static_cast<int>(static_cast<uint32_t>(v))), g.vLanes);
+        const __m128i tx = _mm_srl_epi32(_mm_add_epi32(us, g.biasU), g.shiftU);
+        const __m128i ty = _mm_srl_epi32(_mm_add_epi32(vs, g.biasV), g.shiftV);
+        const __m128i off = _mm_or_si128(tx, _mm_sll_epi32(ty, g.log2Width));
+        o0 = static_cast<uint32_t>(_mm_cvtsi128_si32(off));
+        o1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(off, 1)));
+        o2 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(off, 2)));
+        o3 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(off, 3)));
+    } else {
+        o0 = texelOffset<Tex>(u, v, g.address);
+        o1 = texelOffset<Tex>(u + g.du, v + g.dv, g.address);
+        o2 = texelOffset<Tex>(u + 2 * g.du, v + 2 * g.dv, g.address);
+        o3 = texelOffset<Tex>(u + 3 * g.du, v + 3 * g.dv, g.address);
+    }
+    const uint32_t* t = g.texels;
+    const __m128i t01 = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(t[o0])),
+                                           _mm_cvtsi32_si128(static_cast<int>(t[o1])));
+    const __m128i t23 = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(t[o2])),
+                                           _mm_cvtsi32_si128(static_cast<int>(t[o3])));
+    return _mm_unpacklo_epi64(t01, t23);
+}
+
+// Draws the lanes of `live` of the four pixels from `colour`/`depth`.
+// `z` is the depth of lane 0 in 16.16 Z16 units; every lane's depth must
+// lie in 0-2^32 (callers check), so the low 32 bits hold it exactly.
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
+[[gnu::always_inline]] inline void drawGroup(uint8_t* colour, uint16_t* depth, __m128i live, uint32_t z, int64_t u,
+                                             int64_t v, GroupColour c, const GroupState& g) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i zv = zero, oldDepth = zero;
+    if constexpr (Z != ZMode::Off) {
+        zv = _mm_srli_epi32(_mm_add_epi32(_mm_set1_epi32(static_cast<int>(z)), g.zLanes), 16);
+        oldDepth = _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(depth)), zero);
+        live = _mm_andnot_si128(_mm_cmpgt_epi32(zv, oldDepth), live);
+        // Hidden groups are common where objects overlap.
+        if (_mm_movemask_epi8(live) == 0) return;
+    }
+    __m128i lo = c.lo, hi = c.hi;
+    if constexpr (Tex != TexMode::None) {
+        const __m128i t = _mm_or_si128(fetchTexels<Tex>(u, v, g), g.force);
+        lo = div255x(_mm_mullo_epi16(lo, _mm_unpacklo_epi8(t, zero)));
+        hi = div255x(_mm_mullo_epi16(hi, _mm_unpackhi_epi8(t, zero)));
+    }
+    // Pixels of alpha 255 come out of the usual blend as they went in
+    // (div255(c * 255) == c), so groups of opaque pixels skip it.
+    bool opaque = false;
+    if constexpr (AlphaTest || Mode == BlendMode::Alpha) {
+        const __m128i alpha = _mm_srli_epi32(_mm_packus_epi16(lo, hi), 24);
+        if constexpr (AlphaTest) live = _mm_and_si128(live, _mm_cmpgt_epi32(alpha, g.alphaRef));
+        if constexpr (Mode == BlendMode::Alpha) {
+            opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) == 0xFFFF;
+        }
+    }
+    // The target as 32-bit ARGB (raw 5-6-5 words kept for the masked store).
+    __m128i raw, dst;
+    if constexpr (Is565) {
+        raw = _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(colour)), zero);
+        if constexpr (Mode != BlendMode::Off) {
+            const __m128i r5 = _mm_and_si128(_mm_srli_epi32(raw, 11), _mm_set1_epi32(0x1F));
+            const __m128i g6 = _mm_and_si128(_mm_srli_epi32(raw, 5), _mm_set1_epi32(0x3F));
+            const __m128i b5 = _mm_and_si128(raw, _mm_set1_epi32(0x1F));
+            const __m128i r8 = _mm_or_si128(_mm_slli_epi32(r5, 3), _mm_srli_epi32(r5, 2));
+            const __m128i g8 = _mm_or_si128(_mm_slli_epi32(g6, 2), _mm_srli_epi32(g6, 4));
+            const __m128i b8 = _mm_or_si128(_mm_slli_epi32(b5, 3), _mm_srli_epi32(b5, 2));
+            dst = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(r8, 16), _mm_slli_epi32(g8, 8)), b8);
+        } else {
+            dst = zero;
+        }
+    } else {
+        raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(colour));
+        dst = raw;
+    }
+    if (Mode != BlendMode::Off && !opaque) {
+        const __m128i dlo = _mm_unpacklo_epi8(dst, zero), dhi = _mm_unpackhi_epi8(dst, zero);
+        if constexpr (Mode == BlendMode::Multiply) {
+            lo = div255x(_mm_mullo_epi16(dlo, lo));
+            hi = div255x(_mm_mullo_epi16(dhi, hi));
+        } else {
+            const __m128i alo = _mm_shufflehi_epi16(_mm_shufflelo_epi16(lo, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+            const __m128i ahi = _mm_shufflehi_epi16(_mm_shufflelo_epi16(hi, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+            if constexpr (Mode == BlendMode::Alpha) {
+                const __m128i full = _mm_set1_epi16(255);
+                lo = div255x(_mm_add_epi16(_mm_mullo_epi16(lo, alo), _mm_mullo_epi16(dlo, _mm_sub_epi16(full, alo))));
+                hi = div255x(_mm_add_epi16(_mm_mullo_epi16(hi, ahi), _mm_mullo_epi16(dhi, _mm_sub_epi16(full, ahi))));
+            } else {
+                lo = _mm_add_epi16(dlo, div255x(_mm_mullo_epi16(lo, alo)));
+                hi = _mm_add_epi16(dhi, div255x(_mm_mullo_epi16(hi, ahi)));
+            }
+        }
+    }
+    __m128i out = _mm_and_si128(_mm_packus_epi16(lo, hi), _mm_set1_epi32(0x00FFFFFF));
+    if constexpr (Is565) {
+        out = _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_srli_epi32(out, 8), _mm_set1_epi32(0xF800)),
+                                        _mm_and_si128(_mm_srli_epi32(out, 5), _mm_set1_epi32(0x07E0))),
+                           _mm_and_si128(_mm_srli_epi32(out, 3), _mm_set1_epi32(0x001F)));
+        out = _mm_or_si128(_mm_and_si128(live, out), _mm_andnot_si128(live, raw));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(colour), pack16(out));
+    } else {
+        out = _mm_or_si128(_mm_and_si128(live, out), _mm_andnot_si128(live, raw));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(colour), out);
+    }
+    if constexpr (Z == ZMode::TestWrite) {
+        const __m128i written = _mm_or_si128(_mm_and_si128(live, zv), _mm_andnot_si128(live, oldDepth));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(depth), pack16(written));
+    }
+}
+
+// A row of `s.count` pixels in groups of four. Depth leaving 0-2^32 within
+// the row (only where a triangle meets the near or far plane) takes the
+// per-pixel loop.
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
+[[gnu::always_inline]] inline void groupRow(Span& s, const RasterState& st, const GroupState& g, bool flat) {
+    const int n = s.count;
+    if constexpr (Z != ZMode::Off) {
+        const int64_t zEnd = s.z + static_cast<int64_t>(n - 1) * s.dz;
+        if ((static_cast<uint64_t>(s.z) | static_cast<uint64_t>(zEnd)) > 0xFFFFFFFFu) {
+            spanLoop<Is565, Z, Tex, AlphaTest, Mode>(s, st);
+            return;
+        }
+    }
+    constexpr int kBytes = Is565 ? 2 : 4;
+    const __m128i laneIndex = _mm_set_epi32(3, 2, 1, 0);
+    uint8_t* colour = s.colour;
+    uint16_t* depth = s.depth;
+    int64_t z = s.z, u = s.u, v = s.v;
+    const int64_t dz4 = 4 * s.dz, du4 = 4 * s.du, dv4 = 4 * s.dv;
+    if (flat) {
+        const int32_t fixed[4] = {s.r, s.g, s.b, s.a};
+        const GroupColour c = flatLanes(fixed);
+        for (int k = 0; k < n; k += 4) {
+            const __m128i live = _mm_cmpgt_epi32(_mm_set1_epi32(n - k), laneIndex);
+            drawGroup<Is565, Z, Tex, AlphaTest, Mode>(colour, depth, live, static_cast<uint32_t>(z), u, v, c, g);
+            colour += 4 * kBytes;
+            if constexpr (Z != ZMode::Off) depth += 4;
+            z += dz4;
+            u += du4;
+            v += dv4;
+        }
+    } else {
+        __m128i acc = _mm_set_epi32(s.a, s.r, s.g, s.b);
+        const __m128i step = _mm_set_epi32(s.da, s.dr, s.dg, s.db);
+        for (int k = 0; k < n; k += 4) {
+            const __m128i live = _mm_cmpgt_epi32(_mm_set1_epi32(n - k), laneIndex);
+            const GroupColour c = gouraudLanes(acc, step);
+            drawGroup<Is565, Z, Tex, AlphaTest, Mode>(colour, depth, live, static_cast<uint32_t>(z), u, v, c, g);
+            colour += 4 * kBytes;
+            if constexpr (Z != ZMode::Off) depth += 4;
+            z += dz4;
+            u += du4;
+            v += dv4;
+        }
+    }
+    // Where the per-pixel loop would leave the span.
+    s.colour += n * kBytes;
+    if constexpr (Z != ZMode::Off) s.depth += n;
+    s.z += n * s.dz;
+    s.r = static_cast<int32_t>(s.r + static_cast<int64_t>(n) * s.dr);
+    s.g = static_cast<int32_t>(s.g + static_cast<int64_t>(n) * s.dg);
+    s.b = static_cast<int32_t>(s.b + static_cast<int64_t>(n) * s.db);
+    s.a = static_cast<int32_t>(s.a + static_cast<int64_t>(n) * s.da);
+    s.u += n * s.du;
+    s.v += n * s.dv;
+}
+#endif
+
 template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
 void drawSpan(Span& s, const RasterState& st) {
     spanLoop<Is565, Z, Tex, AlphaTest, Mode>(s, st);
 }
 
+#if defined(__SSE2__)
 template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
+void drawSpanGrouped(Span& s, const RasterState& st) {
+    const GroupState g(st, s.dz, s.du, s.dv);
+    groupRow<Is565, Z, Tex, AlphaTest, Mode>(s, st, g, s.dr == 0 && s.dg == 0 && s.db == 0 && s.da == 0);
+}
+#endif
+
+// Draws the rows of a triangle whose texture coordinates, if any, are
+// affine, each row by the per-pixel loop or in groups.
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode, bool Grouped>
 void drawRows(const TriangleRows& rows, const RasterState& st) {
-    // Rows are drawn only where texture coordinates are affine, so the
-    // stepper carries them whenever the loop samples a texture. The row
-    // addresses and a flat colour are the same work for every row. A
-    // triangle may hand its rows over in several calls; the stepper then
-    // moves on from where the last call left it.
+    // The stepper carries texture coordinates whenever the loop samples a
+    // texture. The row addresses and a flat colour are the same work for
+    // every row. A triangle may hand its rows over in several calls; the
+    // stepper then moves on from where the last call left it.
     constexpr bool kAffine = Tex != TexMode::None;
     constexpr int kBytes = Is565 ? 2 : 4;
     const Setup& s = *rows.setup;
@@ -308,6 +546,9 @@ void drawRows(const TriangleRows& rows, const RasterState& st) {
         span.a = s.fixedColour[3];
         span.dr = span.dg = span.db = span.da = 0;
     }
+#if defined(__SSE2__)
+    const GroupState g(st, at.zdx, kAffine ? at.udx : 0, kAffine ? at.vdx : 0);
+#endif
     for (int i = 0; i < rows.count; ++i) {
         const int y = rows.y[i], x0 = rows.x0[i], n = rows.x1[i] - x0;
         if (i > 0) at.moveTo(x0, y, !flat, kAffine);
@@ -323,56 +564,216 @@ void drawRows(const TriangleRows& rows, const RasterState& st) {
             span.du = at.udx;
             span.dv = at.vdx;
         }
+#if defined(__SSE2__)
+        if constexpr (Grouped) {
+            groupRow<Is565, Z, Tex, AlphaTest, Mode>(span, st, g, flat);
+            continue;
+        }
+#endif
         spanLoop<Is565, Z, Tex, AlphaTest, Mode>(span, st);
     }
 }
 
+// Rows of a small triangle from its coverage masks, for the per-pixel
+// loops and where the grouped loops cannot take a triangle whole.
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode, bool Grouped>
+void drawCellsByRows(const TriangleCells& cells, Stepper& at, const RasterState& st) {
+    TriangleRows rows;
+    rows.setup = cells.setup;
+    rows.stepper = &at;
+    rows.count = 0;
+    for (int i = 0; i < cells.rowCount; ++i) {
+        const uint32_t mask = cells.masks[i];
+        if (mask == 0) continue;
+        rows.y[rows.count] = cells.firstRow + i;
+        rows.x0[rows.count] = cells.firstCol + std::countr_zero(mask);
+        rows.x1[rows.count] = cells.firstCol + 32 - std::countl_zero(mask);
+        ++rows.count;
+    }
+    drawRows<Is565, Z, Tex, AlphaTest, Mode, Grouped>(rows, st);
+}
+
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
+void drawCellsReference(const TriangleCells& cells, const RasterState& st) {
+    Stepper at;
+    drawCellsByRows<Is565, Z, Tex, AlphaTest, Mode, false>(cells, at, st);
+}
+
+#if defined(__SSE2__)
+alignas(16) constexpr uint32_t kLaneMasks[16][4] = {
+    {0, 0, 0, 0}, {~0u, 0, 0, 0}, {0, ~0u, 0, 0}, {~0u, ~0u, 0, 0},
+    {0, 0, ~0u, 0}, {~0u, 0, ~0u, 0}, {0, ~0u, ~0u, 0}, {~0u, ~0u, ~0u, 0},
+    {0, 0, 0, ~0u}, {~0u, 0, 0, ~0u}, {0, ~0u, 0, ~0u}, {~0u, ~0u, 0, ~0u},
+    {0, 0, ~0u, ~0u}, {~0u, 0, ~0u, ~0u}, {0, ~0u, ~0u, ~0u}, {~0u, ~0u, ~0u, ~0u},
+};
+
+// True when base + x * dx + y * dy lies in lo-hi at the four corners of a
+// box, and so everywhere in it.
+inline bool planeWithin(int64_t base, int64_t dx, int64_t dy, int64_t x0, int64_t x1, int64_t y0, int64_t y1,
+                        int64_t lo, int64_t hi) {
+    const int64_t a = base + x0 * dx + y0 * dy, b = base + x1 * dx + y0 * dy;
+    const int64_t c = base + x0 * dx + y1 * dy, d = base + x1 * dx + y1 * dy;
+    return std::min({a, b, c, d}) >= lo && std::max({a, b, c, d}) <= hi;
+}
+
+// A small triangle straight from its coverage masks, four columns at a
+// time. The stepper starts where the row loops would start it (the first
+// covered pixel), so every value is the one they reach; triangles whose
+// depth or Gouraud colour would be clamped somewhere in their box go to
+// the rows.
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
+void drawCellsGrouped(const TriangleCells& cells, const RasterState& st) {
+    constexpr bool kAffine = Tex != TexMode::None;
+    constexpr int kBytes = Is565 ? 2 : 4;
+    const Setup& s = *cells.setup;
+    int first = 0, last = cells.rowCount - 1;
+    while (first <= last && cells.masks[first] == 0) ++first;
+    while (last > first && cells.masks[last] == 0) --last;
+    if (first > last) return;
+    uint32_t columns = 0;
+    for (int i = first; i <= last; ++i) columns |= cells.masks[i];
+    const int ys = cells.firstRow + first, xs = cells.firstCol + std::countr_zero(cells.masks[first]);
+    Stepper at;
+    at.start(s, kAffine, xs, ys);
+    const int64_t boxLeft = cells.firstCol + std::countr_zero(columns) - xs;
+    const int64_t boxRight = cells.firstCol + 31 - std::countl_zero(columns) - xs;
+    const int64_t boxBottom = last - first;
+    bool whole = Z == ZMode::Off || planeWithin(at.z, at.zdx, at.zdy, boxLeft, boxRight, 0, boxBottom, 0, kZMax);
+    if (!s.flatColour) {
+        for (int i = 0; i < 4 && whole; ++i) {
+            whole = planeWithin(at.c[i], at.cdx[i], at.cdy[i], boxLeft, boxRight, 0, boxBottom, 0, 255 << 16);
+        }
+    }
+    if (!whole) {
+        drawCellsByRows<Is565, Z, Tex, AlphaTest, Mode, true>(cells, at, st);
+        return;
+    }
+    const GroupState g(st, at.zdx, kAffine ? at.udx : 0, kAffine ? at.vdx : 0);
+    GroupColour flatColour{};
+    __m128i cStart = _mm_setzero_si128(), cdx = _mm_setzero_si128(), cdy = _mm_setzero_si128();
+    if (s.flatColour) {
+        flatColour = flatLanes(s.fixedColour);
+    } else {
+        // Lanes b, g, r, a as in the colour words.
+        cStart = _mm_set_epi32(at.c[3], at.c[0], at.c[1], at.c[2]);
+        cdx = _mm_set_epi32(at.cdx[3], at.cdx[0], at.cdx[1], at.cdx[2]);
+        cdy = _mm_set_epi32(at.cdy[3], at.cdy[0], at.cdy[1], at.cdy[2]);
+    }
+    const int64_t zdx4 = 4 * at.zdx;
+    const int64_t udx4 = kAffine ? 4 * at.udx : 0, vdx4 = kAffine ? 4 * at.vdx : 0;
+    for (int i = first; i <= last; ++i) {
+        const uint32_t mask = cells.masks[i];
+        if (mask == 0) continue;
+        const int lead = std::countr_zero(mask) & ~3;
+        const int y = cells.firstRow + i, x = cells.firstCol + lead;
+        const int64_t dx = x - xs, dy = y - ys;
+        uint8_t* colour = st.colour + static_cast<ptrdiff_t>(y) * st.colourPitch + x * kBytes;
+        uint16_t* depth = nullptr;
+        if constexpr (Z != ZMode::Off) {
+            depth = reinterpret_cast<uint16_t*>(st.depth + static_cast<ptrdiff_t>(y) * st.depthPitch) + x;
+        }
+        int64_t z = at.z + dx * at.zdx + dy * at.zdy;
+        int64_t u = 0, v = 0;
+        if constexpr (kAffine) {
+            u = at.u + dx * at.udx + dy * at.udy;
+            v = at.v + dx * at.vdx + dy * at.vdy;
+        }
+        __m128i acc = cStart;
+        if (!s.flatColour) {
+            // Products modulo 2^32, as the stepper's 32-bit colours move.
+            const int32_t mx = static_cast<int32_t>(dx), my = static_cast<int32_t>(dy);
+            alignas(16) int32_t ddx[4], ddy[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(ddx), cdx);
+            _mm_store_si128(reinterpret_cast<__m128i*>(ddy), cdy);
+            const __m128i move = _mm_set_epi32(
+                static_cast<int32_t>(static_cast<uint32_t>(ddx[3]) * static_cast<uint32_t>(mx) + static_cast<uint32_t>(ddy[3]) * static_cast<uint32_t>(my)),
+                static_cast<int32_t>(static_cast<uint32_t>(ddx[2]) * static_cast<uint32_t>(mx) + static_cast<uint32_t>(ddy[2]) * static_cast<uint32_t>(my)),
+                static_cast<int32_t>(static_cast<uint32_t>(ddx[1]) * static_cast<uint32_t>(mx) + static_cast<uint32_t>(ddy[1]) * static_cast<uint32_t>(my)),
+                static_cast<int32_t>(static_cast<uint32_t>(ddx[0]) * static_cast<uint32_t>(mx) + static_cast<uint32_t>(ddy[0]) * static_cast<uint32_t>(my)));
+            acc = _mm_add_epi32(cStart, move);
+        }
+        uint32_t m = mask >> lead;
+        do {
+            const __m128i live = _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneMasks[m & 15]));
+            const GroupColour c = s.flatColour ? flatColour : gouraudLanes(acc, cdx);
+            drawGroup<Is565, Z, Tex, AlphaTest, Mode>(colour, depth, live, static_cast<uint32_t>(z), u, v, c, g);
+            m >>= 4;
+            colour += 4 * kBytes;
+            if constexpr (Z != ZMode::Off) depth += 4;
+            z += zdx4;
+            u += udx4;
+            v += vdx4;
+        } while (m != 0);
+    }
+}
+#endif
+
 struct Loops {
     SpanFunction span;
     RowsFunction rows;
+    CellsFunction cells;
 };
 
-// The table of span loops, indexed by the five state choices.
+// The table of loops, indexed by the state choices. The reference loops
+// work pixel by pixel; the others in groups where the machine has the
+// vector instructions for them.
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode, bool Reference>
+constexpr Loops pickLoops() {
+#if defined(__SSE2__)
+    if constexpr (!Reference && Mode != BlendMode::Generic) {
+        return {drawSpanGrouped<Is565, Z, Tex, AlphaTest, Mode>, drawRows<Is565, Z, Tex, AlphaTest, Mode, true>,
+                drawCellsGrouped<Is565, Z, Tex, AlphaTest, Mode>};
+    }
+#endif
+    return {drawSpan<Is565, Z, Tex, AlphaTest, Mode>, drawRows<Is565, Z, Tex, AlphaTest, Mode, false>,
+            drawCellsReference<Is565, Z, Tex, AlphaTest, Mode>};
+}
+
 template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
-constexpr Loops kLoops = {drawSpan<Is565, Z, Tex, AlphaTest, Mode>, drawRows<Is565, Z, Tex, AlphaTest, Mode>};
+constexpr Loops kLoops[2] = {pickLoops<Is565, Z, Tex, AlphaTest, Mode, false>(),
+                             pickLoops<Is565, Z, Tex, AlphaTest, Mode, true>()};
 
 template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest>
-constexpr Loops kByBlend[5] = {
-    kLoops<Is565, Z, Tex, AlphaTest, BlendMode::Off>,
-    kLoops<Is565, Z, Tex, AlphaTest, BlendMode::Alpha>,
-    kLoops<Is565, Z, Tex, AlphaTest, BlendMode::Add>,
-    kLoops<Is565, Z, Tex, AlphaTest, BlendMode::Multiply>,
-    kLoops<Is565, Z, Tex, AlphaTest, BlendMode::Generic>,
-};
+Loops pickBlend(BlendMode blend, bool reference) {
+    const int r = reference ? 1 : 0;
+    switch (blend) {
+    case BlendMode::Off: return kLoops<Is565, Z, Tex, AlphaTest, BlendMode::Off>[r];
+    case BlendMode::Alpha: return kLoops<Is565, Z, Tex, AlphaTest, BlendMode::Alpha>[r];
+    case BlendMode::Add: return kLoops<Is565, Z, Tex, AlphaTest, BlendMode::Add>[r];
+    case BlendMode::Multiply: return kLoops<Is565, Z, Tex, AlphaTest, BlendMode::Multiply>[r];
+    default: return kLoops<Is565, Z, Tex, AlphaTest, BlendMode::Generic>[r];
+    }
+}
 
 template <bool Is565, ZMode Z, TexMode Tex>
-Loops pickAlpha(bool alphaTest, BlendMode blend) {
-    int i = static_cast<int>(blend);
-    return alphaTest ? kByBlend<Is565, Z, Tex, true>[i] : kByBlend<Is565, Z, Tex, false>[i];
+Loops pickAlpha(bool alphaTest, BlendMode blend, bool reference) {
+    return alphaTest ? pickBlend<Is565, Z, Tex, true>(blend, reference)
+                     : pickBlend<Is565, Z, Tex, false>(blend, reference);
 }
 
 template <bool Is565, ZMode Z>
-Loops pickTex(TexMode tex, bool alphaTest, BlendMode blend) {
+Loops pickTex(TexMode tex, bool alphaTest, BlendMode blend, bool reference) {
     switch (tex) {
-    case TexMode::None: return pickAlpha<Is565, Z, TexMode::None>(alphaTest, blend);
-    case TexMode::Wrap: return pickAlpha<Is565, Z, TexMode::Wrap>(alphaTest, blend);
-    case TexMode::WrapShift: return pickAlpha<Is565, Z, TexMode::WrapShift>(alphaTest, blend);
-    default: return pickAlpha<Is565, Z, TexMode::Clamp>(alphaTest, blend);
+    case TexMode::None: return pickAlpha<Is565, Z, TexMode::None>(alphaTest, blend, reference);
+    case TexMode::Wrap: return pickAlpha<Is565, Z, TexMode::Wrap>(alphaTest, blend, reference);
+    case TexMode::WrapShift: return pickAlpha<Is565, Z, TexMode::WrapShift>(alphaTest, blend, reference);
+    default: return pickAlpha<Is565, Z, TexMode::Clamp>(alphaTest, blend, reference);
     }
 }
 
 template <bool Is565>
-Loops pickZ(ZMode z, TexMode tex, bool alphaTest, BlendMode blend) {
+Loops pickZ(ZMode z, TexMode tex, bool alphaTest, BlendMode blend, bool reference) {
     switch (z) {
-    case ZMode::Off: return pickTex<Is565, ZMode::Off>(tex, alphaTest, blend);
-    case ZMode::Test: return pickTex<Is565, ZMode::Test>(tex, alphaTest, blend);
-    default: return pickTex<Is565, ZMode::TestWrite>(tex, alphaTest, blend);
+    case ZMode::Off: return pickTex<Is565, ZMode::Off>(tex, alphaTest, blend, reference);
+    case ZMode::Test: return pickTex<Is565, ZMode::Test>(tex, alphaTest, blend, reference);
+    default: return pickTex<Is565, ZMode::TestWrite>(tex, alphaTest, blend, reference);
     }
 }
 
 }  // namespace
 
-void selectLoops(RasterState& state, bool target565, ZMode z, TexMode tex, bool alphaTest, BlendMode blend) {
+void selectLoops(RasterState& state, bool target565, ZMode z, TexMode tex, bool alphaTest, BlendMode blend,
+                 bool reference) {
     constexpr int kShiftLimit = 1 << 16;
     if (tex == TexMode::Wrap && std::has_single_bit(static_cast<unsigned>(state.texWidth)) &&
         std::has_single_bit(static_cast<unsigned>(state.texHeight)) && state.texWidth <= kShiftLimit &&
@@ -386,9 +787,11 @@ void selectLoops(RasterState& state, bool target565, ZMode z, TexMode tex, bool 
         state.texLog2Width = kw;
         tex = TexMode::WrapShift;
     }
-    Loops loops = target565 ? pickZ<true>(z, tex, alphaTest, blend) : pickZ<false>(z, tex, alphaTest, blend);
+    Loops loops = target565 ? pickZ<true>(z, tex, alphaTest, blend, reference)
+                            : pickZ<false>(z, tex, alphaTest, blend, reference);
     state.span = loops.span;
     state.rows = loops.rows;
+    state.cells = loops.cells;
 }
 
 }  // namespace render

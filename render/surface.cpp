@@ -10,9 +10,11 @@ namespace render {
 
 namespace {
 
-// Bytes after the last row, so that a 32-bit read at any pixel of a 8- or
-// 16-bit surface (a colour key sampled as a whole word) stays inside.
-constexpr size_t kSlackBytes = 4;
+// Bytes after the last row: a 32-bit read at any pixel of an 8- or 16-bit
+// surface (a colour key sampled as a whole word) and the pixel loops' groups
+// of four pixels starting at any pixel (which rewrite what they read past a
+// row's end unchanged) stay inside.
+constexpr size_t kSlackBytes = 16;
 
 uint32_t readRaw(const uint8_t* p, int bytes) {
     switch (bytes) {
