@@ -98,6 +98,50 @@ bool needsPerspective(const RasterState& st, const RasterVertex& a, const Raster
     return !((hi - lo) * std::max(extentU, extentV) < lo);
 }
 
+// True when a small triangle cannot pass the depth test anywhere: every
+// depth stored in its bounding box lies in front of the smallest depth any
+// of its pixels can get. Pixels interpolate the vertex depths, so none lies
+// below the smallest of them, except by the rounding of the depth plane in
+// floats; that error grows with the plane's gradient, bounded here from
+// the vertices' depth range and the triangle's area, and is kept off with
+// a margin of at least twice its size. Boxes over 8 x 8 pixels are not
+// tested.
+bool hiddenBehindDepth(const RasterState& st, float z0, float z1, float z2, int64_t area, int firstRow,
+                       int endRow, int firstCol, int endCol) {
+#if defined(__SSE2__)
+    constexpr int kBox = 8;
+    const int width = endCol - firstCol, height = endRow - firstRow;
+    if (width > kBox || height > kBox) return false;
+    const float zMin = std::min({z0, z1, z2}), zRange = std::max({z0, z1, z2}) - zMin;
+    // |gradient| <= 2 range extent / area, with the area in pixels.
+    const float areaPixels = static_cast<float>(area < 0 ? -area : area) * (1.0f / (kSubPixel * kSubPixel));
+    const float gradient = 2.0f * zRange * static_cast<float>(std::max(width, height) + 1) / areaPixels;
+    // Largest magnitude in the plane's evaluation, and its rounding in Z16 units.
+    const float magnitude = 1.0f + 2.0f * gradient * (kGuardBand + 2048.0f);
+    const float margin = 2.0f + magnitude * (1.0f / 16.0f);
+    if (!(zMin >= 0.0f && margin < 64.0f)) return false;  // NaN fails too
+    const int lowest = static_cast<int>(zMin * 65535.0f) - static_cast<int>(margin) - 1;
+    if (lowest <= 0) return false;
+    // Eight depths a row from the box's first column: a wider box only
+    // makes the test stricter. Unsigned maxima through a sign flip.
+    const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+    __m128i deepest = _mm_set1_epi16(static_cast<short>(0x8000));
+    for (int y = firstRow; y < endRow; ++y) {
+        const auto* row = reinterpret_cast<const __m128i*>(st.depth + static_cast<ptrdiff_t>(y) * st.depthPitch +
+                                                          static_cast<ptrdiff_t>(firstCol) * 2);
+        deepest = _mm_max_epi16(deepest, _mm_xor_si128(_mm_loadu_si128(row), flip));
+    }
+    deepest = _mm_max_epi16(deepest, _mm_shuffle_epi32(deepest, _MM_SHUFFLE(1, 0, 3, 2)));
+    deepest = _mm_max_epi16(deepest, _mm_shuffle_epi32(deepest, _MM_SHUFFLE(2, 3, 0, 1)));
+    deepest = _mm_max_epi16(deepest, _mm_shufflelo_epi16(deepest, _MM_SHUFFLE(2, 3, 0, 1)));
+    const int depth = (_mm_cvtsi128_si32(deepest) & 0xFFFF) ^ 0x8000;
+    return lowest > depth;
+#else
+    (void)st, (void)z0, (void)z1, (void)z2, (void)area, (void)firstRow, (void)endRow, (void)firstCol, (void)endCol;
+    return false;
+#endif
+}
+
 }  // namespace
 
 float reciprocal(int n) {
@@ -198,6 +242,10 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
         return;
     }
     ++stats.rasterised;
+    if (st.hiddenTest && hiddenBehindDepth(st, v0.z, v1.z, v2.z, area, firstRow, endRow,
+                                           std::max(ceilDiv16(minX), st.clipLeft), ceilDiv16(maxX))) {
+        return;
+    }
 
     const RasterVertex& a = *v[top];
     const RasterVertex& b = *v[mid];

@@ -83,6 +83,9 @@ struct RasterState {
     Cull cull = Cull::CCW;
     bool textured = false;
     bool perspective = true;
+    // Small triangles lying wholly behind the depth buffer may be dropped
+    // before setup (depth test on, and not drawing with the reference loops).
+    bool hiddenTest = false;
     SpanFunction span = nullptr;
     RowsFunction rows = nullptr;
     CellsFunction cells = nullptr;
