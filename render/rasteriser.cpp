@@ -310,65 +310,24 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
         }
         TriangleCells cells;
         cells.setup = &s;
-        cells.firstRow = firstRow;
-        cells.rowCount = endRow - firstRow;
-        cells.firstCol = firstCol;
-        // Each row's coverage as a bit mask over the box's columns; the
-        // covered columns of a convex shape are contiguous. Inside a box of
-        // at most 25 x 25 pixels the edge functions fit 32 bits.
-        const int width = endCol - firstCol;
-        const uint32_t widthMask = width >= 32 ? ~0u : (1u << std::max(width, 0)) - 1;
-        int32_t edge[3], edgeStepX[3], edgeStepY[3];
+        Coverage& cov = cells.coverage;
+        cov.firstRow = firstRow;
+        cov.endRow = endRow;
+        cov.firstCol = firstCol;
+        cov.width = endCol - firstCol;
         for (int i = 0; i < 3; ++i) {
-            edge[i] = static_cast<int32_t>(rowStart[i]);
-            edgeStepX[i] = static_cast<int32_t>(stepX[i]);
-            edgeStepY[i] = static_cast<int32_t>(stepY[i]);
+            cov.edge[i] = static_cast<int32_t>(rowStart[i]);
+            cov.stepX[i] = static_cast<int32_t>(stepX[i]);
+            cov.stepY[i] = static_cast<int32_t>(stepY[i]);
         }
-#if defined(__SSE2__)
-        __m128i lane[3], step4[3];
-        for (int i = 0; i < 3; ++i) {
-            lane[i] = _mm_set_epi32(3 * edgeStepX[i], 2 * edgeStepX[i], edgeStepX[i], 0);
-            step4[i] = _mm_set1_epi32(4 * edgeStepX[i]);
-        }
-#endif
-        uint32_t covered = 0;
-        for (int row = 0; row < cells.rowCount; ++row) {
-            uint32_t mask = 0;
-#if defined(__SSE2__)
-            __m128i e0 = _mm_add_epi32(_mm_set1_epi32(edge[0]), lane[0]);
-            __m128i e1 = _mm_add_epi32(_mm_set1_epi32(edge[1]), lane[1]);
-            __m128i e2 = _mm_add_epi32(_mm_set1_epi32(edge[2]), lane[2]);
-            for (int k = 0; k < width; k += 4) {
-                __m128i any = _mm_or_si128(_mm_or_si128(e0, e1), e2);
-                uint32_t outside = static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(any)));
-                mask |= (outside ^ 15u) << k;
-                e0 = _mm_add_epi32(e0, step4[0]);
-                e1 = _mm_add_epi32(e1, step4[1]);
-                e2 = _mm_add_epi32(e2, step4[2]);
-            }
-#else
-            int32_t e0 = edge[0], e1 = edge[1], e2 = edge[2];
-            for (int k = 0; k < width; ++k) {
-                mask |= static_cast<uint32_t>((e0 | e1 | e2) >= 0) << k;
-                e0 += edgeStepX[0];
-                e1 += edgeStepX[1];
-                e2 += edgeStepX[2];
-            }
-#endif
-            mask &= widthMask;
-            cells.masks[row] = mask;
-            covered |= mask;
-            for (int i = 0; i < 3; ++i) edge[i] += edgeStepY[i];
-        }
-        if (covered == 0) return;
+        cov.setSteps();
         if (!st.textured || !s.perspective) {
             st.cells(cells, st);
         } else {
-            for (int row = 0; row < cells.rowCount; ++row) {
-                const uint32_t mask = cells.masks[row];
+            for (int y = firstRow; y < endRow; ++y, cov.nextRow()) {
+                const uint32_t mask = cov.rowMask();
                 if (mask == 0) continue;
-                drawRow(st, s, stepper, firstRow + row, firstCol + std::countr_zero(mask),
-                        firstCol + 32 - std::countl_zero(mask));
+                drawRow(st, s, stepper, y, firstCol + std::countr_zero(mask), firstCol + 32 - std::countl_zero(mask));
             }
         }
         return;

@@ -4,6 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "render/adapter.h"
 #include "render/device.h"
 
@@ -262,12 +266,65 @@ struct TriangleRows {
     int y[kMaxTriangleRows], x0[kMaxTriangleRows], x1[kMaxTriangleRows];
 };
 
-// The rows of a small triangle as coverage masks: bit k of masks[i] is the
-// pixel (firstCol + k, firstRow + i).
+// A small triangle's bounding box (at most 25 x 25 pixels) walked row by
+// row with its three edge functions; the covered columns of a row are
+// contiguous. Inside such a box the edge functions fit 32 bits.
+struct Coverage {
+    int firstRow, endRow, firstCol, width;
+    uint32_t widthMask;
+    int32_t edge[3];  // at (firstCol, the current row)
+    int32_t stepX[3], stepY[3];
+#if defined(__SSE2__)
+    __m128i lane[3], step4[3];
+#endif
+
+    void setSteps() {
+        widthMask = width >= 32 ? ~0u : (1u << std::max(width, 0)) - 1;
+#if defined(__SSE2__)
+        for (int i = 0; i < 3; ++i) {
+            lane[i] = _mm_set_epi32(3 * stepX[i], 2 * stepX[i], stepX[i], 0);
+            step4[i] = _mm_set1_epi32(4 * stepX[i]);
+        }
+#endif
+    }
+
+    // The current row's coverage: bit k is column firstCol + k.
+    [[gnu::always_inline]] uint32_t rowMask() const {
+        uint32_t mask = 0;
+#if defined(__SSE2__)
+        __m128i e0 = _mm_add_epi32(_mm_set1_epi32(edge[0]), lane[0]);
+        __m128i e1 = _mm_add_epi32(_mm_set1_epi32(edge[1]), lane[1]);
+        __m128i e2 = _mm_add_epi32(_mm_set1_epi32(edge[2]), lane[2]);
+        int k = 0;
+        do {
+            const __m128i any = _mm_or_si128(_mm_or_si128(e0, e1), e2);
+            const uint32_t outside = static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(any)));
+            mask |= (outside ^ 15u) << k;
+            e0 = _mm_add_epi32(e0, step4[0]);
+            e1 = _mm_add_epi32(e1, step4[1]);
+            e2 = _mm_add_epi32(e2, step4[2]);
+            k += 4;
+        } while (k < width);
+#else
+        int32_t e0 = edge[0], e1 = edge[1], e2 = edge[2];
+        for (int k = 0; k < width; ++k) {
+            mask |= static_cast<uint32_t>((e0 | e1 | e2) >= 0) << k;
+            e0 += stepX[0];
+            e1 += stepX[1];
+            e2 += stepX[2];
+        }
+#endif
+        return mask & widthMask;
+    }
+
+    void nextRow() {
+        for (int i = 0; i < 3; ++i) edge[i] += stepY[i];
+    }
+};
+
 struct TriangleCells {
     const Setup* setup;
-    int firstRow, rowCount, firstCol;
-    uint32_t masks[kMaxTriangleRows];
+    Coverage coverage;  // at its first row
 };
 
 }  // namespace render

@@ -574,20 +574,21 @@ void drawRows(const TriangleRows& rows, const RasterState& st) {
     }
 }
 
-// Rows of a small triangle from its coverage masks, for the per-pixel
-// loops and where the grouped loops cannot take a triangle whole.
+// The rows of a small triangle from the coverage's current row on, for
+// the per-pixel loops and where the grouped loops cannot take a triangle
+// whole.
 template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode, bool Grouped>
-void drawCellsByRows(const TriangleCells& cells, Stepper& at, const RasterState& st) {
+void drawCoverageByRows(const Setup& s, Coverage cov, int y, Stepper& at, const RasterState& st) {
     TriangleRows rows;
-    rows.setup = cells.setup;
+    rows.setup = &s;
     rows.stepper = &at;
     rows.count = 0;
-    for (int i = 0; i < cells.rowCount; ++i) {
-        const uint32_t mask = cells.masks[i];
+    for (; y < cov.endRow; ++y, cov.nextRow()) {
+        const uint32_t mask = cov.rowMask();
         if (mask == 0) continue;
-        rows.y[rows.count] = cells.firstRow + i;
-        rows.x0[rows.count] = cells.firstCol + std::countr_zero(mask);
-        rows.x1[rows.count] = cells.firstCol + 32 - std::countl_zero(mask);
+        rows.y[rows.count] = y;
+        rows.x0[rows.count] = cov.firstCol + std::countr_zero(mask);
+        rows.x1[rows.count] = cov.firstCol + 32 - std::countl_zero(mask);
         ++rows.count;
     }
     drawRows<Is565, Z, Tex, AlphaTest, Mode, Grouped>(rows, st);
@@ -596,7 +597,8 @@ void drawCellsByRows(const TriangleCells& cells, Stepper& at, const RasterState&
 template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
 void drawCellsReference(const TriangleCells& cells, const RasterState& st) {
     Stepper at;
-    drawCellsByRows<Is565, Z, Tex, AlphaTest, Mode, false>(cells, at, st);
+    drawCoverageByRows<Is565, Z, Tex, AlphaTest, Mode, false>(*cells.setup, cells.coverage,
+                                                              cells.coverage.firstRow, at, st);
 }
 
 #if defined(__SSE2__)
@@ -616,28 +618,29 @@ inline bool planeWithin(int64_t base, int64_t dx, int64_t dy, int64_t x0, int64_
     return std::min({a, b, c, d}) >= lo && std::max({a, b, c, d}) <= hi;
 }
 
-// A small triangle straight from its coverage masks, four columns at a
-// time. The stepper starts where the row loops would start it (the first
+// A small triangle straight from its coverage, four columns at a time.
+// The stepper starts where the row loops would start it (the first
 // covered pixel), so every value is the one they reach; triangles whose
-// depth or Gouraud colour would be clamped somewhere in their box go to
+// depth or Gouraud colour could be clamped somewhere in their box go to
 // the rows.
 template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
 void drawCellsGrouped(const TriangleCells& cells, const RasterState& st) {
     constexpr bool kAffine = Tex != TexMode::None;
     constexpr int kBytes = Is565 ? 2 : 4;
     const Setup& s = *cells.setup;
-    int first = 0, last = cells.rowCount - 1;
-    while (first <= last && cells.masks[first] == 0) ++first;
-    while (last > first && cells.masks[last] == 0) --last;
-    if (first > last) return;
-    uint32_t columns = 0;
-    for (int i = first; i <= last; ++i) columns |= cells.masks[i];
-    const int ys = cells.firstRow + first, xs = cells.firstCol + std::countr_zero(cells.masks[first]);
+    Coverage cov = cells.coverage;
+    int y = cov.firstRow;
+    uint32_t mask = 0;
+    for (; y < cov.endRow; ++y, cov.nextRow()) {
+        mask = cov.rowMask();
+        if (mask != 0) break;
+    }
+    if (y >= cov.endRow) return;
+    const int ys = y, xs = cov.firstCol + std::countr_zero(mask);
     Stepper at;
     at.start(s, kAffine, xs, ys);
-    const int64_t boxLeft = cells.firstCol + std::countr_zero(columns) - xs;
-    const int64_t boxRight = cells.firstCol + 31 - std::countl_zero(columns) - xs;
-    const int64_t boxBottom = last - first;
+    const int64_t boxLeft = cov.firstCol - xs, boxRight = cov.firstCol + cov.width - 1 - xs;
+    const int64_t boxBottom = cov.endRow - 1 - ys;
     bool whole = Z == ZMode::Off || planeWithin(at.z, at.zdx, at.zdy, boxLeft, boxRight, 0, boxBottom, 0, kZMax);
     if (!s.flatColour) {
         for (int i = 0; i < 4 && whole; ++i) {
@@ -645,7 +648,7 @@ void drawCellsGrouped(const TriangleCells& cells, const RasterState& st) {
         }
     }
     if (!whole) {
-        drawCellsByRows<Is565, Z, Tex, AlphaTest, Mode, true>(cells, at, st);
+        drawCoverageByRows<Is565, Z, Tex, AlphaTest, Mode, true>(s, cov, y, at, st);
         return;
     }
     const GroupState g(st, at.zdx, kAffine ? at.udx : 0, kAffine ? at.vdx : 0);
@@ -659,51 +662,64 @@ void drawCellsGrouped(const TriangleCells& cells, const RasterState& st) {
         cdx = _mm_set_epi32(at.cdx[3], at.cdx[0], at.cdx[1], at.cdx[2]);
         cdy = _mm_set_epi32(at.cdy[3], at.cdy[0], at.cdy[1], at.cdy[2]);
     }
+    // Values at the box's first column, moved down row by row.
+    const int64_t left = cov.firstCol - xs;
+    int64_t zRow = at.z + left * at.zdx, uRow = 0, vRow = 0;
+    if constexpr (kAffine) {
+        uRow = at.u + left * at.udx;
+        vRow = at.v + left * at.vdx;
+    }
+    uint8_t* colourRow = st.colour + static_cast<ptrdiff_t>(y) * st.colourPitch + cov.firstCol * kBytes;
+    uint8_t* depthRow = nullptr;
+    if constexpr (Z != ZMode::Off) depthRow = st.depth + static_cast<ptrdiff_t>(y) * st.depthPitch + cov.firstCol * 2;
     const int64_t zdx4 = 4 * at.zdx;
     const int64_t udx4 = kAffine ? 4 * at.udx : 0, vdx4 = kAffine ? 4 * at.vdx : 0;
-    for (int i = first; i <= last; ++i) {
-        const uint32_t mask = cells.masks[i];
-        if (mask == 0) continue;
-        const int lead = std::countr_zero(mask) & ~3;
-        const int y = cells.firstRow + i, x = cells.firstCol + lead;
-        const int64_t dx = x - xs, dy = y - ys;
-        uint8_t* colour = st.colour + static_cast<ptrdiff_t>(y) * st.colourPitch + x * kBytes;
-        uint16_t* depth = nullptr;
-        if constexpr (Z != ZMode::Off) {
-            depth = reinterpret_cast<uint16_t*>(st.depth + static_cast<ptrdiff_t>(y) * st.depthPitch) + x;
+    for (;;) {
+        if (mask != 0) {
+            const int lead = std::countr_zero(mask) & ~3;
+            uint8_t* colour = colourRow + lead * kBytes;
+            uint16_t* depth = nullptr;
+            if constexpr (Z != ZMode::Off) depth = reinterpret_cast<uint16_t*>(depthRow) + lead;
+            int64_t z = zRow + lead * at.zdx, u = 0, v = 0;
+            if constexpr (kAffine) {
+                u = uRow + lead * at.udx;
+                v = vRow + lead * at.vdx;
+            }
+            __m128i acc = cStart;
+            if (!s.flatColour) {
+                // Products modulo 2^32, as the stepper's 32-bit colours move.
+                const uint32_t mx = static_cast<uint32_t>(cov.firstCol + lead - xs);
+                const uint32_t my = static_cast<uint32_t>(y - ys);
+                alignas(16) uint32_t ddx[4], ddy[4];
+                _mm_store_si128(reinterpret_cast<__m128i*>(ddx), cdx);
+                _mm_store_si128(reinterpret_cast<__m128i*>(ddy), cdy);
+                alignas(16) uint32_t move[4];
+                for (int i = 0; i < 4; ++i) move[i] = ddx[i] * mx + ddy[i] * my;
+                acc = _mm_add_epi32(cStart, _mm_load_si128(reinterpret_cast<const __m128i*>(move)));
+            }
+            uint32_t m = mask >> lead;
+            do {
+                const __m128i live = _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneMasks[m & 15]));
+                const GroupColour c = s.flatColour ? flatColour : gouraudLanes(acc, cdx);
+                drawGroup<Is565, Z, Tex, AlphaTest, Mode>(colour, depth, live, static_cast<uint32_t>(z), u, v, c, g);
+                m >>= 4;
+                colour += 4 * kBytes;
+                if constexpr (Z != ZMode::Off) depth += 4;
+                z += zdx4;
+                u += udx4;
+                v += vdx4;
+            } while (m != 0);
         }
-        int64_t z = at.z + dx * at.zdx + dy * at.zdy;
-        int64_t u = 0, v = 0;
+        if (++y >= cov.endRow) break;
+        cov.nextRow();
+        mask = cov.rowMask();
+        zRow += at.zdy;
         if constexpr (kAffine) {
-            u = at.u + dx * at.udx + dy * at.udy;
-            v = at.v + dx * at.vdx + dy * at.vdy;
+            uRow += at.udy;
+            vRow += at.vdy;
         }
-        __m128i acc = cStart;
-        if (!s.flatColour) {
-            // Products modulo 2^32, as the stepper's 32-bit colours move.
-            const int32_t mx = static_cast<int32_t>(dx), my = static_cast<int32_t>(dy);
-            alignas(16) int32_t ddx[4], ddy[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(ddx), cdx);
-            _mm_store_si128(reinterpret_cast<__m128i*>(ddy), cdy);
-            const __m128i move = _mm_set_epi32(
-                static_cast<int32_t>(static_cast<uint32_t>(ddx[3]) * static_cast<uint32_t>(mx) + static_cast<uint32_t>(ddy[3]) * static_cast<uint32_t>(my)),
-                static_cast<int32_t>(static_cast<uint32_t>(ddx[2]) * static_cast<uint32_t>(mx) + static_cast<uint32_t>(ddy[2]) * static_cast<uint32_t>(my)),
-                static_cast<int32_t>(static_cast<uint32_t>(ddx[1]) * static_cast<uint32_t>(mx) + static_cast<uint32_t>(ddy[1]) * static_cast<uint32_t>(my)),
-                static_cast<int32_t>(static_cast<uint32_t>(ddx[0]) * static_cast<uint32_t>(mx) + static_cast<uint32_t>(ddy[0]) * static_cast<uint32_t>(my)));
-            acc = _mm_add_epi32(cStart, move);
-        }
-        uint32_t m = mask >> lead;
-        do {
-            const __m128i live = _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneMasks[m & 15]));
-            const GroupColour c = s.flatColour ? flatColour : gouraudLanes(acc, cdx);
-            drawGroup<Is565, Z, Tex, AlphaTest, Mode>(colour, depth, live, static_cast<uint32_t>(z), u, v, c, g);
-            m >>= 4;
-            colour += 4 * kBytes;
-            if constexpr (Z != ZMode::Off) depth += 4;
-            z += zdx4;
-            u += udx4;
-            v += vdx4;
-        } while (m != 0);
+        colourRow += st.colourPitch;
+        if constexpr (Z != ZMode::Off) depthRow += st.depthPitch;
     }
 }
 #endif
