@@ -410,9 +410,9 @@ bool Device::prepareDraw(RasterState& st, bool perspective) {
         blendWeights(states[idx(RenderState::DestBlend)], st.dstWeights);
     }
     st.cull = static_cast<Cull>(states[idx(RenderState::CullMode)]);
-    st.hiddenTest = zOn && !referenceLoops;
+    st.hiddenTest = zOn && pixelLoops != PixelLoops::Reference;
     flatShade = states[idx(RenderState::ShadeMode)] == static_cast<uint32_t>(Shade::Flat);
-    selectLoops(st, target.format() == PixelFormat::R5G6B5, z, tex, alphaTest, blend, referenceLoops);
+    selectLoops(st, target.format() == PixelFormat::R5G6B5, z, tex, alphaTest, blend, pixelLoops);
     return true;
 }
 

@@ -13,6 +13,11 @@ namespace render {
 
 struct RasterState;
 
+// The pixel loops: Best, the widest groups of pixels the processor can
+// draw at once; Fourfold, groups of four (what every x86-64 processor
+// runs); Reference, one pixel at a time.
+enum class PixelLoops : uint8_t { Best, Fourfold, Reference };
+
 // Render states and their values follow the Direct3D 7 numbering, so a
 // caller can set them in the order and with the values it would give that
 // interface. Values the device does not implement are refused.
@@ -150,10 +155,9 @@ public:
     const DrawStats& stats() const { return drawStats; }
     void resetStats() { drawStats = {}; }
 
-    // Draws pixel by pixel with the plain loops. The default loops work on
-    // several pixels at once and give exactly the same images; tests
-    // compare the two.
-    void useReferenceLoops(bool on) { referenceLoops = on; }
+    // Which pixel loops draw (Best by default). All give the same images;
+    // tests compare them.
+    void usePixelLoops(PixelLoops loops) { pixelLoops = loops; }
 
 private:
     friend class Adapter;
@@ -174,7 +178,7 @@ private:
     bool flatShade = false;
     bool combinedDirty = true;
     bool inScene = false;
-    bool referenceLoops = false;
+    PixelLoops pixelLoops = PixelLoops::Best;
 };
 
 }  // namespace render

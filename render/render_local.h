@@ -95,10 +95,27 @@ struct RasterState {
     CellsFunction cells = nullptr;
 };
 
-// Sets the loops of `state` for the combination; `reference` picks the
-// pixel-by-pixel loops, which give the same results (tests compare them).
+// Sets the loops of `state` for the combination (and the texture
+// addressing they use).
 void selectLoops(RasterState& state, bool target565, ZMode z, TexMode tex, bool alphaTest, BlendMode blend,
-                 bool reference = false);
+                 PixelLoops loops = PixelLoops::Best);
+
+struct LoopSet {
+    SpanFunction span;
+    RowsFunction rows;
+    CellsFunction cells;
+};
+
+constexpr uint64_t kTexBias = 1ull << 24;  // 1/256 texel: exact texel edges sample inward
+
+// The two copies of the loops: groups of four pixels on every x86-64
+// processor (and the plain loops elsewhere), groups of eight with AVX2.
+namespace fourfold {
+LoopSet pickLoopSet(bool target565, ZMode z, TexMode tex, bool alphaTest, BlendMode blend, bool reference);
+}
+namespace eightfold {
+LoopSet pickLoopSet(bool target565, ZMode z, TexMode tex, bool alphaTest, BlendMode blend, bool reference);
+}
 
 // Culls by winding, then scan-converts with the top-left rule. Vertices
 // must lie within kGuardBand pixels of the clip rectangle; farther ones are

@@ -1,6 +1,7 @@
-// tests/render/loops_test.cpp: the grouped pixel loops against the
+// tests/render/loops_test.cpp: the grouped pixel loops (four and, where
+// the processor has them, eight pixels at a time) against the
 // pixel-by-pixel reference loops, over random scenes in every state
-// combination the device draws. Both must leave the same bytes in the
+// combination the device draws. They must leave the same bytes in the
 // target and the depth buffer, inside and outside the viewport.
 #include <gtest/gtest.h>
 
@@ -90,9 +91,9 @@ Batch makeBatch(uint32_t seed, int width, int height) {
     return b;
 }
 
-void draw(Scene& s, const Combination& c, const Batch& batch, const Surface* texture, bool reference) {
+void draw(Scene& s, const Combination& c, const Batch& batch, const Surface* texture, PixelLoops loops) {
     Device& d = *s.device;
-    d.useReferenceLoops(reference);
+    d.usePixelLoops(loops);
     d.setRenderState(RenderState::ZEnable, c.z != 0 ? 1u : 0u);
     d.setRenderState(RenderState::ZWriteEnable, c.z == 2 ? 1u : 0u);
     d.setRenderState(RenderState::AlphaTestEnable, c.alphaTest ? 1u : 0u);
@@ -152,15 +153,15 @@ TEST(GroupedLoops, EqualTheReferenceLoopsInEveryCombination) {
     uint32_t seed = 1;
     int combinations = 0;
     for (PixelFormat format : {PixelFormat::X8R8G8B8, PixelFormat::R5G6B5}) {
-        Scene fast(61, 47, format), reference(61, 47, format);
+        Scene best(61, 47, format), fourfold(61, 47, format), reference(61, 47, format);
         std::vector<uint32_t> texels(8 * 8);
         std::mt19937 rng(7);
         for (uint32_t& t : texels) {
             // Opaque, half-transparent and see-through texels mixed.
             t = (rng() & (rng() & 1 ? 0xFFFFFFFFu : 0x80FFFFFFu)) | (rng() % 3 == 0 ? 0xFF000000u : 0u);
         }
-        auto square = makeTexture(fast.adapter, 8, 8, PixelFormat::A8R8G8B8, texels.data());
-        auto odd = makeTexture(fast.adapter, 6, 5, PixelFormat::A8R8G8B8, texels.data());
+        auto square = makeTexture(best.adapter, 8, 8, PixelFormat::A8R8G8B8, texels.data());
+        auto odd = makeTexture(best.adapter, 6, 5, PixelFormat::A8R8G8B8, texels.data());
         for (int z = 0; z < 3; ++z) {
             for (int texture = 0; texture < 4; ++texture) {
                 for (bool alphaTest : {false, true}) {
@@ -169,11 +170,16 @@ TEST(GroupedLoops, EqualTheReferenceLoopsInEveryCombination) {
                             const Combination c{format, z, texture, alphaTest, blend[0], blend[1], flat};
                             const Surface* tex = texture == 0 ? nullptr : texture == 2 ? odd.get() : square.get();
                             const Batch batch = makeBatch(seed++, 61, 47);
-                            draw(fast, c, batch, tex, false);
-                            draw(reference, c, batch, tex, true);
-                            ASSERT_EQ(bytes(*fast.target), bytes(*reference.target)) << describe(c);
+                            draw(best, c, batch, tex, PixelLoops::Best);
+                            draw(fourfold, c, batch, tex, PixelLoops::Fourfold);
+                            draw(reference, c, batch, tex, PixelLoops::Reference);
+                            const auto expected = bytes(*reference.target);
+                            ASSERT_EQ(bytes(*best.target), expected) << describe(c);
+                            ASSERT_EQ(bytes(*fourfold.target), expected) << describe(c);
                             if (z != 0) {
-                                ASSERT_EQ(bytes(*fast.depth), bytes(*reference.depth)) << describe(c);
+                                const auto expectedDepth = bytes(*reference.depth);
+                                ASSERT_EQ(bytes(*best.depth), expectedDepth) << describe(c);
+                                ASSERT_EQ(bytes(*fourfold.depth), expectedDepth) << describe(c);
                             }
                             ++combinations;
                         }
@@ -189,7 +195,7 @@ TEST(GroupedLoops, RandomScenesCoverMostOfTheTarget) {
     // Guards the comparison above against scenes that draw nothing.
     Scene s(61, 47);
     const Batch batch = makeBatch(3, 61, 47);
-    draw(s, {PixelFormat::X8R8G8B8, 2, 0, false, Blend::One, Blend::Zero, false}, batch, nullptr, false);
+    draw(s, {PixelFormat::X8R8G8B8, 2, 0, false, Blend::One, Blend::Zero, false}, batch, nullptr, PixelLoops::Best);
     int changed = 0;
     for (int y = 0; y < 47; ++y)
         for (int x = 0; x < 61; ++x) changed += s.target->pixelArgb(x, y) != 0xFF405060u;
