@@ -290,6 +290,181 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
 // integer arithmetic, and depth, colour and texture coordinates at a pixel
 // are the same exact fixed-point values the stepping loops reach.
 
+#if defined(__AVX2__)
+constexpr int kGroup = 8;
+using Lanes = __m256i;
+
+inline __m256i div255x(__m256i x) {
+    x = _mm256_add_epi16(x, _mm256_set1_epi16(128));
+    return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
+}
+
+// Constants of one triangle or span for the grouped loops.
+struct GroupState {
+    const uint32_t* texels;
+    TexAddress address;
+    __m256i force, alphaRef;
+    __m256i zLanes, uLanes, vLanes;  // 0 to 7 steps, modulo 2^32
+    __m256i biasU, biasV;
+    __m128i shiftU, shiftV, log2Width;
+    int64_t du, dv;
+
+    static __m256i lanes(int64_t step) {
+        const uint32_t d = static_cast<uint32_t>(step);
+        return _mm256_mullo_epi32(_mm256_set1_epi32(static_cast<int>(d)), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    }
+
+    GroupState(const RasterState& st, int64_t dz, int64_t stepU, int64_t stepV)
+        : texels(st.texels), address(st), force(_mm256_set1_epi32(static_cast<int>(st.texelForce))),
+          alphaRef(_mm256_set1_epi32(static_cast<int>(st.alphaRef))), zLanes(lanes(dz)), uLanes(lanes(stepU)),
+          vLanes(lanes(stepV)), biasU(_mm256_set1_epi32(static_cast<int>(st.texBiasU))),
+          biasV(_mm256_set1_epi32(static_cast<int>(st.texBiasV))), shiftU(_mm_cvtsi32_si128(st.texShiftU)),
+          shiftV(_mm_cvtsi32_si128(st.texShiftV)), log2Width(_mm_cvtsi32_si128(st.texLog2Width)), du(stepU),
+          dv(stepV) {}
+};
+
+// Diffuse colours of eight pixels in 16-bit lanes b, g, r, a, in the order
+// the 128-bit halves unpack: pixels 0, 1 | 4, 5 in `lo`, 2, 3 | 6, 7 in `hi`.
+struct GroupColour {
+    __m256i lo, hi;
+};
+
+inline GroupColour flatLanes(const int32_t* fixed) {
+    const __m128i c = _mm_set_epi32(fixed[3] >> 16, fixed[0] >> 16, fixed[1] >> 16, fixed[2] >> 16);
+    const __m256i pair = _mm256_broadcastsi128_si256(_mm_packs_epi32(c, c));
+    return {pair, pair};
+}
+
+// The colours at `acc` and the next seven steps; `acc` moves eight steps.
+inline GroupColour gouraudLanes(__m128i& acc, __m128i step) {
+    const __m256i s = _mm256_broadcastsi128_si256(step);
+    const __m256i p04 = _mm256_set_m128i(_mm_add_epi32(acc, _mm_slli_epi32(step, 2)), acc);
+    const __m256i p15 = _mm256_add_epi32(p04, s), p26 = _mm256_add_epi32(p15, s), p37 = _mm256_add_epi32(p26, s);
+    acc = _mm_add_epi32(acc, _mm_slli_epi32(step, 3));
+    return {_mm256_packs_epi32(_mm256_srli_epi32(p04, 16), _mm256_srli_epi32(p15, 16)),
+            _mm256_packs_epi32(_mm256_srli_epi32(p26, 16), _mm256_srli_epi32(p37, 16))};
+}
+
+inline __m256i liveFromCount(int remaining) {
+    return _mm256_cmpgt_epi32(_mm256_set1_epi32(remaining), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+}
+
+inline __m256i liveFromBits(uint32_t bits) {
+    const __m256i bit = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    return _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(bits)), bit), bit);
+}
+
+// Eight 32-bit lanes holding values up to 0xFFFF, as eight 16-bit values.
+inline __m128i pack16(__m256i x) {
+    return _mm_packus_epi32(_mm256_castsi256_si128(x), _mm256_extracti128_si256(x, 1));
+}
+
+template <TexMode Tex>
+[[gnu::always_inline]] inline __m256i fetchTexels(int64_t u, int64_t v, const GroupState& g) {
+    alignas(32) uint32_t o[8];
+    if constexpr (Tex == TexMode::WrapShift) {
+        const __m256i us = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(static_cast<uint32_t>(u))), g.uLanes);
+        const __m256i vs = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(static_cast<uint32_t>(v))), g.vLanes);
+        const __m256i tx = _mm256_srl_epi32(_mm256_add_epi32(us, g.biasU), g.shiftU);
+        const __m256i ty = _mm256_srl_epi32(_mm256_add_epi32(vs, g.biasV), g.shiftV);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(o), _mm256_or_si256(tx, _mm256_sll_epi32(ty, g.log2Width)));
+    } else {
+        for (int k = 0; k < 8; ++k) o[k] = texelOffset<Tex>(u + k * g.du, v + k * g.dv, g.address);
+    }
+    const uint32_t* t = g.texels;
+    __m128i lo = _mm_cvtsi32_si128(static_cast<int>(t[o[0]]));
+    __m128i hi = _mm_cvtsi32_si128(static_cast<int>(t[o[4]]));
+    lo = _mm_insert_epi32(lo, static_cast<int>(t[o[1]]), 1);
+    hi = _mm_insert_epi32(hi, static_cast<int>(t[o[5]]), 1);
+    lo = _mm_insert_epi32(lo, static_cast<int>(t[o[2]]), 2);
+    hi = _mm_insert_epi32(hi, static_cast<int>(t[o[6]]), 2);
+    lo = _mm_insert_epi32(lo, static_cast<int>(t[o[3]]), 3);
+    hi = _mm_insert_epi32(hi, static_cast<int>(t[o[7]]), 3);
+    return _mm256_set_m128i(hi, lo);
+}
+
+// Draws the lanes of `live` of the eight pixels from `colour`/`depth`, as
+// the four-pixel version below does.
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
+[[gnu::always_inline]] inline void drawGroup(uint8_t* colour, uint16_t* depth, __m256i live, uint32_t z, int64_t u,
+                                             int64_t v, GroupColour c, const GroupState& g) {
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i zv = zero, oldDepth = zero;
+    if constexpr (Z != ZMode::Off) {
+        zv = _mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(z)), g.zLanes), 16);
+        oldDepth = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(depth)));
+        live = _mm256_andnot_si256(_mm256_cmpgt_epi32(zv, oldDepth), live);
+        if (_mm256_testz_si256(live, live)) return;
+    }
+    __m256i lo = c.lo, hi = c.hi;
+    if constexpr (Tex != TexMode::None) {
+        const __m256i t = _mm256_or_si256(fetchTexels<Tex>(u, v, g), g.force);
+        lo = div255x(_mm256_mullo_epi16(lo, _mm256_unpacklo_epi8(t, zero)));
+        hi = div255x(_mm256_mullo_epi16(hi, _mm256_unpackhi_epi8(t, zero)));
+    }
+    bool opaque = false;
+    if constexpr (AlphaTest || Mode == BlendMode::Alpha) {
+        const __m256i alpha = _mm256_srli_epi32(_mm256_packus_epi16(lo, hi), 24);
+        if constexpr (AlphaTest) live = _mm256_and_si256(live, _mm256_cmpgt_epi32(alpha, g.alphaRef));
+        if constexpr (Mode == BlendMode::Alpha) {
+            opaque = _mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255))) == -1;
+        }
+    }
+    __m256i raw, dst;
+    if constexpr (Is565) {
+        raw = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(colour)));
+        if constexpr (Mode != BlendMode::Off) {
+            const __m256i r5 = _mm256_and_si256(_mm256_srli_epi32(raw, 11), _mm256_set1_epi32(0x1F));
+            const __m256i g6 = _mm256_and_si256(_mm256_srli_epi32(raw, 5), _mm256_set1_epi32(0x3F));
+            const __m256i b5 = _mm256_and_si256(raw, _mm256_set1_epi32(0x1F));
+            const __m256i r8 = _mm256_or_si256(_mm256_slli_epi32(r5, 3), _mm256_srli_epi32(r5, 2));
+            const __m256i g8 = _mm256_or_si256(_mm256_slli_epi32(g6, 2), _mm256_srli_epi32(g6, 4));
+            const __m256i b8 = _mm256_or_si256(_mm256_slli_epi32(b5, 3), _mm256_srli_epi32(b5, 2));
+            dst = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(r8, 16), _mm256_slli_epi32(g8, 8)), b8);
+        } else {
+            dst = zero;
+        }
+    } else {
+        raw = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(colour));
+        dst = raw;
+    }
+    if (Mode != BlendMode::Off && !opaque) {
+        const __m256i dlo = _mm256_unpacklo_epi8(dst, zero), dhi = _mm256_unpackhi_epi8(dst, zero);
+        if constexpr (Mode == BlendMode::Multiply) {
+            lo = div255x(_mm256_mullo_epi16(dlo, lo));
+            hi = div255x(_mm256_mullo_epi16(dhi, hi));
+        } else {
+            const __m256i alo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lo, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+            const __m256i ahi = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(hi, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+            if constexpr (Mode == BlendMode::Alpha) {
+                const __m256i full = _mm256_set1_epi16(255);
+                lo = div255x(_mm256_add_epi16(_mm256_mullo_epi16(lo, alo), _mm256_mullo_epi16(dlo, _mm256_sub_epi16(full, alo))));
+                hi = div255x(_mm256_add_epi16(_mm256_mullo_epi16(hi, ahi), _mm256_mullo_epi16(dhi, _mm256_sub_epi16(full, ahi))));
+            } else {
+                lo = _mm256_add_epi16(dlo, div255x(_mm256_mullo_epi16(lo, alo)));
+                hi = _mm256_add_epi16(dhi, div255x(_mm256_mullo_epi16(hi, ahi)));
+            }
+        }
+    }
+    __m256i out = _mm256_and_si256(_mm256_packus_epi16(lo, hi), _mm256_set1_epi32(0x00FFFFFF));
+    if constexpr (Is565) {
+        out = _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(out, 8), _mm256_set1_epi32(0xF800)),
+                                              _mm256_and_si256(_mm256_srli_epi32(out, 5), _mm256_set1_epi32(0x07E0))),
+                              _mm256_and_si256(_mm256_srli_epi32(out, 3), _mm256_set1_epi32(0x001F)));
+        out = _mm256_blendv_epi8(raw, out, live);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(colour), pack16(out));
+    } else {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(colour), _mm256_blendv_epi8(raw, out, live));
+    }
+    if constexpr (Z == ZMode::TestWrite) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), pack16(_mm256_blendv_epi8(oldDepth, zv, live)));
+    }
+}
+
+#else
+constexpr int kGroup = 4;
+using Lanes = __m128i;
+
 // Constants of one triangle or span for the grouped loops.
 struct GroupState {
     const uint32_t* texels;
@@ -332,6 +507,21 @@ inline GroupColour gouraudLanes(__m128i& acc, __m128i step) {
     acc = _mm_add_epi32(p3, step);
     return {_mm_packs_epi32(_mm_srli_epi32(p0, 16), _mm_srli_epi32(p1, 16)),
             _mm_packs_epi32(_mm_srli_epi32(p2, 16), _mm_srli_epi32(p3, 16))};
+}
+
+inline __m128i liveFromCount(int remaining) {
+    return _mm_cmpgt_epi32(_mm_set1_epi32(remaining), _mm_set_epi32(3, 2, 1, 0));
+}
+
+alignas(16) constexpr uint32_t kLaneMasks[16][4] = {
+    {0, 0, 0, 0}, {~0u, 0, 0, 0}, {0, ~0u, 0, 0}, {~0u, ~0u, 0, 0},
+    {0, 0, ~0u, 0}, {~0u, 0, ~0u, 0}, {0, ~0u, ~0u, 0}, {~0u, ~0u, ~0u, 0},
+    {0, 0, 0, ~0u}, {~0u, 0, 0, ~0u}, {0, ~0u, 0, ~0u}, {~0u, ~0u, 0, ~0u},
+    {0, 0, ~0u, ~0u}, {~0u, 0, ~0u, ~0u}, {0, ~0u, ~0u, ~0u}, {~0u, ~0u, ~0u, ~0u},
+};
+
+inline __m128i liveFromBits(uint32_t bits) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneMasks[bits]));
 }
 
 // 32-bit lanes holding values up to 0xFFFF, packed to four 16-bit values.
@@ -452,7 +642,9 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
     }
 }
 
-// A row of `s.count` pixels in groups of four. Depth leaving 0-2^32 within
+#endif
+
+// A row of `s.count` pixels in groups. Depth leaving 0-2^32 within
 // the row (only where a triangle meets the near or far plane) takes the
 // per-pixel loop.
 template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
@@ -466,35 +658,34 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
         }
     }
     constexpr int kBytes = Is565 ? 2 : 4;
-    const __m128i laneIndex = _mm_set_epi32(3, 2, 1, 0);
     uint8_t* colour = s.colour;
     uint16_t* depth = s.depth;
     int64_t z = s.z, u = s.u, v = s.v;
-    const int64_t dz4 = 4 * s.dz, du4 = 4 * s.du, dv4 = 4 * s.dv;
+    const int64_t dzGroup = kGroup * s.dz, duGroup = kGroup * s.du, dvGroup = kGroup * s.dv;
     if (flat) {
         const int32_t fixed[4] = {s.r, s.g, s.b, s.a};
         const GroupColour c = flatLanes(fixed);
-        for (int k = 0; k < n; k += 4) {
-            const __m128i live = _mm_cmpgt_epi32(_mm_set1_epi32(n - k), laneIndex);
+        for (int k = 0; k < n; k += kGroup) {
+            const Lanes live = liveFromCount(n - k);
             drawGroup<Is565, Z, Tex, AlphaTest, Mode>(colour, depth, live, static_cast<uint32_t>(z), u, v, c, g);
-            colour += 4 * kBytes;
-            if constexpr (Z != ZMode::Off) depth += 4;
-            z += dz4;
-            u += du4;
-            v += dv4;
+            colour += kGroup * kBytes;
+            if constexpr (Z != ZMode::Off) depth += kGroup;
+            z += dzGroup;
+            u += duGroup;
+            v += dvGroup;
         }
     } else {
         __m128i acc = _mm_set_epi32(s.a, s.r, s.g, s.b);
         const __m128i step = _mm_set_epi32(s.da, s.dr, s.dg, s.db);
-        for (int k = 0; k < n; k += 4) {
-            const __m128i live = _mm_cmpgt_epi32(_mm_set1_epi32(n - k), laneIndex);
+        for (int k = 0; k < n; k += kGroup) {
+            const Lanes live = liveFromCount(n - k);
             const GroupColour c = gouraudLanes(acc, step);
             drawGroup<Is565, Z, Tex, AlphaTest, Mode>(colour, depth, live, static_cast<uint32_t>(z), u, v, c, g);
-            colour += 4 * kBytes;
-            if constexpr (Z != ZMode::Off) depth += 4;
-            z += dz4;
-            u += du4;
-            v += dv4;
+            colour += kGroup * kBytes;
+            if constexpr (Z != ZMode::Off) depth += kGroup;
+            z += dzGroup;
+            u += duGroup;
+            v += dvGroup;
         }
     }
     // Where the per-pixel loop would leave the span.
@@ -610,12 +801,6 @@ void drawCellsReference(const TriangleCells& cells, const RasterState& st) {
 }
 
 #if defined(__SSE2__)
-alignas(16) constexpr uint32_t kLaneMasks[16][4] = {
-    {0, 0, 0, 0}, {~0u, 0, 0, 0}, {0, ~0u, 0, 0}, {~0u, ~0u, 0, 0},
-    {0, 0, ~0u, 0}, {~0u, 0, ~0u, 0}, {0, ~0u, ~0u, 0}, {~0u, ~0u, ~0u, 0},
-    {0, 0, 0, ~0u}, {~0u, 0, 0, ~0u}, {0, ~0u, 0, ~0u}, {~0u, ~0u, 0, ~0u},
-    {0, 0, ~0u, ~0u}, {~0u, 0, ~0u, ~0u}, {0, ~0u, ~0u, ~0u}, {~0u, ~0u, ~0u, ~0u},
-};
 
 // True when base + x * dx + y * dy lies in lo-hi at the four corners of a
 // box, and so everywhere in it.
@@ -626,7 +811,8 @@ inline bool planeWithin(int64_t base, int64_t dx, int64_t dy, int64_t x0, int64_
     return std::min({a, b, c, d}) >= lo && std::max({a, b, c, d}) <= hi;
 }
 
-// A small triangle straight from its coverage, four columns at a time.
+// A small triangle straight from its coverage, a group of columns at a
+// time.
 // The stepper starts where the row loops would start it (the first
 // covered pixel), so every value is the one they reach; triangles whose
 // depth or Gouraud colour could be clamped somewhere in their box go to
@@ -680,11 +866,11 @@ void drawCellsGrouped(const TriangleCells& cells, const RasterState& st) {
     uint8_t* colourRow = st.colour + static_cast<ptrdiff_t>(y) * st.colourPitch + cov.firstCol * kBytes;
     uint8_t* depthRow = nullptr;
     if constexpr (Z != ZMode::Off) depthRow = st.depth + static_cast<ptrdiff_t>(y) * st.depthPitch + cov.firstCol * 2;
-    const int64_t zdx4 = 4 * at.zdx;
-    const int64_t udx4 = kAffine ? 4 * at.udx : 0, vdx4 = kAffine ? 4 * at.vdx : 0;
+    const int64_t zdxGroup = kGroup * at.zdx;
+    const int64_t udxGroup = kAffine ? kGroup * at.udx : 0, vdxGroup = kAffine ? kGroup * at.vdx : 0;
     for (;;) {
         if (mask != 0) {
-            const int lead = std::countr_zero(mask) & ~3;
+            const int lead = std::countr_zero(mask) & ~(kGroup - 1);
             uint8_t* colour = colourRow + lead * kBytes;
             uint16_t* depth = nullptr;
             if constexpr (Z != ZMode::Off) depth = reinterpret_cast<uint16_t*>(depthRow) + lead;
@@ -707,15 +893,15 @@ void drawCellsGrouped(const TriangleCells& cells, const RasterState& st) {
             }
             uint32_t m = mask >> lead;
             do {
-                const __m128i live = _mm_load_si128(reinterpret_cast<const __m128i*>(kLaneMasks[m & 15]));
+                const Lanes live = liveFromBits(m & ((1u << kGroup) - 1));
                 const GroupColour c = s.flatColour ? flatColour : gouraudLanes(acc, cdx);
                 drawGroup<Is565, Z, Tex, AlphaTest, Mode>(colour, depth, live, static_cast<uint32_t>(z), u, v, c, g);
-                m >>= 4;
-                colour += 4 * kBytes;
-                if constexpr (Z != ZMode::Off) depth += 4;
-                z += zdx4;
-                u += udx4;
-                v += vdx4;
+                m >>= kGroup;
+                colour += kGroup * kBytes;
+                if constexpr (Z != ZMode::Off) depth += kGroup;
+                z += zdxGroup;
+                u += udxGroup;
+                v += vdxGroup;
             } while (m != 0);
         }
         if (++y >= cov.endRow) break;

@@ -11,10 +11,10 @@ namespace render {
 namespace {
 
 // Bytes after the last row: a 32-bit read at any pixel of an 8- or 16-bit
-// surface (a colour key sampled as a whole word) and the pixel loops' groups
-// of four pixels starting at any pixel (which rewrite what they read past a
-// row's end unchanged) stay inside.
-constexpr size_t kSlackBytes = 16;
+// surface (a colour key sampled as a whole word) and the pixel loops'
+// groups of up to eight pixels starting at any pixel (which rewrite what
+// they read past a row's end unchanged) stay inside.
+constexpr size_t kSlackBytes = 32;
 
 uint32_t readRaw(const uint8_t* p, int bytes) {
     switch (bytes) {
