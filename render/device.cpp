@@ -441,7 +441,128 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
                             rhw, u, v, colour};
     };
 
-    for (int t = 0; t < triangles; ++t) {
+    // What follows a triangle's transform and culling: colours, projection,
+    // and clipping where a vertex leaves the guard band or the depth range.
+    auto finish = [&](const LVertex* const* in, const float* cx, const float* cy, const float* cz, const float* cw,
+                      const unsigned* codes, bool unclipped) {
+        uint32_t colours[3];
+        for (int i = 0; i < 3; ++i) colours[i] = in[i]->diffuse | diffuseForce;
+        if (flatShade) colours[1] = colours[2] = colours[0];
+        if (unclipped) {
+            RasterVertex r[3];
+            for (int i = 0; i < 3; ++i) r[i] = project(cx[i], cy[i], cz[i], cw[i], in[i]->tu, in[i]->tv, colours[i]);
+            rasteriseTriangle(st, r[0], r[1], r[2], drawStats);
+            return;
+        }
+        ++drawStats.clipped;
+        ClipVertex poly[2][kMaxClipVertices];
+        int n = 3;
+        for (int i = 0; i < 3; ++i) {
+            ClipVertex& c = poly[0][i];
+            c = {cx[i], cy[i], cz[i], cw[i], in[i]->tu, in[i]->tv, {}};
+            c.c[0] = static_cast<float>(colours[i] >> 16 & 0xFF);
+            c.c[1] = static_cast<float>(colours[i] >> 8 & 0xFF);
+            c.c[2] = static_cast<float>(colours[i] & 0xFF);
+            c.c[3] = static_cast<float>(colours[i] >> 24);
+        }
+        int cur = 0;
+        unsigned planes = (codes[0] | codes[1] | codes[2]) & kClipBits;
+        for (unsigned plane = 1; plane <= kOutGuardTop && n >= 3; plane <<= 1) {
+            if (!(planes & plane)) continue;
+            n = clipPolygon(poly[cur], n, poly[cur ^ 1], plane, gx, gy);
+            cur ^= 1;
+        }
+        if (n < 3) {
+            ++drawStats.rejected;
+            return;
+        }
+        RasterVertex r[kMaxClipVertices];
+        for (int i = 0; i < n; ++i) {
+            const ClipVertex& c = poly[cur][i];
+            r[i] = project(c.x, c.y, c.z, std::max(c.w, 1e-30f), c.u, c.v, packColour(c.c));
+        }
+        for (int i = 1; i + 1 < n; ++i) rasteriseTriangle(st, r[0], r[i], r[i + 1], drawStats);
+    };
+
+    int t = 0;
+#if defined(__SSE2__)
+    if (type == Primitive::TriangleList) {
+        // Four triangles at a time, one per lane: the same float operations
+        // as the single triangles below, so the same values and decisions.
+        const __m128 m0[4] = {_mm_set1_ps(m.m[0][0]), _mm_set1_ps(m.m[0][1]), _mm_set1_ps(m.m[0][2]), _mm_set1_ps(m.m[0][3])};
+        const __m128 m1[4] = {_mm_set1_ps(m.m[1][0]), _mm_set1_ps(m.m[1][1]), _mm_set1_ps(m.m[1][2]), _mm_set1_ps(m.m[1][3])};
+        const __m128 m2[4] = {_mm_set1_ps(m.m[2][0]), _mm_set1_ps(m.m[2][1]), _mm_set1_ps(m.m[2][2]), _mm_set1_ps(m.m[2][3])};
+        const __m128 m3[4] = {_mm_set1_ps(m.m[3][0]), _mm_set1_ps(m.m[3][1]), _mm_set1_ps(m.m[3][2]), _mm_set1_ps(m.m[3][3])};
+        const __m128 zero = _mm_setzero_ps(), guardX = _mm_set1_ps(gx), guardY = _mm_set1_ps(gy);
+        const __m128 minusGuardX = _mm_set1_ps(-gx), minusGuardY = _mm_set1_ps(-gy);
+        for (; t + 4 <= triangles; t += 4) {
+            alignas(16) float lx[3][4], ly[3][4], lz[3][4], lw[3][4];
+            __m128 reject = _mm_castsi128_ps(_mm_set1_epi32(-1)), clip = zero;
+            __m128 rejectBits[6];
+            for (int i = 0; i < 3; ++i) {
+                __m128 px = _mm_loadu_ps(&vertices[(t + 0) * 3 + i].x), py = _mm_loadu_ps(&vertices[(t + 1) * 3 + i].x);
+                __m128 pz = _mm_loadu_ps(&vertices[(t + 2) * 3 + i].x), pr = _mm_loadu_ps(&vertices[(t + 3) * 3 + i].x);
+                _MM_TRANSPOSE4_PS(px, py, pz, pr);
+                // rows[0] * x + rows[1] * y + rows[2] * z + rows[3], per component.
+                const __m128 x = _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(m0[0], px), _mm_mul_ps(m1[0], py)), _mm_mul_ps(m2[0], pz)), m3[0]);
+                const __m128 y = _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(m0[1], px), _mm_mul_ps(m1[1], py)), _mm_mul_ps(m2[1], pz)), m3[1]);
+                const __m128 z = _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(m0[2], px), _mm_mul_ps(m1[2], py)), _mm_mul_ps(m2[2], pz)), m3[2]);
+                const __m128 w = _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(m0[3], px), _mm_mul_ps(m1[3], py)), _mm_mul_ps(m2[3], pz)), m3[3]);
+                _mm_store_ps(lx[i], x);
+                _mm_store_ps(ly[i], y);
+                _mm_store_ps(lz[i], z);
+                _mm_store_ps(lw[i], w);
+                const __m128 minusW = _mm_sub_ps(zero, w);
+                const __m128 bits[6] = {_mm_cmpgt_ps(x, w), _mm_cmpgt_ps(y, w), _mm_cmpgt_ps(z, w),
+                                        _mm_cmplt_ps(x, minusW), _mm_cmplt_ps(y, minusW), _mm_cmplt_ps(z, zero)};
+                for (int k = 0; k < 6; ++k) rejectBits[k] = i == 0 ? bits[k] : _mm_and_ps(rejectBits[k], bits[k]);
+                // Guard-band bits count only where a side bit is set, as in outcode.
+                const __m128 side = _mm_or_ps(_mm_or_ps(bits[0], bits[1]), _mm_or_ps(bits[3], bits[4]));
+                const __m128 guard = _mm_or_ps(
+                    _mm_or_ps(_mm_cmplt_ps(x, _mm_mul_ps(minusGuardX, w)), _mm_cmpgt_ps(x, _mm_mul_ps(guardX, w))),
+                    _mm_or_ps(_mm_cmplt_ps(y, _mm_mul_ps(minusGuardY, w)), _mm_cmpgt_ps(y, _mm_mul_ps(guardY, w))));
+                clip = _mm_or_ps(clip, _mm_or_ps(_mm_or_ps(bits[2], bits[5]), _mm_and_ps(side, guard)));
+            }
+            reject = _mm_or_ps(_mm_or_ps(_mm_or_ps(rejectBits[0], rejectBits[1]), _mm_or_ps(rejectBits[2], rejectBits[3])),
+                               _mm_or_ps(rejectBits[4], rejectBits[5]));
+            const int rejected = _mm_movemask_ps(reject), clipped = _mm_movemask_ps(clip);
+            int culled = 0;
+            if (st.cull != Cull::None) {
+                const __m128 x0 = _mm_load_ps(lx[0]), x1 = _mm_load_ps(lx[1]), x2 = _mm_load_ps(lx[2]);
+                const __m128 y0 = _mm_load_ps(ly[0]), y1 = _mm_load_ps(ly[1]), y2 = _mm_load_ps(ly[2]);
+                const __m128 w0 = _mm_load_ps(lw[0]), w1 = _mm_load_ps(lw[1]), w2 = _mm_load_ps(lw[2]);
+                const __m128 det = _mm_add_ps(
+                    _mm_sub_ps(_mm_mul_ps(x0, _mm_sub_ps(_mm_mul_ps(y1, w2), _mm_mul_ps(y2, w1))),
+                               _mm_mul_ps(y0, _mm_sub_ps(_mm_mul_ps(x1, w2), _mm_mul_ps(x2, w1)))),
+                    _mm_mul_ps(w0, _mm_sub_ps(_mm_mul_ps(x1, y2), _mm_mul_ps(x2, y1))));
+                culled = _mm_movemask_ps(st.cull == Cull::CCW ? _mm_cmpgt_ps(det, zero) : _mm_cmplt_ps(det, zero)) &
+                         ~clipped;
+            }
+            for (int k = 0; k < 4; ++k) {
+                ++drawStats.trianglesIn;
+                if (rejected >> k & 1) {
+                    ++drawStats.rejected;
+                    continue;
+                }
+                if (culled >> k & 1) {
+                    ++drawStats.culled;
+                    continue;
+                }
+                const LVertex* in[3];
+                triangleVertices(type, vertices, t + k, in);
+                const float cx[3] = {lx[0][k], lx[1][k], lx[2][k]}, cy[3] = {ly[0][k], ly[1][k], ly[2][k]};
+                const float cz[3] = {lz[0][k], lz[1][k], lz[2][k]}, cw[3] = {lw[0][k], lw[1][k], lw[2][k]};
+                unsigned codes[3] = {0, 0, 0};
+                const bool unclipped = !(clipped >> k & 1);
+                if (!unclipped) {
+                    for (int i = 0; i < 3; ++i) codes[i] = outcode(Float4{cx[i], cy[i], cz[i], cw[i]}, gx, gy);
+                }
+                finish(in, cx, cy, cz, cw, codes, unclipped);
+            }
+        }
+    }
+#endif
+    for (; t < triangles; ++t) {
         const LVertex* in[3];
         triangleVertices(type, vertices, t, in);
         ++drawStats.trianglesIn;
@@ -472,43 +593,7 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
                 continue;
             }
         }
-        uint32_t colours[3];
-        for (int i = 0; i < 3; ++i) colours[i] = in[i]->diffuse | diffuseForce;
-        if (flatShade) colours[1] = colours[2] = colours[0];
-        if (unclipped) {
-            RasterVertex r[3];
-            for (int i = 0; i < 3; ++i) r[i] = project(cx[i], cy[i], cz[i], cw[i], in[i]->tu, in[i]->tv, colours[i]);
-            rasteriseTriangle(st, r[0], r[1], r[2], drawStats);
-            continue;
-        }
-        ++drawStats.clipped;
-        ClipVertex poly[2][kMaxClipVertices];
-        int n = 3;
-        for (int i = 0; i < 3; ++i) {
-            ClipVertex& c = poly[0][i];
-            c = {cx[i], cy[i], cz[i], cw[i], in[i]->tu, in[i]->tv, {}};
-            c.c[0] = static_cast<float>(colours[i] >> 16 & 0xFF);
-            c.c[1] = static_cast<float>(colours[i] >> 8 & 0xFF);
-            c.c[2] = static_cast<float>(colours[i] & 0xFF);
-            c.c[3] = static_cast<float>(colours[i] >> 24);
-        }
-        int cur = 0;
-        unsigned planes = (codes[0] | codes[1] | codes[2]) & kClipBits;
-        for (unsigned plane = 1; plane <= kOutGuardTop && n >= 3; plane <<= 1) {
-            if (!(planes & plane)) continue;
-            n = clipPolygon(poly[cur], n, poly[cur ^ 1], plane, gx, gy);
-            cur ^= 1;
-        }
-        if (n < 3) {
-            ++drawStats.rejected;
-            continue;
-        }
-        RasterVertex r[kMaxClipVertices];
-        for (int i = 0; i < n; ++i) {
-            const ClipVertex& c = poly[cur][i];
-            r[i] = project(c.x, c.y, c.z, std::max(c.w, 1e-30f), c.u, c.v, packColour(c.c));
-        }
-        for (int i = 1; i + 1 < n; ++i) rasteriseTriangle(st, r[0], r[i], r[i + 1], drawStats);
+        finish(in, cx, cy, cz, cw, codes, unclipped);
     }
     return true;
 }

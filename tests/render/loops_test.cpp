@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -201,4 +202,58 @@ TEST(GroupedLoops, RandomScenesCoverMostOfTheTarget) {
         for (int x = 0; x < 61; ++x) changed += s.target->pixelArgb(x, y) != 0xFF405060u;
     EXPECT_GT(changed, 61 * 47 / 2);
     EXPECT_GT(s.device->stats().rasterised, 200);
+}
+
+TEST(TriangleLists, FourAtATimeEqualOneAtATime) {
+    // Lists of four or more triangles are transformed and culled four at
+    // a time; single triangles one at a time. Random triangles in front of,
+    // across and behind the eye, past the guard band and with NaN must
+    // give the same image, depth and counts both ways, in every cull mode.
+    std::mt19937 rng(11);
+    auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
+    std::vector<LVertex> list;
+    for (int t = 0; t < 400; ++t) {
+        const float cx = uniform(-12, 12), cy = uniform(-9, 9), cz = uniform(-6, 30), size = uniform(0.05f, 8.0f);
+        for (int k = 0; k < 3; ++k) {
+            LVertex v;
+            v.x = cx + uniform(-size, size);
+            v.y = cy + uniform(-size, size);
+            v.z = cz + uniform(-size, size);
+            if (rng() % 300 == 0) v.y = std::numeric_limits<float>::quiet_NaN();
+            v.diffuse = rng() | 0xFF000000u;
+            v.tu = uniform(0, 1);
+            v.tv = uniform(0, 1);
+            list.push_back(v);
+        }
+    }
+    for (Cull cull : {Cull::None, Cull::CW, Cull::CCW}) {
+        Scene together(64, 48), alone(64, 48);
+        for (Scene* s : {&together, &alone}) {
+            Matrix projection;
+            buildPerspective(projection, 1.0f, 0.75f, 1.0f, 25.0f);
+            s->device->setTransform(Transform::Projection, projection);
+            s->device->setTransform(Transform::World, translationMatrix(0, 0, 3));
+            s->device->setRenderState(RenderState::CullMode, cull);
+            s->device->resetStats();
+        }
+        ASSERT_TRUE(together.device->drawPrimitive(Primitive::TriangleList, list.data(), static_cast<int>(list.size())));
+        for (size_t i = 0; i < list.size(); i += 3) {
+            ASSERT_TRUE(alone.device->drawPrimitive(Primitive::TriangleList, &list[i], 3));
+        }
+        EXPECT_EQ(bytes(*together.target), bytes(*alone.target));
+        EXPECT_EQ(bytes(*together.depth), bytes(*alone.depth));
+        const DrawStats& a = together.device->stats();
+        const DrawStats& b = alone.device->stats();
+        EXPECT_EQ(a.trianglesIn, b.trianglesIn);
+        EXPECT_EQ(a.culled, b.culled);
+        EXPECT_EQ(a.rejected, b.rejected);
+        EXPECT_EQ(a.clipped, b.clipped);
+        EXPECT_EQ(a.rasterised, b.rasterised);
+        EXPECT_GT(a.rasterised, 50);
+        if (cull != Cull::None) {
+            EXPECT_GT(a.culled, 50);
+        }
+        EXPECT_GT(a.clipped, 10);
+        EXPECT_GT(a.rejected, 10);
+    }
 }
