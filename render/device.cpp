@@ -2,6 +2,7 @@
 #include "render/device.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "render/render_local.h"
@@ -538,26 +539,44 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
                 culled = _mm_movemask_ps(st.cull == Cull::CCW ? _mm_cmpgt_ps(det, zero) : _mm_cmplt_ps(det, zero)) &
                          ~clipped;
             }
-            for (int k = 0; k < 4; ++k) {
-                ++drawStats.trianglesIn;
-                if (rejected >> k & 1) {
-                    ++drawStats.rejected;
-                    continue;
-                }
-                if (culled >> k & 1) {
-                    ++drawStats.culled;
-                    continue;
-                }
+            // Projection of all lanes (unused where a lane is clipped or
+            // dropped): the divisions of four triangles at once.
+            alignas(16) float px[3][4], py[3][4], pz[3][4], prhw[3][4];
+            for (int i = 0; i < 3; ++i) {
+                const __m128 rhw = _mm_div_ps(_mm_set1_ps(1.0f), _mm_load_ps(lw[i]));
+                _mm_store_ps(prhw[i], rhw);
+                _mm_store_ps(px[i], _mm_add_ps(_mm_set1_ps(centreX),
+                                               _mm_mul_ps(_mm_mul_ps(_mm_load_ps(lx[i]), rhw), _mm_set1_ps(halfW))));
+                _mm_store_ps(py[i], _mm_sub_ps(_mm_set1_ps(centreY),
+                                               _mm_mul_ps(_mm_mul_ps(_mm_load_ps(ly[i]), rhw), _mm_set1_ps(halfH))));
+                _mm_store_ps(pz[i], _mm_add_ps(_mm_set1_ps(view.minZ),
+                                               _mm_mul_ps(_mm_mul_ps(_mm_load_ps(lz[i]), rhw), _mm_set1_ps(zScale))));
+            }
+            // Counted in bulk; only the remaining lanes are visited.
+            static constexpr uint8_t kCount[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+            drawStats.trianglesIn += 4;
+            drawStats.rejected += kCount[rejected];
+            drawStats.culled += kCount[culled & ~rejected];
+            for (unsigned left = 15u & ~static_cast<unsigned>(rejected | culled); left != 0; left &= left - 1) {
+                const int k = std::countr_zero(left);
                 const LVertex* in[3];
                 triangleVertices(type, vertices, t + k, in);
                 const float cx[3] = {lx[0][k], lx[1][k], lx[2][k]}, cy[3] = {ly[0][k], ly[1][k], ly[2][k]};
                 const float cz[3] = {lz[0][k], lz[1][k], lz[2][k]}, cw[3] = {lw[0][k], lw[1][k], lw[2][k]};
                 unsigned codes[3] = {0, 0, 0};
-                const bool unclipped = !(clipped >> k & 1);
-                if (!unclipped) {
-                    for (int i = 0; i < 3; ++i) codes[i] = outcode(Float4{cx[i], cy[i], cz[i], cw[i]}, gx, gy);
+                if (!(clipped >> k & 1)) {
+                    uint32_t colours[3];
+                    for (int i = 0; i < 3; ++i) colours[i] = in[i]->diffuse | diffuseForce;
+                    if (flatShade) colours[1] = colours[2] = colours[0];
+                    RasterVertex r[3];
+                    for (int i = 0; i < 3; ++i) {
+                        r[i] = {px[i][k], py[i][k], pz[i][k], prhw[i][k], in[i]->tu, in[i]->tv, colours[i]};
+                    }
+                    rasteriseTriangle(st, r[0], r[1], r[2], drawStats);
+                    continue;
                 }
-                finish(in, cx, cy, cz, cw, codes, unclipped);
+                for (int i = 0; i < 3; ++i) codes[i] = outcode(Float4{cx[i], cy[i], cz[i], cw[i]}, gx, gy);
+                finish(in, cx, cy, cz, cw, codes, false);
             }
         }
     }
