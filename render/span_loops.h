@@ -361,26 +361,23 @@ inline __m128i pack16(__m256i x) {
 
 template <TexMode Tex>
 [[gnu::always_inline]] inline __m256i fetchTexels(int64_t u, int64_t v, const GroupState& g) {
-    alignas(32) uint32_t o[8];
+    __m256i offsets;
     if constexpr (Tex == TexMode::WrapShift) {
         const __m256i us = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(static_cast<uint32_t>(u))), g.uLanes);
         const __m256i vs = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(static_cast<uint32_t>(v))), g.vLanes);
         const __m256i tx = _mm256_srl_epi32(_mm256_add_epi32(us, g.biasU), g.shiftU);
         const __m256i ty = _mm256_srl_epi32(_mm256_add_epi32(vs, g.biasV), g.shiftV);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(o), _mm256_or_si256(tx, _mm256_sll_epi32(ty, g.log2Width)));
+        offsets = _mm256_or_si256(tx, _mm256_sll_epi32(ty, g.log2Width));
     } else {
+        alignas(32) uint32_t o[8];
         for (int k = 0; k < 8; ++k) o[k] = texelOffset<Tex>(u + k * g.du, v + k * g.dv, g.address);
+        offsets = _mm256_load_si256(reinterpret_cast<const __m256i*>(o));
     }
-    const uint32_t* t = g.texels;
-    __m128i lo = _mm_cvtsi32_si128(static_cast<int>(t[o[0]]));
-    __m128i hi = _mm_cvtsi32_si128(static_cast<int>(t[o[4]]));
-    lo = _mm_insert_epi32(lo, static_cast<int>(t[o[1]]), 1);
-    hi = _mm_insert_epi32(hi, static_cast<int>(t[o[5]]), 1);
-    lo = _mm_insert_epi32(lo, static_cast<int>(t[o[2]]), 2);
-    hi = _mm_insert_epi32(hi, static_cast<int>(t[o[6]]), 2);
-    lo = _mm_insert_epi32(lo, static_cast<int>(t[o[3]]), 3);
-    hi = _mm_insert_epi32(hi, static_cast<int>(t[o[7]]), 3);
-    return _mm256_set_m128i(hi, lo);
+    // Offsets stay below the texel count (wrapped or clamped), which the
+    // surface size limit keeps below 2^31, so every lane reads inside the
+    // texture.
+    static_assert(static_cast<int64_t>(kMaxSurfaceSize) * kMaxSurfaceSize < (int64_t{1} << 31));
+    return _mm256_i32gather_epi32(reinterpret_cast<const int*>(g.texels), offsets, 4);
 }
 
 // Draws the lanes of `live` of the eight pixels from `colour`/`depth`, as
