@@ -191,6 +191,55 @@ void drawRow(const RasterState& st, const Setup& s, Stepper& at, int y, int x0, 
 }
 
 
+// Larger triangles: the rows between the long edge and the two short ones,
+// walked with exact integer steps. Kept out of line, away from the path
+// of the many small triangles.
+[[gnu::noinline]] void rasteriseLarge(const RasterState& st, const Setup& s, Stepper& stepper, const int64_t* px,
+                                      const int64_t* py, int top, int mid, int bottom, int firstRow, int endRow,
+                                      int rowMid, int rowBottom) {
+    // The long edge runs from top to bottom; the middle vertex lies left of
+    // it when the sorted triangle turns one way, right of it otherwise.
+    int64_t side = (px[mid] - px[top]) * (py[bottom] - py[top]) - (px[bottom] - px[top]) * (py[mid] - py[top]);
+    bool longIsLeft = side > 0;
+    EdgeWalk longEdge, shortEdge;
+    longEdge.init(px[top], py[top], px[bottom], py[bottom], firstRow);
+    // Rows without perspective division go to the row loops in batches.
+    const bool batched = !st.textured || !s.perspective;
+    TriangleRows rows;
+    rows.setup = &s;
+    rows.stepper = &stepper;
+    rows.count = 0;
+    int y = firstRow;
+    for (int half = 0; half < 2; ++half) {
+        int from = half == 0 ? top : mid, to = half == 0 ? mid : bottom;
+        int halfEnd = std::min(half == 0 ? rowMid : rowBottom, endRow);
+        if (y >= halfEnd) continue;
+        shortEdge.init(px[from], py[from], px[to], py[to], y);
+        for (; y < halfEnd; ++y) {
+            int left = static_cast<int>(longIsLeft ? longEdge.x : shortEdge.x);
+            int right = static_cast<int>(longIsLeft ? shortEdge.x : longEdge.x);
+            left = std::max(left, st.clipLeft);
+            right = std::min(right, st.clipRight);
+            if (left < right) {
+                if (batched) {
+                    rows.y[rows.count] = y;
+                    rows.x0[rows.count] = left;
+                    rows.x1[rows.count] = right;
+                    if (++rows.count == kMaxTriangleRows) {
+                        st.rows(rows, st);
+                        rows.count = 0;
+                    }
+                } else {
+                    drawRow(st, s, stepper, y, left, right);
+                }
+            }
+            longEdge.step();
+            shortEdge.step();
+        }
+    }
+    if (rows.count > 0) st.rows(rows, st);
+}
+
 }  // namespace
 
 void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const RasterVertex& v1,
@@ -333,47 +382,7 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
         return;
     }
 
-    // The long edge runs from top to bottom; the middle vertex lies left of
-    // it when the sorted triangle turns one way, right of it otherwise.
-    int64_t side = (px[mid] - px[top]) * (py[bottom] - py[top]) - (px[bottom] - px[top]) * (py[mid] - py[top]);
-    bool longIsLeft = side > 0;
-    EdgeWalk longEdge, shortEdge;
-    longEdge.init(px[top], py[top], px[bottom], py[bottom], firstRow);
-    // Rows without perspective division go to the row loops in batches.
-    const bool batched = !st.textured || !s.perspective;
-    TriangleRows rows;
-    rows.setup = &s;
-    rows.stepper = &stepper;
-    rows.count = 0;
-    int y = firstRow;
-    for (int half = 0; half < 2; ++half) {
-        int from = half == 0 ? top : mid, to = half == 0 ? mid : bottom;
-        int halfEnd = std::min(half == 0 ? rowMid : rowBottom, endRow);
-        if (y >= halfEnd) continue;
-        shortEdge.init(px[from], py[from], px[to], py[to], y);
-        for (; y < halfEnd; ++y) {
-            int left = static_cast<int>(longIsLeft ? longEdge.x : shortEdge.x);
-            int right = static_cast<int>(longIsLeft ? shortEdge.x : longEdge.x);
-            left = std::max(left, st.clipLeft);
-            right = std::min(right, st.clipRight);
-            if (left < right) {
-                if (batched) {
-                    rows.y[rows.count] = y;
-                    rows.x0[rows.count] = left;
-                    rows.x1[rows.count] = right;
-                    if (++rows.count == kMaxTriangleRows) {
-                        st.rows(rows, st);
-                        rows.count = 0;
-                    }
-                } else {
-                    drawRow(st, s, stepper, y, left, right);
-                }
-            }
-            longEdge.step();
-            shortEdge.step();
-        }
-    }
-    if (rows.count > 0) st.rows(rows, st);
+    rasteriseLarge(st, s, stepper, px, py, top, mid, bottom, firstRow, endRow, rowMid, rowBottom);
 }
 
 }  // namespace render
