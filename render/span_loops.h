@@ -308,10 +308,32 @@ struct GroupState {
     __m256i biasU, biasV;
     __m128i shiftU, shiftV, log2Width;
     int64_t du, dv;
+    int64_t du4, dv4;  // from lane k to lane k + 4: four steps, or one row in a block
 
     static __m256i lanes(int64_t step) {
         const uint32_t d = static_cast<uint32_t>(step);
         return _mm256_mullo_epi32(_mm256_set1_epi32(static_cast<int>(d)), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    }
+
+    // Lanes of a block of four columns by two rows: lane k is column k % 4
+    // of row k / 4.
+    static __m256i blockLanes(int64_t step, int64_t rowStep) {
+        const uint32_t d = static_cast<uint32_t>(step), r = static_cast<uint32_t>(rowStep);
+        return _mm256_add_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(static_cast<int>(d)),
+                                                   _mm256_setr_epi32(0, 1, 2, 3, 0, 1, 2, 3)),
+                                _mm256_setr_epi32(0, 0, 0, 0, static_cast<int>(r), static_cast<int>(r),
+                                                  static_cast<int>(r), static_cast<int>(r)));
+    }
+
+    // For blocks of two rows (dzRow and the like are the steps down a row).
+    GroupState(const RasterState& st, int64_t dz, int64_t stepU, int64_t stepV, int64_t dzRow, int64_t rowU,
+               int64_t rowV)
+        : GroupState(st, dz, stepU, stepV) {
+        zLanes = blockLanes(dz, dzRow);
+        uLanes = blockLanes(stepU, rowU);
+        vLanes = blockLanes(stepV, rowV);
+        du4 = rowU;
+        dv4 = rowV;
     }
 
     GroupState(const RasterState& st, int64_t dz, int64_t stepU, int64_t stepV)
@@ -320,7 +342,7 @@ struct GroupState {
           vLanes(lanes(stepV)), biasU(_mm256_set1_epi32(static_cast<int>(st.texBiasU))),
           biasV(_mm256_set1_epi32(static_cast<int>(st.texBiasV))), shiftU(_mm_cvtsi32_si128(st.texShiftU)),
           shiftV(_mm_cvtsi32_si128(st.texShiftV)), log2Width(_mm_cvtsi32_si128(st.texLog2Width)), du(stepU),
-          dv(stepV) {}
+          dv(stepV), du4(4 * stepU), dv4(4 * stepV) {}
 };
 
 // Diffuse colours of eight pixels in 16-bit lanes b, g, r, a, in the order
@@ -343,6 +365,16 @@ inline GroupColour gouraudLanes(__m128i& acc, __m128i step) {
     acc = _mm_add_epi32(acc, _mm_slli_epi32(step, 3));
     return {_mm256_packs_epi32(_mm256_srli_epi32(p04, 16), _mm256_srli_epi32(p15, 16)),
             _mm256_packs_epi32(_mm256_srli_epi32(p26, 16), _mm256_srli_epi32(p37, 16))};
+}
+
+// The colours of a block: `acc` at its first pixel, `step` along a row,
+// `down` to the next row.
+inline GroupColour gouraudBlockLanes(__m128i acc, __m128i step, __m128i down) {
+    const __m256i s = _mm256_broadcastsi128_si256(step);
+    const __m256i p0 = _mm256_set_m128i(_mm_add_epi32(acc, down), acc);
+    const __m256i p1 = _mm256_add_epi32(p0, s), p2 = _mm256_add_epi32(p1, s), p3 = _mm256_add_epi32(p2, s);
+    return {_mm256_packs_epi32(_mm256_srli_epi32(p0, 16), _mm256_srli_epi32(p1, 16)),
+            _mm256_packs_epi32(_mm256_srli_epi32(p2, 16), _mm256_srli_epi32(p3, 16))};
 }
 
 inline __m256i liveFromCount(int remaining) {
@@ -370,7 +402,10 @@ template <TexMode Tex>
         offsets = _mm256_or_si256(tx, _mm256_sll_epi32(ty, g.log2Width));
     } else {
         alignas(32) uint32_t o[8];
-        for (int k = 0; k < 8; ++k) o[k] = texelOffset<Tex>(u + k * g.du, v + k * g.dv, g.address);
+        for (int k = 0; k < 8; ++k) {
+            o[k] = texelOffset<Tex>(u + (k & 3) * g.du + (k >> 2) * g.du4, v + (k & 3) * g.dv + (k >> 2) * g.dv4,
+                                    g.address);
+        }
         offsets = _mm256_load_si256(reinterpret_cast<const __m256i*>(o));
     }
     // Offsets stay below the texel count (wrapped or clamped), which the
@@ -381,15 +416,54 @@ template <TexMode Tex>
 }
 
 // Draws the lanes of `live` of the eight pixels from `colour`/`depth`, as
-// the four-pixel version below does.
-template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
+// the four-pixel version below does; with Split, lanes 4-7 are the four
+// pixels from `colour2`/`depth2` (a block of two rows).
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode, bool Split = false>
 [[gnu::always_inline]] inline void drawGroup(uint8_t* colour, uint16_t* depth, __m256i live, uint32_t z, int64_t u,
-                                             int64_t v, GroupColour c, const GroupState& g) {
+                                             int64_t v, GroupColour c, const GroupState& g,
+                                             uint8_t* colour2 = nullptr, uint16_t* depth2 = nullptr) {
+    constexpr int kHalf = Is565 ? 8 : 16;  // bytes of four pixels
+    if constexpr (!Split) {
+        colour2 = colour + kHalf;
+        depth2 = depth + 4;
+    }
+    auto loadColour = [&]() -> __m256i {
+        if constexpr (Is565) {
+            if constexpr (Split) {
+                return _mm256_cvtepu16_epi32(_mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(colour)),
+                                                                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(colour2))));
+            }
+            return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(colour)));
+        } else {
+            if constexpr (Split) {
+                return _mm256_set_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(colour2)),
+                                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(colour)));
+            }
+            return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(colour));
+        }
+    };
+    // Stores eight 16-bit values (depths or 5-6-5 pixels) at a and b. The
+    // second half goes first: where a block has no second row, b is a and
+    // its lanes are all masked.
+    auto store16 = [&](void* a, void* b, __m128i packed) {
+        if constexpr (Split) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(b), _mm_unpackhi_epi64(packed, packed));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(a), packed);
+        } else {
+            (void)b;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(a), packed);
+        }
+    };
     const __m256i zero = _mm256_setzero_si256();
     __m256i zv = zero, oldDepth = zero;
     if constexpr (Z != ZMode::Off) {
         zv = _mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(z)), g.zLanes), 16);
-        oldDepth = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(depth)));
+        if constexpr (Split) {
+            oldDepth = _mm256_cvtepu16_epi32(_mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(depth)),
+                                                                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(depth2))));
+        } else {
+            oldDepth = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(depth)));
+        }
         live = _mm256_andnot_si256(_mm256_cmpgt_epi32(zv, oldDepth), live);
         if (_mm256_testz_si256(live, live)) return;
     }
@@ -409,7 +483,7 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
     }
     __m256i raw, dst;
     if constexpr (Is565) {
-        raw = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(colour)));
+        raw = loadColour();
         if constexpr (Mode != BlendMode::Off) {
             const __m256i r5 = _mm256_and_si256(_mm256_srli_epi32(raw, 11), _mm256_set1_epi32(0x1F));
             const __m256i g6 = _mm256_and_si256(_mm256_srli_epi32(raw, 5), _mm256_set1_epi32(0x3F));
@@ -422,7 +496,7 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
             dst = zero;
         }
     } else {
-        raw = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(colour));
+        raw = loadColour();
         dst = raw;
     }
     if (Mode != BlendMode::Off && !opaque) {
@@ -449,13 +523,17 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
                                               _mm256_and_si256(_mm256_srli_epi32(out, 5), _mm256_set1_epi32(0x07E0))),
                               _mm256_and_si256(_mm256_srli_epi32(out, 3), _mm256_set1_epi32(0x001F)));
         out = _mm256_blendv_epi8(raw, out, live);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(colour), pack16(out));
+        store16(colour, colour2, pack16(out));
     } else {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(colour), _mm256_blendv_epi8(raw, out, live));
+        out = _mm256_blendv_epi8(raw, out, live);
+        if constexpr (Split) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(colour2), _mm256_extracti128_si256(out, 1));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(colour), _mm256_castsi256_si128(out));
+        } else {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(colour), out);
+        }
     }
-    if constexpr (Z == ZMode::TestWrite) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(depth), pack16(_mm256_blendv_epi8(oldDepth, zv, live)));
-    }
+    if constexpr (Z == ZMode::TestWrite) store16(depth, depth2, pack16(_mm256_blendv_epi8(oldDepth, zv, live)));
 }
 
 #else
@@ -808,6 +886,75 @@ inline bool planeWithin(int64_t base, int64_t dx, int64_t dy, int64_t x0, int64_
     return std::min({a, b, c, d}) >= lo && std::max({a, b, c, d}) <= hi;
 }
 
+#if defined(__AVX2__)
+// A small triangle at most four columns wide, two rows at a time: each
+// block of 4 x 2 pixels is one group of eight lanes. `y` is the first
+// covered row, `mask` its coverage, `at` started at (xs, ys).
+template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
+void drawNarrowCells(const Setup& s, Coverage cov, int y, uint32_t mask, const Stepper& at, int xs, int ys,
+                     const RasterState& st) {
+    constexpr bool kAffine = Tex != TexMode::None;
+    constexpr int kBytes = Is565 ? 2 : 4;
+    const GroupState g(st, at.zdx, kAffine ? at.udx : 0, kAffine ? at.vdx : 0, at.zdy, kAffine ? at.udy : 0,
+                       kAffine ? at.vdy : 0);
+    GroupColour flatColour{};
+    __m128i cStart = _mm_setzero_si128(), cdx = _mm_setzero_si128(), cdy = _mm_setzero_si128();
+    if (s.flatColour) {
+        flatColour = flatLanes(s.fixedColour);
+    } else {
+        cStart = _mm_set_epi32(at.c[3], at.c[0], at.c[1], at.c[2]);
+        cdx = _mm_set_epi32(at.cdx[3], at.cdx[0], at.cdx[1], at.cdx[2]);
+        cdy = _mm_set_epi32(at.cdy[3], at.cdy[0], at.cdy[1], at.cdy[2]);
+    }
+    const int64_t left = cov.firstCol - xs;
+    int64_t z = at.z + left * at.zdx + (y - ys) * at.zdy, u = 0, v = 0;
+    if constexpr (kAffine) {
+        u = at.u + left * at.udx + (y - ys) * at.udy;
+        v = at.v + left * at.vdx + (y - ys) * at.vdy;
+    }
+    uint8_t* colour = st.colour + static_cast<ptrdiff_t>(y) * st.colourPitch + cov.firstCol * kBytes;
+    uint8_t* depth = nullptr;
+    if constexpr (Z != ZMode::Off) depth = st.depth + static_cast<ptrdiff_t>(y) * st.depthPitch + cov.firstCol * 2;
+    for (;;) {
+        // This row and the next. Without a next row the block's second half
+        // points at the first (never past the surface), all its lanes masked.
+        uint32_t next = 0;
+        const bool pair = y + 1 < cov.endRow;
+        if (pair) {
+            cov.nextRow();
+            next = cov.rowMask();
+        }
+        const __m256i live = liveFromBits(mask | next << 4);
+        GroupColour c = flatColour;
+        if (!s.flatColour) {
+            const uint32_t mx = static_cast<uint32_t>(cov.firstCol - xs), my = static_cast<uint32_t>(y - ys);
+            alignas(16) uint32_t ddx[4], ddy[4], move[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(ddx), cdx);
+            _mm_store_si128(reinterpret_cast<__m128i*>(ddy), cdy);
+            for (int i = 0; i < 4; ++i) move[i] = ddx[i] * mx + ddy[i] * my;
+            c = gouraudBlockLanes(_mm_add_epi32(cStart, _mm_load_si128(reinterpret_cast<const __m128i*>(move))), cdx,
+                                  cdy);
+        }
+        uint16_t* depth0 = reinterpret_cast<uint16_t*>(depth);
+        uint16_t* depth1 = nullptr;
+        if constexpr (Z != ZMode::Off) depth1 = reinterpret_cast<uint16_t*>(pair ? depth + st.depthPitch : depth);
+        drawGroup<Is565, Z, Tex, AlphaTest, Mode, true>(colour, depth0, live, static_cast<uint32_t>(z), u, v, c, g,
+                                                        pair ? colour + st.colourPitch : colour, depth1);
+        y += 2;
+        if (y >= cov.endRow) break;
+        cov.nextRow();
+        mask = cov.rowMask();
+        z += 2 * at.zdy;
+        if constexpr (kAffine) {
+            u += 2 * at.udy;
+            v += 2 * at.vdy;
+        }
+        colour += 2 * static_cast<ptrdiff_t>(st.colourPitch);
+        if constexpr (Z != ZMode::Off) depth += 2 * static_cast<ptrdiff_t>(st.depthPitch);
+    }
+}
+#endif
+
 // A small triangle straight from its coverage, a group of columns at a
 // time.
 // The stepper starts where the row loops would start it (the first
@@ -842,6 +989,12 @@ void drawCellsGrouped(const TriangleCells& cells, const RasterState& st) {
         drawCoverageByRows<Is565, Z, Tex, AlphaTest, Mode, true>(s, cov, y, at, st);
         return;
     }
+#if defined(__AVX2__)
+    if (cov.width <= 4) {
+        drawNarrowCells<Is565, Z, Tex, AlphaTest, Mode>(s, cov, y, mask, at, xs, ys, st);
+        return;
+    }
+#endif
     const GroupState g(st, at.zdx, kAffine ? at.udx : 0, kAffine ? at.vdx : 0);
     GroupColour flatColour{};
     __m128i cStart = _mm_setzero_si128(), cdx = _mm_setzero_si128(), cdy = _mm_setzero_si128();
