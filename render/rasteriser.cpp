@@ -119,9 +119,9 @@ bool hiddenBehindDepth(const RasterState& st, float z0, float z1, float z2, int6
     // Largest magnitude in the plane's evaluation, and its rounding in Z16 units.
     const float magnitude = 1.0f + 2.0f * gradient * (kGuardBand + 2048.0f);
     const float margin = 2.0f + magnitude * (1.0f / 16.0f);
-    if (!(zMin >= 0.0f && margin < 64.0f)) return false;  // NaN fails too
-    const int lowest = static_cast<int>(zMin * 65535.0f) - static_cast<int>(margin) - 1;
-    if (lowest <= 0) return false;
+    // Decided at the end, so the depth reads need not wait for this chain.
+    const bool bounded = zMin >= 0.0f && margin < 64.0f;  // NaN fails too
+    const int lowest = bounded ? static_cast<int>(zMin * 65535.0f) - static_cast<int>(margin) - 1 : 0;
     // Eight depths a row from the box's first column: a wider box only
     // makes the test stricter. Unsigned maxima through a sign flip.
     const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
@@ -135,7 +135,7 @@ bool hiddenBehindDepth(const RasterState& st, float z0, float z1, float z2, int6
     deepest = _mm_max_epi16(deepest, _mm_shuffle_epi32(deepest, _MM_SHUFFLE(2, 3, 0, 1)));
     deepest = _mm_max_epi16(deepest, _mm_shufflelo_epi16(deepest, _MM_SHUFFLE(2, 3, 0, 1)));
     const int depth = (_mm_cvtsi128_si32(deepest) & 0xFFFF) ^ 0x8000;
-    return lowest > depth;
+    return bounded & (lowest > depth);
 #else
     (void)st, (void)z0, (void)z1, (void)z2, (void)area, (void)firstRow, (void)endRow, (void)firstCol, (void)endCol;
     return false;

@@ -7,14 +7,12 @@ namespace render {
 
 namespace {
 
-bool processorHasAvx2() {
 #if defined(TESSERAE_EIGHTFOLD_LOOPS)
+bool processorHasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2");
     return has;
-#else
-    return false;
-#endif
 }
+#endif
 
 }  // namespace
 
@@ -34,9 +32,12 @@ void selectLoops(RasterState& state, bool target565, ZMode z, TexMode tex, bool 
         tex = TexMode::WrapShift;
     }
     const bool reference = loops == PixelLoops::Reference;
-    LoopSet set = loops == PixelLoops::Best && processorHasAvx2()
-                      ? eightfold::pickLoopSet(target565, z, tex, alphaTest, blend, false)
-                      : fourfold::pickLoopSet(target565, z, tex, alphaTest, blend, reference);
+    LoopSet set = fourfold::pickLoopSet(target565, z, tex, alphaTest, blend, reference);
+#if defined(TESSERAE_EIGHTFOLD_LOOPS)
+    if (loops == PixelLoops::Best && processorHasAvx2()) {
+        set = eightfold::pickLoopSet(target565, z, tex, alphaTest, blend, false);
+    }
+#endif
     state.span = set.span;
     state.rows = set.rows;
     state.cells = set.cells;
