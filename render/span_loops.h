@@ -290,14 +290,81 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
 // integer arithmetic, and depth, colour and texture coordinates at a pixel
 // are the same exact fixed-point values the stepping loops reach.
 
+// Lane operations under one name for both group widths, so the colour
+// arithmetic below is written once.
+inline __m128i mul16(__m128i a, __m128i b) { return _mm_mullo_epi16(a, b); }
+inline __m128i add16(__m128i a, __m128i b) { return _mm_add_epi16(a, b); }
+inline __m128i sub16(__m128i a, __m128i b) { return _mm_sub_epi16(a, b); }
+inline __m128i and32(__m128i a, uint32_t m) { return _mm_and_si128(a, _mm_set1_epi32(static_cast<int>(m))); }
+inline __m128i or32(__m128i a, __m128i b) { return _mm_or_si128(a, b); }
+inline __m128i shr32(__m128i a, int n) { return _mm_srli_epi32(a, n); }
+inline __m128i shl32(__m128i a, int n) { return _mm_slli_epi32(a, n); }
+inline __m128i lowBytes(__m128i a) { return _mm_unpacklo_epi8(a, _mm_setzero_si128()); }
+inline __m128i highBytes(__m128i a) { return _mm_unpackhi_epi8(a, _mm_setzero_si128()); }
+inline __m128i packBytes(__m128i lo, __m128i hi) { return _mm_packus_epi16(lo, hi); }
+inline __m128i alphas(__m128i a) {
+    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+}
+inline __m128i splat16(short v, __m128i) { return _mm_set1_epi16(v); }
 #if defined(__AVX2__)
-constexpr int kGroup = 8;
-using Lanes = __m256i;
-
 inline __m256i div255x(__m256i x) {
     x = _mm256_add_epi16(x, _mm256_set1_epi16(128));
     return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
 }
+inline __m256i mul16(__m256i a, __m256i b) { return _mm256_mullo_epi16(a, b); }
+inline __m256i add16(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
+inline __m256i sub16(__m256i a, __m256i b) { return _mm256_sub_epi16(a, b); }
+inline __m256i and32(__m256i a, uint32_t m) { return _mm256_and_si256(a, _mm256_set1_epi32(static_cast<int>(m))); }
+inline __m256i or32(__m256i a, __m256i b) { return _mm256_or_si256(a, b); }
+inline __m256i shr32(__m256i a, int n) { return _mm256_srli_epi32(a, n); }
+inline __m256i shl32(__m256i a, int n) { return _mm256_slli_epi32(a, n); }
+inline __m256i lowBytes(__m256i a) { return _mm256_unpacklo_epi8(a, _mm256_setzero_si256()); }
+inline __m256i highBytes(__m256i a) { return _mm256_unpackhi_epi8(a, _mm256_setzero_si256()); }
+inline __m256i packBytes(__m256i lo, __m256i hi) { return _mm256_packus_epi16(lo, hi); }
+inline __m256i alphas(__m256i a) {
+    return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+}
+inline __m256i splat16(short v, __m256i) { return _mm256_set1_epi16(v); }
+#endif
+
+// 5-6-5 words in 32-bit lanes to ARGB with the low bits repeated, and back.
+template <class V>
+inline V from565(V raw) {
+    const V r5 = and32(shr32(raw, 11), 0x1F), g6 = and32(shr32(raw, 5), 0x3F), b5 = and32(raw, 0x1F);
+    const V r8 = or32(shl32(r5, 3), shr32(r5, 2)), g8 = or32(shl32(g6, 2), shr32(g6, 4));
+    const V b8 = or32(shl32(b5, 3), shr32(b5, 2));
+    return or32(or32(shl32(r8, 16), shl32(g8, 8)), b8);
+}
+
+template <class V>
+inline V to565(V argb) {
+    return or32(or32(and32(shr32(argb, 8), 0xF800), and32(shr32(argb, 5), 0x07E0)), and32(shr32(argb, 3), 0x001F));
+}
+
+// The blend of the source colours lo/hi (16-bit lanes, pixels as the
+// groups lay them out) over the target's ARGB pixels `dst`.
+template <BlendMode Mode, class V>
+[[gnu::always_inline]] inline void blendOver(V& lo, V& hi, V dst) {
+    const V dlo = lowBytes(dst), dhi = highBytes(dst);
+    if constexpr (Mode == BlendMode::Multiply) {
+        lo = div255x(mul16(dlo, lo));
+        hi = div255x(mul16(dhi, hi));
+    } else {
+        const V alo = alphas(lo), ahi = alphas(hi);
+        if constexpr (Mode == BlendMode::Alpha) {
+            const V full = splat16(255, lo);
+            lo = div255x(add16(mul16(lo, alo), mul16(dlo, sub16(full, alo))));
+            hi = div255x(add16(mul16(hi, ahi), mul16(dhi, sub16(full, ahi))));
+        } else {
+            lo = add16(dlo, div255x(mul16(lo, alo)));
+            hi = add16(dhi, div255x(mul16(hi, ahi)));
+        }
+    }
+}
+
+#if defined(__AVX2__)
+constexpr int kGroup = 8;
+using Lanes = __m256i;
 
 // Constants of one triangle or span for the grouped loops.
 struct GroupState {
@@ -485,13 +552,7 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode, bool
     if constexpr (Is565) {
         raw = loadColour();
         if constexpr (Mode != BlendMode::Off) {
-            const __m256i r5 = _mm256_and_si256(_mm256_srli_epi32(raw, 11), _mm256_set1_epi32(0x1F));
-            const __m256i g6 = _mm256_and_si256(_mm256_srli_epi32(raw, 5), _mm256_set1_epi32(0x3F));
-            const __m256i b5 = _mm256_and_si256(raw, _mm256_set1_epi32(0x1F));
-            const __m256i r8 = _mm256_or_si256(_mm256_slli_epi32(r5, 3), _mm256_srli_epi32(r5, 2));
-            const __m256i g8 = _mm256_or_si256(_mm256_slli_epi32(g6, 2), _mm256_srli_epi32(g6, 4));
-            const __m256i b8 = _mm256_or_si256(_mm256_slli_epi32(b5, 3), _mm256_srli_epi32(b5, 2));
-            dst = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(r8, 16), _mm256_slli_epi32(g8, 8)), b8);
+            dst = from565(raw);
         } else {
             dst = zero;
         }
@@ -499,30 +560,10 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode, bool
         raw = loadColour();
         dst = raw;
     }
-    if (Mode != BlendMode::Off && !opaque) {
-        const __m256i dlo = _mm256_unpacklo_epi8(dst, zero), dhi = _mm256_unpackhi_epi8(dst, zero);
-        if constexpr (Mode == BlendMode::Multiply) {
-            lo = div255x(_mm256_mullo_epi16(dlo, lo));
-            hi = div255x(_mm256_mullo_epi16(dhi, hi));
-        } else {
-            const __m256i alo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lo, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
-            const __m256i ahi = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(hi, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
-            if constexpr (Mode == BlendMode::Alpha) {
-                const __m256i full = _mm256_set1_epi16(255);
-                lo = div255x(_mm256_add_epi16(_mm256_mullo_epi16(lo, alo), _mm256_mullo_epi16(dlo, _mm256_sub_epi16(full, alo))));
-                hi = div255x(_mm256_add_epi16(_mm256_mullo_epi16(hi, ahi), _mm256_mullo_epi16(dhi, _mm256_sub_epi16(full, ahi))));
-            } else {
-                lo = _mm256_add_epi16(dlo, div255x(_mm256_mullo_epi16(lo, alo)));
-                hi = _mm256_add_epi16(dhi, div255x(_mm256_mullo_epi16(hi, ahi)));
-            }
-        }
-    }
-    __m256i out = _mm256_and_si256(_mm256_packus_epi16(lo, hi), _mm256_set1_epi32(0x00FFFFFF));
+    if (Mode != BlendMode::Off && !opaque) blendOver<Mode>(lo, hi, dst);
+    __m256i out = and32(packBytes(lo, hi), 0x00FFFFFF);
     if constexpr (Is565) {
-        out = _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(out, 8), _mm256_set1_epi32(0xF800)),
-                                              _mm256_and_si256(_mm256_srli_epi32(out, 5), _mm256_set1_epi32(0x07E0))),
-                              _mm256_and_si256(_mm256_srli_epi32(out, 3), _mm256_set1_epi32(0x001F)));
-        out = _mm256_blendv_epi8(raw, out, live);
+        out = _mm256_blendv_epi8(raw, to565(out), live);
         store16(colour, colour2, pack16(out));
     } else {
         out = _mm256_blendv_epi8(raw, out, live);
@@ -668,13 +709,7 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
     if constexpr (Is565) {
         raw = _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(colour)), zero);
         if constexpr (Mode != BlendMode::Off) {
-            const __m128i r5 = _mm_and_si128(_mm_srli_epi32(raw, 11), _mm_set1_epi32(0x1F));
-            const __m128i g6 = _mm_and_si128(_mm_srli_epi32(raw, 5), _mm_set1_epi32(0x3F));
-            const __m128i b5 = _mm_and_si128(raw, _mm_set1_epi32(0x1F));
-            const __m128i r8 = _mm_or_si128(_mm_slli_epi32(r5, 3), _mm_srli_epi32(r5, 2));
-            const __m128i g8 = _mm_or_si128(_mm_slli_epi32(g6, 2), _mm_srli_epi32(g6, 4));
-            const __m128i b8 = _mm_or_si128(_mm_slli_epi32(b5, 3), _mm_srli_epi32(b5, 2));
-            dst = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(r8, 16), _mm_slli_epi32(g8, 8)), b8);
+            dst = from565(raw);
         } else {
             dst = zero;
         }
@@ -682,30 +717,10 @@ template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
         raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(colour));
         dst = raw;
     }
-    if (Mode != BlendMode::Off && !opaque) {
-        const __m128i dlo = _mm_unpacklo_epi8(dst, zero), dhi = _mm_unpackhi_epi8(dst, zero);
-        if constexpr (Mode == BlendMode::Multiply) {
-            lo = div255x(_mm_mullo_epi16(dlo, lo));
-            hi = div255x(_mm_mullo_epi16(dhi, hi));
-        } else {
-            const __m128i alo = _mm_shufflehi_epi16(_mm_shufflelo_epi16(lo, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
-            const __m128i ahi = _mm_shufflehi_epi16(_mm_shufflelo_epi16(hi, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
-            if constexpr (Mode == BlendMode::Alpha) {
-                const __m128i full = _mm_set1_epi16(255);
-                lo = div255x(_mm_add_epi16(_mm_mullo_epi16(lo, alo), _mm_mullo_epi16(dlo, _mm_sub_epi16(full, alo))));
-                hi = div255x(_mm_add_epi16(_mm_mullo_epi16(hi, ahi), _mm_mullo_epi16(dhi, _mm_sub_epi16(full, ahi))));
-            } else {
-                lo = _mm_add_epi16(dlo, div255x(_mm_mullo_epi16(lo, alo)));
-                hi = _mm_add_epi16(dhi, div255x(_mm_mullo_epi16(hi, ahi)));
-            }
-        }
-    }
-    __m128i out = _mm_and_si128(_mm_packus_epi16(lo, hi), _mm_set1_epi32(0x00FFFFFF));
+    if (Mode != BlendMode::Off && !opaque) blendOver<Mode>(lo, hi, dst);
+    __m128i out = and32(packBytes(lo, hi), 0x00FFFFFF);
     if constexpr (Is565) {
-        out = _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_srli_epi32(out, 8), _mm_set1_epi32(0xF800)),
-                                        _mm_and_si128(_mm_srli_epi32(out, 5), _mm_set1_epi32(0x07E0))),
-                           _mm_and_si128(_mm_srli_epi32(out, 3), _mm_set1_epi32(0x001F)));
-        out = _mm_or_si128(_mm_and_si128(live, out), _mm_andnot_si128(live, raw));
+        out = _mm_or_si128(_mm_and_si128(live, to565(out)), _mm_andnot_si128(live, raw));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(colour), pack16(out));
     } else {
         out = _mm_or_si128(_mm_and_si128(live, out), _mm_andnot_si128(live, raw));
