@@ -498,7 +498,7 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
         const __m128 minusGuardX = _mm_set1_ps(-gx), minusGuardY = _mm_set1_ps(-gy);
         for (; t + 4 <= triangles; t += 4) {
             alignas(16) float lx[3][4], ly[3][4], lz[3][4], lw[3][4];
-            __m128 reject = _mm_castsi128_ps(_mm_set1_epi32(-1)), clip = zero;
+            __m128 clip = zero;
             __m128 rejectBits[6];
             for (int i = 0; i < 3; ++i) {
                 __m128 px = _mm_loadu_ps(&vertices[(t + 0) * 3 + i].x), py = _mm_loadu_ps(&vertices[(t + 1) * 3 + i].x);
@@ -524,8 +524,9 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
                     _mm_or_ps(_mm_cmplt_ps(y, _mm_mul_ps(minusGuardY, w)), _mm_cmpgt_ps(y, _mm_mul_ps(guardY, w))));
                 clip = _mm_or_ps(clip, _mm_or_ps(_mm_or_ps(bits[2], bits[5]), _mm_and_ps(side, guard)));
             }
-            reject = _mm_or_ps(_mm_or_ps(_mm_or_ps(rejectBits[0], rejectBits[1]), _mm_or_ps(rejectBits[2], rejectBits[3])),
-                               _mm_or_ps(rejectBits[4], rejectBits[5]));
+            const __m128 reject =
+                _mm_or_ps(_mm_or_ps(_mm_or_ps(rejectBits[0], rejectBits[1]), _mm_or_ps(rejectBits[2], rejectBits[3])),
+                          _mm_or_ps(rejectBits[4], rejectBits[5]));
             const int rejected = _mm_movemask_ps(reject), clipped = _mm_movemask_ps(clip);
             int culled = 0;
             if (st.cull != Cull::None) {

@@ -395,21 +395,21 @@ struct GroupState {
     // For blocks of two rows (dzRow and the like are the steps down a row).
     GroupState(const RasterState& st, int64_t dz, int64_t stepU, int64_t stepV, int64_t dzRow, int64_t rowU,
                int64_t rowV)
-        : GroupState(st, dz, stepU, stepV) {
-        zLanes = blockLanes(dz, dzRow);
-        uLanes = blockLanes(stepU, rowU);
-        vLanes = blockLanes(stepV, rowV);
-        du4 = rowU;
-        dv4 = rowV;
-    }
+        : GroupState(st, blockLanes(dz, dzRow), blockLanes(stepU, rowU), blockLanes(stepV, rowV), stepU, stepV,
+                     rowU, rowV) {}
 
     GroupState(const RasterState& st, int64_t dz, int64_t stepU, int64_t stepV)
+        : GroupState(st, lanes(dz), lanes(stepU), lanes(stepV), stepU, stepV, 4 * stepU, 4 * stepV) {}
+
+private:
+    GroupState(const RasterState& st, __m256i z, __m256i u, __m256i v, int64_t stepU, int64_t stepV, int64_t lane4U,
+               int64_t lane4V)
         : texels(st.texels), address(st), force(_mm256_set1_epi32(static_cast<int>(st.texelForce))),
-          alphaRef(_mm256_set1_epi32(static_cast<int>(st.alphaRef))), zLanes(lanes(dz)), uLanes(lanes(stepU)),
-          vLanes(lanes(stepV)), biasU(_mm256_set1_epi32(static_cast<int>(st.texBiasU))),
+          alphaRef(_mm256_set1_epi32(static_cast<int>(st.alphaRef))), zLanes(z), uLanes(u), vLanes(v),
+          biasU(_mm256_set1_epi32(static_cast<int>(st.texBiasU))),
           biasV(_mm256_set1_epi32(static_cast<int>(st.texBiasV))), shiftU(_mm_cvtsi32_si128(st.texShiftU)),
           shiftV(_mm_cvtsi32_si128(st.texShiftV)), log2Width(_mm_cvtsi32_si128(st.texLog2Width)), du(stepU),
-          dv(stepV), du4(4 * stepU), dv4(4 * stepV) {}
+          dv(stepV), du4(lane4U), dv4(lane4V) {}
 };
 
 // Diffuse colours of eight pixels in 16-bit lanes b, g, r, a, in the order
@@ -901,6 +901,19 @@ inline bool planeWithin(int64_t base, int64_t dx, int64_t dy, int64_t x0, int64_
     return std::min({a, b, c, d}) >= lo && std::max({a, b, c, d}) <= hi;
 }
 
+// The Gouraud colours (lanes b, g, r, a) dx columns and dy rows from
+// where `start` holds, with products modulo 2^32 as the stepper's 32-bit
+// colours move.
+inline __m128i colourAt(__m128i start, __m128i cdx, __m128i cdy, int dx, int dy) {
+    alignas(16) uint32_t ddx[4], ddy[4], move[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(ddx), cdx);
+    _mm_store_si128(reinterpret_cast<__m128i*>(ddy), cdy);
+    for (int i = 0; i < 4; ++i) {
+        move[i] = ddx[i] * static_cast<uint32_t>(dx) + ddy[i] * static_cast<uint32_t>(dy);
+    }
+    return _mm_add_epi32(start, _mm_load_si128(reinterpret_cast<const __m128i*>(move)));
+}
+
 #if defined(__AVX2__)
 // A small triangle at most four columns wide, two rows at a time: each
 // block of 4 x 2 pixels is one group of eight lanes. `y` is the first
@@ -942,13 +955,7 @@ void drawNarrowCells(const Setup& s, Coverage cov, int y, uint32_t mask, const S
         const __m256i live = liveFromBits(mask | next << 4);
         GroupColour c = flatColour;
         if (!s.flatColour) {
-            const uint32_t mx = static_cast<uint32_t>(cov.firstCol - xs), my = static_cast<uint32_t>(y - ys);
-            alignas(16) uint32_t ddx[4], ddy[4], move[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(ddx), cdx);
-            _mm_store_si128(reinterpret_cast<__m128i*>(ddy), cdy);
-            for (int i = 0; i < 4; ++i) move[i] = ddx[i] * mx + ddy[i] * my;
-            c = gouraudBlockLanes(_mm_add_epi32(cStart, _mm_load_si128(reinterpret_cast<const __m128i*>(move))), cdx,
-                                  cdy);
+            c = gouraudBlockLanes(colourAt(cStart, cdx, cdy, cov.firstCol - xs, y - ys), cdx, cdy);
         }
         uint16_t* depth0 = reinterpret_cast<uint16_t*>(depth);
         uint16_t* depth1 = nullptr;
@@ -1046,15 +1053,7 @@ void drawCellsGrouped(const TriangleCells& cells, const RasterState& st) {
             }
             __m128i acc = cStart;
             if (!s.flatColour) {
-                // Products modulo 2^32, as the stepper's 32-bit colours move.
-                const uint32_t mx = static_cast<uint32_t>(cov.firstCol + lead - xs);
-                const uint32_t my = static_cast<uint32_t>(y - ys);
-                alignas(16) uint32_t ddx[4], ddy[4];
-                _mm_store_si128(reinterpret_cast<__m128i*>(ddx), cdx);
-                _mm_store_si128(reinterpret_cast<__m128i*>(ddy), cdy);
-                alignas(16) uint32_t move[4];
-                for (int i = 0; i < 4; ++i) move[i] = ddx[i] * mx + ddy[i] * my;
-                acc = _mm_add_epi32(cStart, _mm_load_si128(reinterpret_cast<const __m128i*>(move)));
+                acc = colourAt(cStart, cdx, cdy, cov.firstCol + lead - xs, y - ys);
             }
             uint32_t m = mask >> lead;
             do {
