@@ -496,6 +496,7 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
         const __m128 m3[4] = {_mm_set1_ps(m.m[3][0]), _mm_set1_ps(m.m[3][1]), _mm_set1_ps(m.m[3][2]), _mm_set1_ps(m.m[3][3])};
         const __m128 zero = _mm_setzero_ps(), guardX = _mm_set1_ps(gx), guardY = _mm_set1_ps(gy);
         const __m128 minusGuardX = _mm_set1_ps(-gx), minusGuardY = _mm_set1_ps(-gy);
+        TriangleBatch batch;
         for (; t + 4 <= triangles; t += 4) {
             alignas(16) float lx[3][4], ly[3][4], lz[3][4], lw[3][4];
             __m128 clip = zero;
@@ -553,7 +554,9 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
                 _mm_store_ps(pz[i], _mm_add_ps(_mm_set1_ps(view.minZ),
                                                _mm_mul_ps(_mm_mul_ps(_mm_load_ps(lz[i]), rhw), _mm_set1_ps(zScale))));
             }
-            // Counted in bulk; only the remaining lanes are visited.
+            // Counted in bulk; only the remaining lanes are visited. Lanes
+            // drawn without clipping wait in `batch` for setup four at a
+            // time; a clipped one first draws those before it.
             static constexpr uint8_t kCount[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
             drawStats.trianglesIn += 4;
             drawStats.rejected += kCount[rejected];
@@ -566,20 +569,25 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
                 const float cz[3] = {lz[0][k], lz[1][k], lz[2][k]}, cw[3] = {lw[0][k], lw[1][k], lw[2][k]};
                 unsigned codes[3] = {0, 0, 0};
                 if (!(clipped >> k & 1)) {
-                    uint32_t colours[3];
-                    for (int i = 0; i < 3; ++i) colours[i] = in[i]->diffuse | diffuseForce;
-                    if (flatShade) colours[1] = colours[2] = colours[0];
-                    RasterVertex r[3];
+                    const int slot = batch.count;
                     for (int i = 0; i < 3; ++i) {
-                        r[i] = {px[i][k], py[i][k], pz[i][k], prhw[i][k], in[i]->tu, in[i]->tv, colours[i]};
+                        batch.x[i][slot] = px[i][k];
+                        batch.y[i][slot] = py[i][k];
+                        batch.z[i][slot] = pz[i][k];
+                        batch.rhw[i][slot] = prhw[i][k];
+                        batch.u[i][slot] = in[i]->tu;
+                        batch.v[i][slot] = in[i]->tv;
+                        batch.colour[i][slot] = in[flatShade ? 0 : i]->diffuse | diffuseForce;
                     }
-                    rasteriseTriangle(st, r[0], r[1], r[2], drawStats);
+                    if (++batch.count == TriangleBatch::kSize) st.batch(batch, st, drawStats);
                     continue;
                 }
+                if (batch.count > 0) st.batch(batch, st, drawStats);
                 for (int i = 0; i < 3; ++i) codes[i] = outcode(Float4{cx[i], cy[i], cz[i], cw[i]}, gx, gy);
                 finish(in, cx, cy, cz, cw, codes, false);
             }
         }
+        if (batch.count > 0) st.batch(batch, st, drawStats);
     }
 #endif
     for (; t < triangles; ++t) {

@@ -23,9 +23,7 @@ namespace render {
 
 namespace {
 
-constexpr int kSubPixel = 16;
 constexpr int kPerspectiveRun = 16;
-constexpr int64_t kSmallTriangle = 24 * kSubPixel;  // bounding box limit of the edge-function path
 static_assert(kSmallTriangle / kSubPixel + 1 + 3 < 32, "a row's coverage, in steps of four, must fit a 32-bit mask");
 
 // Nearest 1/16 pixel (ties to even). The target compiles without errno
@@ -106,16 +104,16 @@ bool needsPerspective(const RasterState& st, const RasterVertex& a, const Raster
 // the vertices' depth range and the triangle's area, and is kept off with
 // a margin of at least twice its size. Boxes over 8 x 8 pixels are not
 // tested.
-bool hiddenBehindDepth(const RasterState& st, float z0, float z1, float z2, int64_t area, int firstRow,
+bool hiddenBehindDepth(const RasterState& st, float z0, float z1, float z2, float invArea, int firstRow,
                        int endRow, int firstCol, int endCol) {
 #if defined(__SSE2__)
     constexpr int kBox = 8;
     const int width = endCol - firstCol, height = endRow - firstRow;
     if (width > kBox || height > kBox) return false;
     const float zMin = std::min({z0, z1, z2}), zRange = std::max({z0, z1, z2}) - zMin;
-    // |gradient| <= 2 range extent / area, with the area in pixels.
-    const float areaPixels = static_cast<float>(area < 0 ? -area : area) * (1.0f / (kSubPixel * kSubPixel));
-    const float gradient = 2.0f * zRange * static_cast<float>(std::max(width, height) + 1) / areaPixels;
+    // |gradient| <= 2 range extent / area; invArea is 1 / the area in
+    // pixels, signed.
+    const float gradient = 2.0f * zRange * static_cast<float>(std::max(width, height) + 1) * std::fabs(invArea);
     // Largest magnitude in the plane's evaluation, and its rounding in Z16 units.
     const float magnitude = 1.0f + 2.0f * gradient * (kGuardBand + 2048.0f);
     const float margin = 2.0f + magnitude * (1.0f / 16.0f);
@@ -137,7 +135,7 @@ bool hiddenBehindDepth(const RasterState& st, float z0, float z1, float z2, int6
     const int depth = (_mm_cvtsi128_si32(deepest) & 0xFFFF) ^ 0x8000;
     return bounded & (lowest > depth);
 #else
-    (void)st, (void)z0, (void)z1, (void)z2, (void)area, (void)firstRow, (void)endRow, (void)firstCol, (void)endCol;
+    (void)st, (void)z0, (void)z1, (void)z2, (void)invArea, (void)firstRow, (void)endRow, (void)firstCol, (void)endCol;
     return false;
 #endif
 }
@@ -291,7 +289,7 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
         return;
     }
     ++stats.rasterised;
-    if (st.hiddenTest && hiddenBehindDepth(st, v0.z, v1.z, v2.z, area, firstRow, endRow,
+    if (st.hiddenTest && hiddenBehindDepth(st, v0.z, v1.z, v2.z, invArea, firstRow, endRow,
                                            std::max(ceilDiv16(minX), st.clipLeft), ceilDiv16(maxX))) {
         return;
     }
@@ -383,6 +381,13 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
     }
 
     rasteriseLarge(st, s, stepper, px, py, top, mid, bottom, firstRow, endRow, rowMid, rowBottom);
+}
+
+void rasteriseBatch(TriangleBatch& batch, const RasterState& state, DrawStats& stats) {
+    for (int k = 0; k < batch.count; ++k) {
+        rasteriseTriangle(state, batch.vertex(0, k), batch.vertex(1, k), batch.vertex(2, k), stats);
+    }
+    batch.count = 0;
 }
 
 }  // namespace render

@@ -62,11 +62,14 @@ struct Span {
 struct RasterState;
 struct TriangleRows;
 struct TriangleCells;
+struct TriangleBatch;
 using SpanFunction = void (*)(Span& span, const RasterState& state);
 // Rows of a small triangle without perspective division.
 using RowsFunction = void (*)(const TriangleRows& rows, const RasterState& state);
 // A small triangle without perspective division, from its coverage.
 using CellsFunction = void (*)(const TriangleCells& cells, const RasterState& state);
+// Up to four triangles in drawing order; empties the batch.
+using BatchFunction = void (*)(TriangleBatch& batch, const RasterState& state, DrawStats& stats);
 
 struct RasterState {
     uint8_t* colour = nullptr;
@@ -93,6 +96,7 @@ struct RasterState {
     SpanFunction span = nullptr;
     RowsFunction rows = nullptr;
     CellsFunction cells = nullptr;
+    BatchFunction batch = nullptr;
 };
 
 // Sets the loops of `state` for the combination (and the texture
@@ -124,6 +128,35 @@ void rasteriseTriangle(const RasterState& state, const RasterVertex& v0, const R
                        const RasterVertex& v2, DrawStats& stats);
 
 constexpr float kGuardBand = 4096.0f;
+
+// Screen positions are snapped to 1/kSubPixel pixel; triangles whose
+// bounding box is at most kSmallTriangle sub-pixels each way are drawn
+// from their coverage.
+constexpr int kSubPixel = 16;
+constexpr int64_t kSmallTriangle = 24 * kSubPixel;
+
+// Triangles waiting for setup, one per lane, in drawing order: vertex i
+// of triangle k is x[i][k], y[i][k] and so on, as rasteriseTriangle takes
+// them.
+struct TriangleBatch {
+    static constexpr int kSize = 4;
+    alignas(16) float x[3][kSize], y[3][kSize], z[3][kSize], rhw[3][kSize], u[3][kSize], v[3][kSize];
+    alignas(16) uint32_t colour[3][kSize];
+    int count = 0;
+
+    RasterVertex vertex(int i, int k) const {
+        return {x[i][k], y[i][k], z[i][k], rhw[i][k], u[i][k], v[i][k], colour[i][k]};
+    }
+};
+
+// rasteriseTriangle on each triangle of the batch in turn.
+void rasteriseBatch(TriangleBatch& batch, const RasterState& state, DrawStats& stats);
+
+#if defined(TESSERAE_EIGHTFOLD_LOOPS)
+// The same with the setup of the small triangles done for the four at
+// once (AVX2).
+void rasteriseBatchAvx2(TriangleBatch& batch, const RasterState& state, DrawStats& stats);
+#endif
 
 // Shared by triangle setup (rasteriser.cpp) and the pixel loops
 // (span_loops.cpp).

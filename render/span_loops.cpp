@@ -33,9 +33,11 @@ void selectLoops(RasterState& state, bool target565, ZMode z, TexMode tex, bool 
     }
     const bool reference = loops == PixelLoops::Reference;
     LoopSet set = fourfold::pickLoopSet(target565, z, tex, alphaTest, blend, reference);
+    state.batch = rasteriseBatch;
 #if defined(TESSERAE_EIGHTFOLD_LOOPS)
     if (loops == PixelLoops::Best && processorHasAvx2()) {
         set = eightfold::pickLoopSet(target565, z, tex, alphaTest, blend, false);
+        state.batch = rasteriseBatchAvx2;
     }
 #endif
     state.span = set.span;

@@ -1,0 +1,333 @@
+// render/triangle_batch_avx2.cpp: the setup of four triangles at once, one
+// per vector lane, for processors with AVX2 (compiled with it; chosen at
+// run time).
+//
+// Every lane does the integer and float operations rasteriseTriangle does
+// for one triangle, in the same order, so it makes the same decisions,
+// counts and planes: the pixels cannot tell the two apart. The minima and
+// maxima of three values pick as std::min and std::max of a list do (the
+// first of equal values; NaN where the comparisons leave it). Triangles
+// the small-triangle path does not take (larger boxes, perspective
+// texturing) go to rasteriseTriangle whole, in their turn.
+#include <bit>
+#include <cstdint>
+
+#include <immintrin.h>
+
+#include "render/device.h"
+#include "render/render_local.h"
+
+namespace render {
+
+namespace {
+
+// b where mask is set, else a.
+inline __m128 pick(__m128 a, __m128 b, __m128 mask) { return _mm_blendv_ps(a, b, mask); }
+inline __m128i pick(__m128i a, __m128i b, __m128i mask) { return _mm_blendv_epi8(a, b, mask); }
+
+inline __m128 min3(__m128 a, __m128 b, __m128 c) {
+    const __m128 m = pick(a, b, _mm_cmplt_ps(b, a));
+    return pick(m, c, _mm_cmplt_ps(c, m));
+}
+
+inline __m128 max3(__m128 a, __m128 b, __m128 c) {
+    const __m128 m = pick(a, b, _mm_cmplt_ps(a, b));
+    return pick(m, c, _mm_cmplt_ps(m, c));
+}
+
+inline unsigned bits(__m128i mask) { return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(mask))); }
+inline unsigned bits(__m128 mask) { return static_cast<unsigned>(_mm_movemask_ps(mask)); }
+
+inline __m128i ceilDiv16(__m128i a) { return _mm_srai_epi32(_mm_add_epi32(a, _mm_set1_epi32(kSubPixel - 1)), 4); }
+
+// A vertex of four triangles.
+struct Corner {
+    __m128i px, py;
+    __m128 z, rhw, u, v;
+    __m128i colour;
+
+    void swapWith(Corner& o, __m128i mask) {
+        const __m128 m = _mm_castsi128_ps(mask);
+        const Corner a = *this;
+        px = pick(a.px, o.px, mask);
+        o.px = pick(o.px, a.px, mask);
+        py = pick(a.py, o.py, mask);
+        o.py = pick(o.py, a.py, mask);
+        z = pick(a.z, o.z, m);
+        o.z = pick(o.z, a.z, m);
+        rhw = pick(a.rhw, o.rhw, m);
+        o.rhw = pick(o.rhw, a.rhw, m);
+        u = pick(a.u, o.u, m);
+        o.u = pick(o.u, a.u, m);
+        v = pick(a.v, o.v, m);
+        o.v = pick(o.v, a.v, m);
+        colour = pick(a.colour, o.colour, mask);
+        o.colour = pick(o.colour, a.colour, mask);
+    }
+};
+
+// The sorted triangle's frame, as makePlane takes it.
+struct Frame {
+    __m128 x0, y0, ex1, ey1, ex2, ey2, invArea;
+};
+
+struct PlaneLanes {
+    alignas(16) float origin[4], dx[4], dy[4];
+
+    Plane at(int k) const { return {origin[k], dx[k], dy[k]}; }
+};
+
+void makePlanes(PlaneLanes& out, __m128 a0, __m128 a1, __m128 a2, const Frame& f) {
+    const __m128 d1 = _mm_sub_ps(a1, a0), d2 = _mm_sub_ps(a2, a0);
+    const __m128 dx = _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d1, f.ey2), _mm_mul_ps(d2, f.ey1)), f.invArea);
+    const __m128 dy = _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d2, f.ex1), _mm_mul_ps(d1, f.ex2)), f.invArea);
+    _mm_store_ps(out.dx, dx);
+    _mm_store_ps(out.dy, dy);
+    _mm_store_ps(out.origin, _mm_sub_ps(_mm_sub_ps(a0, _mm_mul_ps(f.x0, dx)), _mm_mul_ps(f.y0, dy)));
+}
+
+// One channel (shift 16 red, 8 green, 0 blue, 24 alpha) as floats.
+inline __m128 channel(__m128i argb, int shift) {
+    return _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(argb, shift), _mm_set1_epi32(0xFF)));
+}
+
+// The deepest of the eight stored depths from `firstCol` on the rows
+// firstRow to endRow - 1 (a wider box only makes the test stricter).
+inline int deepestStored(const RasterState& st, int firstRow, int endRow, int firstCol) {
+    __m128i deepest = _mm_setzero_si128();
+    for (int y = firstRow; y < endRow; ++y) {
+        const auto* row = reinterpret_cast<const __m128i*>(st.depth + static_cast<ptrdiff_t>(y) * st.depthPitch +
+                                                          static_cast<ptrdiff_t>(firstCol) * 2);
+        deepest = _mm_max_epu16(deepest, _mm_loadu_si128(row));
+    }
+    deepest = _mm_max_epu16(deepest, _mm_shuffle_epi32(deepest, _MM_SHUFFLE(1, 0, 3, 2)));
+    deepest = _mm_max_epu16(deepest, _mm_shuffle_epi32(deepest, _MM_SHUFFLE(2, 3, 0, 1)));
+    deepest = _mm_max_epu16(deepest, _mm_shufflelo_epi16(deepest, _MM_SHUFFLE(2, 3, 0, 1)));
+    return _mm_cvtsi128_si32(deepest) & 0xFFFF;
+}
+
+}  // namespace
+
+void rasteriseBatchAvx2(TriangleBatch& batch, const RasterState& st, DrawStats& stats) {
+    const int count = batch.count;
+    batch.count = 0;
+    if (count == 0) return;
+    // Unused lanes repeat the first triangle; nothing of them is drawn.
+    for (int k = count; k < TriangleBatch::kSize; ++k) {
+        for (int i = 0; i < 3; ++i) {
+            batch.x[i][k] = batch.x[i][0];
+            batch.y[i][k] = batch.y[i][0];
+            batch.z[i][k] = batch.z[i][0];
+            batch.rhw[i][k] = batch.rhw[i][0];
+            batch.u[i][k] = batch.u[i][0];
+            batch.v[i][k] = batch.v[i][0];
+            batch.colour[i][k] = batch.colour[i][0];
+        }
+    }
+    const unsigned live = (1u << count) - 1;
+
+    // Vertices past the guard band (or NaN) are dropped; the rest snapped.
+    const __m128 limitLeft = _mm_set1_ps(static_cast<float>(st.clipLeft) - kGuardBand);
+    const __m128 limitRight = _mm_set1_ps(static_cast<float>(st.clipRight) + kGuardBand);
+    const __m128 limitTop = _mm_set1_ps(static_cast<float>(st.clipTop) - kGuardBand);
+    const __m128 limitBottom = _mm_set1_ps(static_cast<float>(st.clipBottom) + kGuardBand);
+    const __m128 subPixel = _mm_set1_ps(static_cast<float>(kSubPixel));
+    __m128 inside = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    Corner c[3];
+    for (int i = 0; i < 3; ++i) {
+        const __m128 x = _mm_load_ps(batch.x[i]), y = _mm_load_ps(batch.y[i]);
+        inside = _mm_and_ps(inside, _mm_and_ps(_mm_and_ps(_mm_cmpge_ps(x, limitLeft), _mm_cmple_ps(x, limitRight)),
+                                               _mm_and_ps(_mm_cmpge_ps(y, limitTop), _mm_cmple_ps(y, limitBottom))));
+        c[i].px = _mm_cvtps_epi32(_mm_mul_ps(x, subPixel));
+        c[i].py = _mm_cvtps_epi32(_mm_mul_ps(y, subPixel));
+        c[i].z = _mm_load_ps(batch.z[i]);
+        c[i].rhw = _mm_load_ps(batch.rhw[i]);
+        c[i].u = _mm_load_ps(batch.u[i]);
+        c[i].v = _mm_load_ps(batch.v[i]);
+        c[i].colour = _mm_load_si128(reinterpret_cast<const __m128i*>(batch.colour[i]));
+    }
+    const unsigned inView = bits(inside) & live;
+
+    // Doubled areas: products of snapped deltas are exact in doubles.
+    const __m256d area = _mm256_sub_pd(
+        _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(c[1].px, c[0].px)), _mm256_cvtepi32_pd(_mm_sub_epi32(c[2].py, c[0].py))),
+        _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(c[2].px, c[0].px)), _mm256_cvtepi32_pd(_mm_sub_epi32(c[1].py, c[0].py))));
+    const unsigned positive = static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(area, _mm256_setzero_pd(), _CMP_GT_OQ)));
+    const unsigned negative = static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(area, _mm256_setzero_pd(), _CMP_LT_OQ)));
+    unsigned culled = ~(positive | negative);
+    if (st.cull == Cull::CCW) culled |= negative;
+    if (st.cull == Cull::CW) culled |= positive;
+    culled &= inView;
+    const __m128 areaF = _mm256_cvtpd_ps(area);  // rounded once, as from the exact integer
+    const __m128 invArea = _mm_div_ps(_mm_set1_ps(static_cast<float>(kSubPixel * kSubPixel)), areaF);
+    const __m128i minX = _mm_min_epi32(_mm_min_epi32(c[0].px, c[1].px), c[2].px);
+    const __m128i maxX = _mm_max_epi32(_mm_max_epi32(c[0].px, c[1].px), c[2].px);
+
+    // Sorted top to bottom (a stable sort of three); each swap flips the
+    // sign of the sorted triangle's area.
+    Corner top = c[0], mid = c[1], bottom = c[2];
+    __m128i odd = _mm_setzero_si128();
+    __m128i swap = _mm_cmpgt_epi32(top.py, mid.py);
+    top.swapWith(mid, swap);
+    odd = _mm_xor_si128(odd, swap);
+    swap = _mm_cmpgt_epi32(top.py, bottom.py);
+    top.swapWith(bottom, swap);
+    odd = _mm_xor_si128(odd, swap);
+    swap = _mm_cmpgt_epi32(mid.py, bottom.py);
+    mid.swapWith(bottom, swap);
+    odd = _mm_xor_si128(odd, swap);
+
+    const __m128i clipLeft = _mm_set1_epi32(st.clipLeft), clipRight = _mm_set1_epi32(st.clipRight);
+    const __m128i firstRow = _mm_max_epi32(ceilDiv16(top.py), _mm_set1_epi32(st.clipTop));
+    const __m128i endRow = _mm_min_epi32(ceilDiv16(bottom.py), _mm_set1_epi32(st.clipBottom));
+    const __m128i colLow = ceilDiv16(minX), colHigh = ceilDiv16(maxX);
+    const unsigned visible = bits(_mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(endRow, firstRow), _mm_cmpgt_epi32(colHigh, clipLeft)),
+                                                _mm_cmpgt_epi32(clipRight, colLow)));
+    const unsigned drawn = inView & ~culled & visible;
+
+    // The small-triangle path, and whether it may map textures affinely.
+    const __m128i small = _mm_set1_epi32(static_cast<int>(kSmallTriangle) + 1);
+    unsigned fast = bits(_mm_and_si128(_mm_cmpgt_epi32(small, _mm_sub_epi32(maxX, minX)),
+                                       _mm_cmpgt_epi32(small, _mm_sub_epi32(bottom.py, top.py))));
+    if (st.textured && st.perspective) {
+        const __m128 lo = min3(top.rhw, mid.rhw, bottom.rhw), hi = max3(top.rhw, mid.rhw, bottom.rhw);
+        const __m128 extentU = _mm_mul_ps(_mm_sub_ps(max3(top.u, mid.u, bottom.u), min3(top.u, mid.u, bottom.u)),
+                                          _mm_set1_ps(static_cast<float>(st.texWidth)));
+        const __m128 extentV = _mm_mul_ps(_mm_sub_ps(max3(top.v, mid.v, bottom.v), min3(top.v, mid.v, bottom.v)),
+                                          _mm_set1_ps(static_cast<float>(st.texHeight)));
+        const __m128 extent = pick(extentU, extentV, _mm_cmplt_ps(extentU, extentV));
+        fast &= bits(_mm_cmplt_ps(_mm_mul_ps(_mm_sub_ps(hi, lo), extent), lo));
+    }
+    fast &= drawn;
+    stats.rejected += std::popcount(live & ~inView) + std::popcount(inView & ~culled & ~visible);
+    stats.culled += std::popcount(culled);
+    stats.rasterised += std::popcount(fast);
+
+    // Boxes of at most 8 x 8 pixels lying wholly behind the depth buffer,
+    // bounded as in rasteriseTriangle.
+    alignas(16) int32_t lowest[4];
+    unsigned testable = 0;
+    const __m128i firstCol = _mm_max_epi32(colLow, clipLeft);
+    if (st.hiddenTest) {
+        const __m128 zMin = min3(c[0].z, c[1].z, c[2].z);
+        const __m128 zRange = _mm_sub_ps(max3(c[0].z, c[1].z, c[2].z), zMin);
+        const __m128i width = _mm_sub_epi32(colHigh, firstCol), height = _mm_sub_epi32(endRow, firstRow);
+        const __m128i box = _mm_set1_epi32(9);
+        const __m128i extent = _mm_add_epi32(_mm_max_epi32(width, height), _mm_set1_epi32(1));
+        const __m128 absInvArea = _mm_andnot_ps(_mm_set1_ps(-0.0f), invArea);
+        const __m128 gradient =
+            _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(_mm_set1_ps(2.0f), zRange), _mm_cvtepi32_ps(extent)), absInvArea);
+        const __m128 magnitude = _mm_add_ps(
+            _mm_set1_ps(1.0f), _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(2.0f), gradient), _mm_set1_ps(kGuardBand + 2048.0f)));
+        const __m128 margin = _mm_add_ps(_mm_set1_ps(2.0f), _mm_mul_ps(magnitude, _mm_set1_ps(1.0f / 16.0f)));
+        const __m128 bounded = _mm_and_ps(_mm_cmpge_ps(zMin, _mm_setzero_ps()), _mm_cmplt_ps(margin, _mm_set1_ps(64.0f)));
+        testable = bits(bounded) & bits(_mm_and_si128(_mm_cmpgt_epi32(box, width), _mm_cmpgt_epi32(box, height)));
+        const __m128i one = _mm_set1_epi32(1);
+        _mm_store_si128(reinterpret_cast<__m128i*>(lowest),
+                        _mm_sub_epi32(_mm_sub_epi32(_mm_cvttps_epi32(_mm_mul_ps(zMin, _mm_set1_ps(65535.0f))),
+                                                    _mm_cvttps_epi32(margin)),
+                                      one));
+    }
+
+    // Planes from the sorted triangle's top vertex and edges.
+    const __m128 sixteenth = _mm_set1_ps(1.0f / kSubPixel);
+    auto fixedToFloat = [&](__m128i a) { return _mm_mul_ps(_mm_cvtepi32_ps(a), sixteenth); };
+    Frame f;
+    f.x0 = fixedToFloat(top.px);
+    f.y0 = fixedToFloat(top.py);
+    f.ex1 = fixedToFloat(_mm_sub_epi32(mid.px, top.px));
+    f.ey1 = fixedToFloat(_mm_sub_epi32(mid.py, top.py));
+    f.ex2 = fixedToFloat(_mm_sub_epi32(bottom.px, top.px));
+    f.ey2 = fixedToFloat(_mm_sub_epi32(bottom.py, top.py));
+    f.invArea = _mm_xor_ps(invArea, _mm_and_ps(_mm_castsi128_ps(odd), _mm_set1_ps(-0.0f)));
+    PlaneLanes zPlane, uPlane, vPlane, colourPlanes[4];
+    makePlanes(zPlane, top.z, mid.z, bottom.z, f);
+    if (st.textured) {
+        makePlanes(uPlane, top.u, mid.u, bottom.u, f);
+        makePlanes(vPlane, top.v, mid.v, bottom.v, f);
+    }
+    const unsigned flat =
+        bits(_mm_and_si128(_mm_cmpeq_epi32(top.colour, mid.colour), _mm_cmpeq_epi32(top.colour, bottom.colour)));
+    if (fast & ~flat) {
+        const int shifts[4] = {16, 8, 0, 24};
+        for (int ch = 0; ch < 4; ++ch) {
+            makePlanes(colourPlanes[ch], channel(top.colour, shifts[ch]), channel(mid.colour, shifts[ch]),
+                       channel(bottom.colour, shifts[ch]), f);
+        }
+    }
+    alignas(16) uint32_t topColour[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(topColour), top.colour);
+
+    // Edge functions over the box, from the vertices in their own order
+    // turned clockwise; they fit 32 bits inside a small box.
+    const __m128i turned = _mm_castps_si128(_mm_cmplt_ps(areaF, _mm_setzero_ps()));
+    const __m128i ex[3] = {c[0].px, pick(c[1].px, c[2].px, turned), pick(c[2].px, c[1].px, turned)};
+    const __m128i ey[3] = {c[0].py, pick(c[1].py, c[2].py, turned), pick(c[2].py, c[1].py, turned)};
+    const __m128i endCol = _mm_min_epi32(colHigh, clipRight);
+    const __m128i rowY = _mm_slli_epi32(firstRow, 4), colX = _mm_slli_epi32(firstCol, 4);
+    alignas(16) int32_t edgeStart[3][4], edgeStepX[3][4], edgeStepY[3][4], rows[2][4], cols[2][4];
+    for (int i = 0; i < 3; ++i) {
+        const int j = i == 2 ? 0 : i + 1;
+        const __m128i dx = _mm_sub_epi32(ex[j], ex[i]), dy = _mm_sub_epi32(ey[j], ey[i]);
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i topLeft = _mm_or_si128(_mm_cmpgt_epi32(zero, dy),
+                                             _mm_and_si128(_mm_cmpeq_epi32(dy, zero), _mm_cmpgt_epi32(dx, zero)));
+        const __m128i start = _mm_sub_epi32(_mm_mullo_epi32(dx, _mm_sub_epi32(rowY, ey[i])),
+                                            _mm_mullo_epi32(dy, _mm_sub_epi32(colX, ex[i])));
+        // Less one off the top-left edges: topLeft is -1 there.
+        _mm_store_si128(reinterpret_cast<__m128i*>(edgeStart[i]),
+                        _mm_sub_epi32(_mm_sub_epi32(start, _mm_set1_epi32(1)), topLeft));
+        _mm_store_si128(reinterpret_cast<__m128i*>(edgeStepX[i]), _mm_slli_epi32(_mm_sub_epi32(zero, dy), 4));
+        _mm_store_si128(reinterpret_cast<__m128i*>(edgeStepY[i]), _mm_slli_epi32(dx, 4));
+    }
+    _mm_store_si128(reinterpret_cast<__m128i*>(rows[0]), firstRow);
+    _mm_store_si128(reinterpret_cast<__m128i*>(rows[1]), endRow);
+    _mm_store_si128(reinterpret_cast<__m128i*>(cols[0]), firstCol);
+    _mm_store_si128(reinterpret_cast<__m128i*>(cols[1]), endCol);
+
+    // In drawing order: the small triangles from here, the others whole.
+    for (unsigned left = drawn; left != 0; left &= left - 1) {
+        const int k = std::countr_zero(left);
+        if (!(fast >> k & 1)) {
+            rasteriseTriangle(st, batch.vertex(0, k), batch.vertex(1, k), batch.vertex(2, k), stats);
+            continue;
+        }
+        if ((testable >> k & 1) && lowest[k] > deepestStored(st, rows[0][k], rows[1][k], cols[0][k])) continue;
+        Setup s;
+        s.z = zPlane.at(k);
+        s.perspective = false;
+        s.flatColour = flat >> k & 1;
+        if (s.flatColour) {
+            const uint32_t argb = topColour[k];
+            s.fixedColour[0] = static_cast<int32_t>(argb >> 16 & 0xFF) << 16;
+            s.fixedColour[1] = static_cast<int32_t>(argb >> 8 & 0xFF) << 16;
+            s.fixedColour[2] = static_cast<int32_t>(argb & 0xFF) << 16;
+            s.fixedColour[3] = static_cast<int32_t>(argb >> 24) << 16;
+        } else {
+            s.r = colourPlanes[0].at(k);
+            s.g = colourPlanes[1].at(k);
+            s.b = colourPlanes[2].at(k);
+            s.a = colourPlanes[3].at(k);
+        }
+        if (st.textured) {
+            s.u = uPlane.at(k);
+            s.v = vPlane.at(k);
+        }
+        TriangleCells cells;
+        cells.setup = &s;
+        Coverage& cov = cells.coverage;
+        cov.firstRow = rows[0][k];
+        cov.endRow = rows[1][k];
+        cov.firstCol = cols[0][k];
+        cov.width = cols[1][k] - cols[0][k];
+        for (int i = 0; i < 3; ++i) {
+            cov.edge[i] = edgeStart[i][k];
+            cov.stepX[i] = edgeStepX[i][k];
+            cov.stepY[i] = edgeStepY[i][k];
+        }
+        cov.setSteps();
+        st.cells(cells, st);
+    }
+}
+
+}  // namespace render
