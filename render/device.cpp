@@ -541,8 +541,17 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
                 culled = _mm_movemask_ps(st.cull == Cull::CCW ? _mm_cmpgt_ps(det, zero) : _mm_cmplt_ps(det, zero)) &
                          ~clipped;
             }
+            // Counted in bulk; only the remaining lanes are visited.
+            static constexpr uint8_t kCount[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+            drawStats.trianglesIn += 4;
+            drawStats.rejected += kCount[rejected];
+            drawStats.culled += kCount[culled & ~rejected];
+            const unsigned remaining = 15u & ~static_cast<unsigned>(rejected | culled);
+            if (remaining == 0) continue;
             // Projection of all lanes (unused where a lane is clipped or
-            // dropped): the divisions of four triangles at once.
+            // dropped): the divisions of four triangles at once. Lanes drawn
+            // without clipping wait in `batch` for setup four at a time; a
+            // clipped one first draws those before it.
             alignas(16) float px[3][4], py[3][4], pz[3][4], prhw[3][4];
             for (int i = 0; i < 3; ++i) {
                 const __m128 rhw = _mm_div_ps(_mm_set1_ps(1.0f), _mm_load_ps(lw[i]));
@@ -554,20 +563,10 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
                 _mm_store_ps(pz[i], _mm_add_ps(_mm_set1_ps(view.minZ),
                                                _mm_mul_ps(_mm_mul_ps(_mm_load_ps(lz[i]), rhw), _mm_set1_ps(zScale))));
             }
-            // Counted in bulk; only the remaining lanes are visited. Lanes
-            // drawn without clipping wait in `batch` for setup four at a
-            // time; a clipped one first draws those before it.
-            static constexpr uint8_t kCount[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
-            drawStats.trianglesIn += 4;
-            drawStats.rejected += kCount[rejected];
-            drawStats.culled += kCount[culled & ~rejected];
-            for (unsigned left = 15u & ~static_cast<unsigned>(rejected | culled); left != 0; left &= left - 1) {
+            for (unsigned left = remaining; left != 0; left &= left - 1) {
                 const int k = std::countr_zero(left);
                 const LVertex* in[3];
                 triangleVertices(type, vertices, t + k, in);
-                const float cx[3] = {lx[0][k], lx[1][k], lx[2][k]}, cy[3] = {ly[0][k], ly[1][k], ly[2][k]};
-                const float cz[3] = {lz[0][k], lz[1][k], lz[2][k]}, cw[3] = {lw[0][k], lw[1][k], lw[2][k]};
-                unsigned codes[3] = {0, 0, 0};
                 if (!(clipped >> k & 1)) {
                     const int slot = batch.count;
                     for (int i = 0; i < 3; ++i) {
@@ -583,6 +582,9 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
                     continue;
                 }
                 if (batch.count > 0) st.batch(batch, st, drawStats);
+                const float cx[3] = {lx[0][k], lx[1][k], lx[2][k]}, cy[3] = {ly[0][k], ly[1][k], ly[2][k]};
+                const float cz[3] = {lz[0][k], lz[1][k], lz[2][k]}, cw[3] = {lw[0][k], lw[1][k], lw[2][k]};
+                unsigned codes[3];
                 for (int i = 0; i < 3; ++i) codes[i] = outcode(Float4{cx[i], cy[i], cz[i], cw[i]}, gx, gy);
                 finish(in, cx, cy, cz, cw, codes, false);
             }
