@@ -495,7 +495,7 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
         const __m128 m2[4] = {_mm_set1_ps(m.m[2][0]), _mm_set1_ps(m.m[2][1]), _mm_set1_ps(m.m[2][2]), _mm_set1_ps(m.m[2][3])};
         const __m128 m3[4] = {_mm_set1_ps(m.m[3][0]), _mm_set1_ps(m.m[3][1]), _mm_set1_ps(m.m[3][2]), _mm_set1_ps(m.m[3][3])};
         const __m128 zero = _mm_setzero_ps(), guardX = _mm_set1_ps(gx), guardY = _mm_set1_ps(gy);
-        const __m128 minusGuardX = _mm_set1_ps(-gx), minusGuardY = _mm_set1_ps(-gy);
+        const __m128 signBit = _mm_set1_ps(-0.0f);
         TriangleBatch batch;
         for (; t + 4 <= triangles; t += 4) {
             alignas(16) float lx[3][4], ly[3][4], lz[3][4], lw[3][4];
@@ -520,9 +520,9 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
                 for (int k = 0; k < 6; ++k) rejectBits[k] = i == 0 ? bits[k] : _mm_and_ps(rejectBits[k], bits[k]);
                 // Guard-band bits count only where a side bit is set, as in outcode.
                 const __m128 side = _mm_or_ps(_mm_or_ps(bits[0], bits[1]), _mm_or_ps(bits[3], bits[4]));
-                const __m128 guard = _mm_or_ps(
-                    _mm_or_ps(_mm_cmplt_ps(x, _mm_mul_ps(minusGuardX, w)), _mm_cmpgt_ps(x, _mm_mul_ps(guardX, w))),
-                    _mm_or_ps(_mm_cmplt_ps(y, _mm_mul_ps(minusGuardY, w)), _mm_cmpgt_ps(y, _mm_mul_ps(guardY, w))));
+                // x < -gx w or x > gx w is |x| > gx w for every w (NaN false).
+                const __m128 guard = _mm_or_ps(_mm_cmpgt_ps(_mm_andnot_ps(signBit, x), _mm_mul_ps(guardX, w)),
+                                               _mm_cmpgt_ps(_mm_andnot_ps(signBit, y), _mm_mul_ps(guardY, w)));
                 clip = _mm_or_ps(clip, _mm_or_ps(_mm_or_ps(bits[2], bits[5]), _mm_and_ps(side, guard)));
             }
             const __m128 reject =
