@@ -139,9 +139,9 @@ constexpr int64_t kSmallTriangle = 24 * kSubPixel;
 // of triangle k is x[i][k], y[i][k] and so on, as rasteriseTriangle takes
 // them.
 struct TriangleBatch {
-    static constexpr int kSize = 4;
-    alignas(16) float x[3][kSize], y[3][kSize], z[3][kSize], rhw[3][kSize], u[3][kSize], v[3][kSize];
-    alignas(16) uint32_t colour[3][kSize];
+    static constexpr int kSize = 8;
+    alignas(32) float x[3][kSize], y[3][kSize], z[3][kSize], rhw[3][kSize], u[3][kSize], v[3][kSize];
+    alignas(32) uint32_t colour[3][kSize];
     int count = 0;
 
     RasterVertex vertex(int i, int k) const {
@@ -153,7 +153,7 @@ struct TriangleBatch {
 void rasteriseBatch(TriangleBatch& batch, const RasterState& state, DrawStats& stats);
 
 #if defined(TESSERAE_EIGHTFOLD_LOOPS)
-// The same with the setup of the small triangles done for the four at
+// The same with the setup of the small triangles done for all of them at
 // once (AVX2).
 void rasteriseBatchAvx2(TriangleBatch& batch, const RasterState& state, DrawStats& stats);
 #endif
