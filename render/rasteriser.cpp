@@ -120,19 +120,7 @@ bool hiddenBehindDepth(const RasterState& st, float z0, float z1, float z2, floa
     // Decided at the end, so the depth reads need not wait for this chain.
     const bool bounded = zMin >= 0.0f && margin < 64.0f;  // NaN fails too
     const int lowest = bounded ? static_cast<int>(zMin * 65535.0f) - static_cast<int>(margin) - 1 : 0;
-    // Eight depths a row from the box's first column: a wider box only
-    // makes the test stricter. Unsigned maxima through a sign flip.
-    const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
-    __m128i deepest = _mm_set1_epi16(static_cast<short>(0x8000));
-    for (int y = firstRow; y < endRow; ++y) {
-        const auto* row = reinterpret_cast<const __m128i*>(st.depth + static_cast<ptrdiff_t>(y) * st.depthPitch +
-                                                          static_cast<ptrdiff_t>(firstCol) * 2);
-        deepest = _mm_max_epi16(deepest, _mm_xor_si128(_mm_loadu_si128(row), flip));
-    }
-    deepest = _mm_max_epi16(deepest, _mm_shuffle_epi32(deepest, _MM_SHUFFLE(1, 0, 3, 2)));
-    deepest = _mm_max_epi16(deepest, _mm_shuffle_epi32(deepest, _MM_SHUFFLE(2, 3, 0, 1)));
-    deepest = _mm_max_epi16(deepest, _mm_shufflelo_epi16(deepest, _MM_SHUFFLE(2, 3, 0, 1)));
-    const int depth = (_mm_cvtsi128_si32(deepest) & 0xFFFF) ^ 0x8000;
+    const int depth = deepestStored(st, firstRow, endRow, firstCol);
     return bounded & (lowest > depth);
 #else
     (void)st, (void)z0, (void)z1, (void)z2, (void)invArea, (void)firstRow, (void)endRow, (void)firstCol, (void)endCol;
@@ -305,12 +293,9 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
     if (odd) invArea = -invArea;
     Setup s;
     s.z = makePlane(a.z, b.z, c.z, ax, ay, ex1, ey1, ex2, ey2, invArea);
-    s.flatColour = a.colour == b.colour && a.colour == c.colour;
-    if (s.flatColour) {
-        s.fixedColour[0] = static_cast<int32_t>(a.colour >> 16 & 0xFF) << 16;
-        s.fixedColour[1] = static_cast<int32_t>(a.colour >> 8 & 0xFF) << 16;
-        s.fixedColour[2] = static_cast<int32_t>(a.colour & 0xFF) << 16;
-        s.fixedColour[3] = static_cast<int32_t>(a.colour >> 24) << 16;
+    s.flatColour = false;
+    if (a.colour == b.colour && a.colour == c.colour) {
+        s.setFlatColour(a.colour);
     } else {
         float ca[4], cb[4], cc[4];
         unpackColour(a.colour, ca);

@@ -192,7 +192,35 @@ struct Setup {
     bool flatColour;               // all three colours equal: fixedColour holds them
     bool perspective;
     int32_t fixedColour[4];
+
+    void setFlatColour(uint32_t argb) {
+        flatColour = true;
+        fixedColour[0] = static_cast<int32_t>(argb >> 16 & 0xFF) << 16;
+        fixedColour[1] = static_cast<int32_t>(argb >> 8 & 0xFF) << 16;
+        fixedColour[2] = static_cast<int32_t>(argb & 0xFF) << 16;
+        fixedColour[3] = static_cast<int32_t>(argb >> 24) << 16;
+    }
 };
+
+#if defined(__SSE2__)
+// The deepest of the eight stored depths from `firstCol` on the rows
+// firstRow to endRow - 1 (which a triangle's hidden test reads as its box:
+// a wider box only makes the test stricter). Unsigned maxima through a
+// sign flip.
+inline int deepestStored(const RasterState& st, int firstRow, int endRow, int firstCol) {
+    const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+    __m128i deepest = flip;
+    for (int y = firstRow; y < endRow; ++y) {
+        const auto* row = reinterpret_cast<const __m128i*>(st.depth + static_cast<ptrdiff_t>(y) * st.depthPitch +
+                                                          static_cast<ptrdiff_t>(firstCol) * 2);
+        deepest = _mm_max_epi16(deepest, _mm_xor_si128(_mm_loadu_si128(row), flip));
+    }
+    deepest = _mm_max_epi16(deepest, _mm_shuffle_epi32(deepest, _MM_SHUFFLE(1, 0, 3, 2)));
+    deepest = _mm_max_epi16(deepest, _mm_shuffle_epi32(deepest, _MM_SHUFFLE(2, 3, 0, 1)));
+    deepest = _mm_max_epi16(deepest, _mm_shufflelo_epi16(deepest, _MM_SHUFFLE(2, 3, 0, 1)));
+    return (_mm_cvtsi128_si32(deepest) & 0xFFFF) ^ 0x8000;
+}
+#endif
 
 // Depth, colour and affine texture coordinates in fixed point at a point
 // (x, y), moved from row to row with integer steps instead of evaluating

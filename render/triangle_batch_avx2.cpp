@@ -9,10 +9,10 @@
 // first of equal values; NaN where the comparisons leave it). Triangles
 // the small-triangle path does not take (larger boxes, perspective
 // texturing) go to rasteriseTriangle whole, in their turn.
+#include <immintrin.h>
+
 #include <bit>
 #include <cstdint>
-
-#include <immintrin.h>
 
 #include "render/device.h"
 #include "render/render_local.h"
@@ -44,7 +44,17 @@ inline __m256 max3(__m256 a, __m256 b, __m256 c) {
 inline unsigned bits(__m256i mask) { return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(mask))); }
 inline unsigned bits(__m256 mask) { return static_cast<unsigned>(_mm256_movemask_ps(mask)); }
 
-inline __m256i ceilDiv16(__m256i a) { return _mm256_srai_epi32(_mm256_add_epi32(a, _mm256_set1_epi32(kSubPixel - 1)), 4); }
+// Lanes of the two halves compared with zero, as eight bits.
+template <int Compare>
+inline unsigned compareBits(__m256d low, __m256d high) {
+    const __m256d zero = _mm256_setzero_pd();
+    return static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(low, zero, Compare)) |
+                                 _mm256_movemask_pd(_mm256_cmp_pd(high, zero, Compare)) << 4);
+}
+
+inline __m256i ceilDiv16(__m256i a) {
+    return _mm256_srai_epi32(_mm256_add_epi32(a, _mm256_set1_epi32(kSubPixel - 1)), 4);
+}
 
 // A vertex of eight triangles.
 struct Corner {
@@ -97,21 +107,6 @@ inline __m256 channel(__m256i argb, int shift) {
     return _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(argb, shift), _mm256_set1_epi32(0xFF)));
 }
 
-// The deepest of the eight stored depths from `firstCol` on the rows
-// firstRow to endRow - 1 (a wider box only makes the test stricter).
-inline int deepestStored(const RasterState& st, int firstRow, int endRow, int firstCol) {
-    __m128i deepest = _mm_setzero_si128();
-    for (int y = firstRow; y < endRow; ++y) {
-        const auto* row = reinterpret_cast<const __m128i*>(st.depth + static_cast<ptrdiff_t>(y) * st.depthPitch +
-                                                          static_cast<ptrdiff_t>(firstCol) * 2);
-        deepest = _mm_max_epu16(deepest, _mm_loadu_si128(row));
-    }
-    deepest = _mm_max_epu16(deepest, _mm_shuffle_epi32(deepest, _MM_SHUFFLE(1, 0, 3, 2)));
-    deepest = _mm_max_epu16(deepest, _mm_shuffle_epi32(deepest, _MM_SHUFFLE(2, 3, 0, 1)));
-    deepest = _mm_max_epu16(deepest, _mm_shufflelo_epi16(deepest, _MM_SHUFFLE(2, 3, 0, 1)));
-    return _mm_cvtsi128_si32(deepest) & 0xFFFF;
-}
-
 }  // namespace
 
 void rasteriseBatchAvx2(TriangleBatch& batch, const RasterState& st, DrawStats& stats) {
@@ -143,7 +138,7 @@ void rasteriseBatchAvx2(TriangleBatch& batch, const RasterState& st, DrawStats& 
     for (int i = 0; i < 3; ++i) {
         const __m256 x = _mm256_load_ps(batch.x[i]), y = _mm256_load_ps(batch.y[i]);
         inside = _mm256_and_ps(inside, _mm256_and_ps(_mm256_and_ps(atLeast(x, limitLeft), atMost(x, limitRight)),
-                                               _mm256_and_ps(atLeast(y, limitTop), atMost(y, limitBottom))));
+                                                     _mm256_and_ps(atLeast(y, limitTop), atMost(y, limitBottom))));
         c[i].px = _mm256_cvtps_epi32(_mm256_mul_ps(x, subPixel));
         c[i].py = _mm256_cvtps_epi32(_mm256_mul_ps(y, subPixel));
         c[i].z = _mm256_load_ps(batch.z[i]);
@@ -154,8 +149,8 @@ void rasteriseBatchAvx2(TriangleBatch& batch, const RasterState& st, DrawStats& 
     }
     const unsigned inView = bits(inside) & live;
 
-    // Doubled areas: products of snapped deltas are exact in doubles (four
-    // lanes at a time).
+    // Doubled areas: products of snapped deltas are exact in doubles, four
+    // lanes to a register.
     const __m256i d1x = _mm256_sub_epi32(c[1].px, c[0].px), d2y = _mm256_sub_epi32(c[2].py, c[0].py);
     const __m256i d2x = _mm256_sub_epi32(c[2].px, c[0].px), d1y = _mm256_sub_epi32(c[1].py, c[0].py);
     auto areaHalf = [&](int half) {
@@ -165,14 +160,8 @@ void rasteriseBatchAvx2(TriangleBatch& batch, const RasterState& st, DrawStats& 
         return _mm256_sub_pd(_mm256_mul_pd(wide(d1x), wide(d2y)), _mm256_mul_pd(wide(d2x), wide(d1y)));
     };
     const __m256d areaLow = areaHalf(0), areaHigh = areaHalf(1);
-    auto signs = [](__m256d lo, __m256d hi, int cmp) {
-        const __m256d zero = _mm256_setzero_pd();
-        return cmp == 0 ? static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(lo, zero, _CMP_GT_OQ)) |
-                                                _mm256_movemask_pd(_mm256_cmp_pd(hi, zero, _CMP_GT_OQ)) << 4)
-                        : static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(lo, zero, _CMP_LT_OQ)) |
-                                                _mm256_movemask_pd(_mm256_cmp_pd(hi, zero, _CMP_LT_OQ)) << 4);
-    };
-    const unsigned positive = signs(areaLow, areaHigh, 0), negative = signs(areaLow, areaHigh, 1);
+    const unsigned positive = compareBits<_CMP_GT_OQ>(areaLow, areaHigh);
+    const unsigned negative = compareBits<_CMP_LT_OQ>(areaLow, areaHigh);
     unsigned culled = ~(positive | negative);
     if (st.cull == Cull::CCW) culled |= negative;
     if (st.cull == Cull::CW) culled |= positive;
@@ -201,20 +190,21 @@ void rasteriseBatchAvx2(TriangleBatch& batch, const RasterState& st, DrawStats& 
     const __m256i firstRow = _mm256_max_epi32(ceilDiv16(top.py), _mm256_set1_epi32(st.clipTop));
     const __m256i endRow = _mm256_min_epi32(ceilDiv16(bottom.py), _mm256_set1_epi32(st.clipBottom));
     const __m256i colLow = ceilDiv16(minX), colHigh = ceilDiv16(maxX);
-    const unsigned visible = bits(_mm256_and_si256(_mm256_and_si256(_mm256_cmpgt_epi32(endRow, firstRow), _mm256_cmpgt_epi32(colHigh, clipLeft)),
-                                                _mm256_cmpgt_epi32(clipRight, colLow)));
+    const unsigned visible = bits(
+        _mm256_and_si256(_mm256_and_si256(_mm256_cmpgt_epi32(endRow, firstRow), _mm256_cmpgt_epi32(colHigh, clipLeft)),
+                         _mm256_cmpgt_epi32(clipRight, colLow)));
     const unsigned drawn = inView & ~culled & visible;
 
     // The small-triangle path, and whether it may map textures affinely.
     const __m256i small = _mm256_set1_epi32(static_cast<int>(kSmallTriangle) + 1);
     unsigned fast = bits(_mm256_and_si256(_mm256_cmpgt_epi32(small, _mm256_sub_epi32(maxX, minX)),
-                                       _mm256_cmpgt_epi32(small, _mm256_sub_epi32(bottom.py, top.py))));
+                                          _mm256_cmpgt_epi32(small, _mm256_sub_epi32(bottom.py, top.py))));
     if (st.textured && st.perspective) {
         const __m256 lo = min3(top.rhw, mid.rhw, bottom.rhw), hi = max3(top.rhw, mid.rhw, bottom.rhw);
         const __m256 extentU = _mm256_mul_ps(_mm256_sub_ps(max3(top.u, mid.u, bottom.u), min3(top.u, mid.u, bottom.u)),
-                                          _mm256_set1_ps(static_cast<float>(st.texWidth)));
+                                             _mm256_set1_ps(static_cast<float>(st.texWidth)));
         const __m256 extentV = _mm256_mul_ps(_mm256_sub_ps(max3(top.v, mid.v, bottom.v), min3(top.v, mid.v, bottom.v)),
-                                          _mm256_set1_ps(static_cast<float>(st.texHeight)));
+                                             _mm256_set1_ps(static_cast<float>(st.texHeight)));
         const __m256 extent = pick(extentU, extentV, less(extentU, extentV));
         fast &= bits(less(_mm256_mul_ps(_mm256_sub_ps(hi, lo), extent), lo));
     }
@@ -224,7 +214,7 @@ void rasteriseBatchAvx2(TriangleBatch& batch, const RasterState& st, DrawStats& 
     stats.rasterised += std::popcount(fast);
 
     // Boxes of at most 8 x 8 pixels lying wholly behind the depth buffer,
-    // bounded as in rasteriseTriangle.
+    // with the bound of rasteriseTriangle (hiddenBehindDepth).
     alignas(32) int32_t lowest[kLanes];
     unsigned testable = 0;
     const __m256i firstCol = _mm256_max_epi32(colLow, clipLeft);
@@ -235,18 +225,22 @@ void rasteriseBatchAvx2(TriangleBatch& batch, const RasterState& st, DrawStats& 
         const __m256i box = _mm256_set1_epi32(9);
         const __m256i extent = _mm256_add_epi32(_mm256_max_epi32(width, height), _mm256_set1_epi32(1));
         const __m256 absInvArea = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), invArea);
-        const __m256 gradient =
-            _mm256_mul_ps(_mm256_mul_ps(_mm256_mul_ps(_mm256_set1_ps(2.0f), zRange), _mm256_cvtepi32_ps(extent)), absInvArea);
+        const __m256 gradient = _mm256_mul_ps(
+            _mm256_mul_ps(_mm256_mul_ps(_mm256_set1_ps(2.0f), zRange), _mm256_cvtepi32_ps(extent)), absInvArea);
         const __m256 magnitude = _mm256_add_ps(
-            _mm256_set1_ps(1.0f), _mm256_mul_ps(_mm256_mul_ps(_mm256_set1_ps(2.0f), gradient), _mm256_set1_ps(kGuardBand + 2048.0f)));
-        const __m256 margin = _mm256_add_ps(_mm256_set1_ps(2.0f), _mm256_mul_ps(magnitude, _mm256_set1_ps(1.0f / 16.0f)));
+            _mm256_set1_ps(1.0f),
+            _mm256_mul_ps(_mm256_mul_ps(_mm256_set1_ps(2.0f), gradient), _mm256_set1_ps(kGuardBand + 2048.0f)));
+        const __m256 margin =
+            _mm256_add_ps(_mm256_set1_ps(2.0f), _mm256_mul_ps(magnitude, _mm256_set1_ps(1.0f / 16.0f)));
         const __m256 bounded = _mm256_and_ps(atLeast(zMin, _mm256_setzero_ps()), less(margin, _mm256_set1_ps(64.0f)));
-        testable = bits(bounded) & bits(_mm256_and_si256(_mm256_cmpgt_epi32(box, width), _mm256_cmpgt_epi32(box, height)));
+        testable =
+            bits(bounded) & bits(_mm256_and_si256(_mm256_cmpgt_epi32(box, width), _mm256_cmpgt_epi32(box, height)));
         const __m256i one = _mm256_set1_epi32(1);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(lowest),
-                        _mm256_sub_epi32(_mm256_sub_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(zMin, _mm256_set1_ps(65535.0f))),
-                                                    _mm256_cvttps_epi32(margin)),
-                                      one));
+        _mm256_store_si256(
+            reinterpret_cast<__m256i*>(lowest),
+            _mm256_sub_epi32(_mm256_sub_epi32(_mm256_cvttps_epi32(_mm256_mul_ps(zMin, _mm256_set1_ps(65535.0f))),
+                                              _mm256_cvttps_epi32(margin)),
+                             one));
     }
 
     // Planes from the sorted triangle's top vertex and edges.
@@ -266,8 +260,8 @@ void rasteriseBatchAvx2(TriangleBatch& batch, const RasterState& st, DrawStats& 
         makePlanes(uPlane, top.u, mid.u, bottom.u, f);
         makePlanes(vPlane, top.v, mid.v, bottom.v, f);
     }
-    const unsigned flat =
-        bits(_mm256_and_si256(_mm256_cmpeq_epi32(top.colour, mid.colour), _mm256_cmpeq_epi32(top.colour, bottom.colour)));
+    const unsigned flat = bits(
+        _mm256_and_si256(_mm256_cmpeq_epi32(top.colour, mid.colour), _mm256_cmpeq_epi32(top.colour, bottom.colour)));
     if (fast & ~flat) {
         const int shifts[4] = {16, 8, 0, 24};
         for (int ch = 0; ch < 4; ++ch) {
@@ -285,18 +279,19 @@ void rasteriseBatchAvx2(TriangleBatch& batch, const RasterState& st, DrawStats& 
     const __m256i ey[3] = {c[0].py, pick(c[1].py, c[2].py, turned), pick(c[2].py, c[1].py, turned)};
     const __m256i endCol = _mm256_min_epi32(colHigh, clipRight);
     const __m256i rowY = _mm256_slli_epi32(firstRow, 4), colX = _mm256_slli_epi32(firstCol, 4);
-    alignas(32) int32_t edgeStart[3][kLanes], edgeStepX[3][kLanes], edgeStepY[3][kLanes], rows[2][kLanes], cols[2][kLanes];
+    alignas(32) int32_t edgeStart[3][kLanes], edgeStepX[3][kLanes], edgeStepY[3][kLanes], rows[2][kLanes],
+        cols[2][kLanes];
     for (int i = 0; i < 3; ++i) {
         const int j = i == 2 ? 0 : i + 1;
         const __m256i dx = _mm256_sub_epi32(ex[j], ex[i]), dy = _mm256_sub_epi32(ey[j], ey[i]);
         const __m256i zero = _mm256_setzero_si256();
-        const __m256i topLeft = _mm256_or_si256(_mm256_cmpgt_epi32(zero, dy),
-                                             _mm256_and_si256(_mm256_cmpeq_epi32(dy, zero), _mm256_cmpgt_epi32(dx, zero)));
+        const __m256i topLeft = _mm256_or_si256(
+            _mm256_cmpgt_epi32(zero, dy), _mm256_and_si256(_mm256_cmpeq_epi32(dy, zero), _mm256_cmpgt_epi32(dx, zero)));
         const __m256i start = _mm256_sub_epi32(_mm256_mullo_epi32(dx, _mm256_sub_epi32(rowY, ey[i])),
-                                            _mm256_mullo_epi32(dy, _mm256_sub_epi32(colX, ex[i])));
+                                               _mm256_mullo_epi32(dy, _mm256_sub_epi32(colX, ex[i])));
         // Less one off the top-left edges: topLeft is -1 there.
         _mm256_store_si256(reinterpret_cast<__m256i*>(edgeStart[i]),
-                        _mm256_sub_epi32(_mm256_sub_epi32(start, _mm256_set1_epi32(1)), topLeft));
+                           _mm256_sub_epi32(_mm256_sub_epi32(start, _mm256_set1_epi32(1)), topLeft));
         _mm256_store_si256(reinterpret_cast<__m256i*>(edgeStepX[i]), _mm256_slli_epi32(_mm256_sub_epi32(zero, dy), 4));
         _mm256_store_si256(reinterpret_cast<__m256i*>(edgeStepY[i]), _mm256_slli_epi32(dx, 4));
     }
@@ -316,13 +311,9 @@ void rasteriseBatchAvx2(TriangleBatch& batch, const RasterState& st, DrawStats& 
         Setup s;
         s.z = zPlane.at(k);
         s.perspective = false;
-        s.flatColour = flat >> k & 1;
-        if (s.flatColour) {
-            const uint32_t argb = topColour[k];
-            s.fixedColour[0] = static_cast<int32_t>(argb >> 16 & 0xFF) << 16;
-            s.fixedColour[1] = static_cast<int32_t>(argb >> 8 & 0xFF) << 16;
-            s.fixedColour[2] = static_cast<int32_t>(argb & 0xFF) << 16;
-            s.fixedColour[3] = static_cast<int32_t>(argb >> 24) << 16;
+        s.flatColour = false;
+        if (flat >> k & 1) {
+            s.setFlatColour(topColour[k]);
         } else {
             s.r = colourPlanes[0].at(k);
             s.g = colourPlanes[1].at(k);
