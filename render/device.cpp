@@ -550,7 +550,7 @@ bool Device::drawPrimitive(Primitive type, const LVertex* vertices, int count) {
             if (remaining == 0) continue;
             // Projection of all lanes (unused where a lane is clipped or
             // dropped): the divisions of four triangles at once. Lanes drawn
-            // without clipping wait in `batch` for setup eight at a time; a
+            // without clipping wait in `batch` to be set up together; a
             // clipped one first draws those before it.
             alignas(16) float px[3][4], py[3][4], pz[3][4], prhw[3][4];
             for (int i = 0; i < 3; ++i) {

@@ -68,7 +68,7 @@ using SpanFunction = void (*)(Span& span, const RasterState& state);
 using RowsFunction = void (*)(const TriangleRows& rows, const RasterState& state);
 // A small triangle without perspective division, from its coverage.
 using CellsFunction = void (*)(const TriangleCells& cells, const RasterState& state);
-// Up to four triangles in drawing order; empties the batch.
+// The triangles of a batch in drawing order; empties the batch.
 using BatchFunction = void (*)(TriangleBatch& batch, const RasterState& state, DrawStats& stats);
 
 struct RasterState {

@@ -56,6 +56,14 @@ inline __m256i ceilDiv16(__m256i a) {
     return _mm256_srai_epi32(_mm256_add_epi32(a, _mm256_set1_epi32(kSubPixel - 1)), 4);
 }
 
+// Exchanges the lanes of a and b where mask is set.
+template <class V>
+inline void swapWhere(V& a, V& b, V mask) {
+    const V oldA = a;
+    a = pick(a, b, mask);
+    b = pick(b, oldA, mask);
+}
+
 // A vertex of eight triangles.
 struct Corner {
     __m256i px, py;
@@ -64,21 +72,13 @@ struct Corner {
 
     void swapWith(Corner& o, __m256i mask) {
         const __m256 m = _mm256_castsi256_ps(mask);
-        const Corner a = *this;
-        px = pick(a.px, o.px, mask);
-        o.px = pick(o.px, a.px, mask);
-        py = pick(a.py, o.py, mask);
-        o.py = pick(o.py, a.py, mask);
-        z = pick(a.z, o.z, m);
-        o.z = pick(o.z, a.z, m);
-        rhw = pick(a.rhw, o.rhw, m);
-        o.rhw = pick(o.rhw, a.rhw, m);
-        u = pick(a.u, o.u, m);
-        o.u = pick(o.u, a.u, m);
-        v = pick(a.v, o.v, m);
-        o.v = pick(o.v, a.v, m);
-        colour = pick(a.colour, o.colour, mask);
-        o.colour = pick(o.colour, a.colour, mask);
+        swapWhere(px, o.px, mask);
+        swapWhere(py, o.py, mask);
+        swapWhere(z, o.z, m);
+        swapWhere(rhw, o.rhw, m);
+        swapWhere(u, o.u, m);
+        swapWhere(v, o.v, m);
+        swapWhere(colour, o.colour, mask);
     }
 };
 

@@ -205,8 +205,8 @@ TEST(GroupedLoops, RandomScenesCoverMostOfTheTarget) {
 }
 
 TEST(TriangleLists, FourAtATimeEqualOneAtATime) {
-    // Lists of four or more triangles are transformed, culled and set up
-    // four at a time; single triangles one at a time. Random triangles in
+    // Lists of four or more triangles are transformed and culled four at
+    // a time and set up eight at a time; single triangles one at a time. Random triangles in
     // front of, across and behind the eye, past the guard band, with NaN
     // and with no area must give the same image, depth and counts both
     // ways, in every cull mode.
