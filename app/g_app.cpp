@@ -10,7 +10,6 @@ G_APP::~G_APP() = default;
 int G_APP::runSequence(const WindowFactory& makeWindow) {
     setRunning(true);
     initMembers();
-    windowStyle = computeWindowStyle();
     mainWindow = makeWindow ? makeWindow() : nullptr;
     if (!mainWindow) return 0;
     mainWindow->setEventHandler(this);
@@ -31,33 +30,16 @@ int G_APP::runSequence(const WindowFactory& makeWindow) {
     return 0;
 }
 
-uint32_t G_APP::computeWindowStyle() {
-    return fullScreen ? kStylePopupVisible : kStyleWindowed;
-}
-
 void G_APP::run() {
     while (isRunning() && pumpMessages()) {
     }
 }
 
-void G_APP::applyWindowMode(int toggle) {
-    windowStyle = computeWindowStyle();
-    if (toggle == 0) {
-        positionX = 0;
-        positionY = 0;
-    }
-}
-
 bool G_APP::preHandleMessage(const platform::WindowEvent& event) {
     switch (event.type) {
+        // The window's place and size are the platform window's own.
         case platform::EventType::Move:
-            positionX = event.x;
-            positionY = event.y;
-            return true;
-        case platform::EventType::Size:
-            clientWidth = event.x;
-            clientHeight = event.y;
-            return true;
+        case platform::EventType::Size: return true;
         default: return handleMessage(event);
     }
 }

@@ -10,11 +10,6 @@
 
 namespace app {
 
-// Window styles of the original window system, kept as the numbers the
-// window description carries.
-constexpr uint32_t kStylePopupVisible = 0x90000000;  // full screen
-constexpr uint32_t kStyleWindowed = 0x10CA0000;      // caption, close and minimise boxes
-
 // Makes the platform window the application runs in (a real one or a
 // headless one); null when none can be made.
 using WindowFactory = std::function<std::unique_ptr<platform::Window>()>;
@@ -34,15 +29,12 @@ public:
     int runSequence(const WindowFactory& makeWindow);
 
     // The overridable operations, in slot order.
-    virtual uint32_t computeWindowStyle();
     virtual void initMembers() {}
     virtual void startUp() {}
     virtual void run();
     virtual void shutDown() {}
     virtual bool handleMessage(const platform::WindowEvent&) { return false; }
-    virtual void applyWindowMode(int toggle);
     virtual bool preHandleMessage(const platform::WindowEvent& event);
-    virtual int reservedHook() { return 0; }
     // Handles at most one waiting event; with none, sleeps 1 ms. False once
     // the window is gone.
     virtual bool pumpMessages();
@@ -56,15 +48,11 @@ public:
     void setRunning(bool value) { running.store(value ? 1 : 0); }
 
     // The window description, filled by the program entry.
-    int positionX = 0, positionY = 0;
-    int clientWidth = 640, clientHeight = 480;
     int requestedWidth = 640, requestedHeight = 480;
     int showCommand = 1;
     std::string title;
-    std::string className;
     bool fullScreen = false;
     int zoom = 1;
-    uint32_t windowStyle = 0;
 
 protected:
     std::unique_ptr<platform::Window> mainWindow;

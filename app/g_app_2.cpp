@@ -17,10 +17,6 @@ namespace {
 
 constexpr const char* kPadLibrary = "input.so";
 constexpr const char* kFillTexture = "system\\texure\\fill.bmp";
-constexpr float kFieldOfView = 0.3490658f;  // 20 degrees
-constexpr float kAspect = 0.75f;
-constexpr float kNearPlane = 1.0f;
-constexpr float kFarPlane = 1000.0f;
 
 }  // namespace
 
@@ -34,11 +30,9 @@ void G_APP_2::initMembers() {
     snprintf(versionText, sizeof versionText, "%s", kLibraryVersion);
     d3d.reset();
     getInput = nullptr;
-    mouseX = mouseY = 0;
-    mouseLeft = mouseRight = false;
+    mouse = MouseState{};
     cursorHidden = false;
     inputEnded.store(1);
-    view = render::identityMatrix();
 }
 
 void G_APP_2::showFailure(const char* text, const char* caption) {
@@ -56,7 +50,6 @@ void G_APP_2::startUp() {
     d3d->setSize(requestedWidth, requestedHeight);
     d3d->alphaBlending = 1;
 
-    applyWindowMode(0);
     if (mainWindow) mainWindow->setCursorVisible(cursorHidden);
 
     if (!d3d->createDisplay() || !d3d->isReady()) {
@@ -74,9 +67,7 @@ void G_APP_2::startUp() {
     d3d->drawText(-1, {640 - 7 * length, 460, 640, 480}, versionText, 0xFFFFFF);
     d3d->present(true);
 
-    render::Matrix projection;
-    graphics::G_D3D::setProjection(projection, kFieldOfView, kAspect, kNearPlane, kFarPlane);
-    if (d3d->device()) d3d->device()->setTransform(render::Transform::Projection, projection);
+    if (d3d->device()) d3d->device()->setTransform(render::Transform::Projection, camera.projection());
 
     startSound();
 
@@ -189,10 +180,7 @@ void G_APP_2::stopInputThread() {
 void G_APP_2::run() {
     if (!isRunning()) return;
     platform::Clock& clock = platform::clock();
-    for (int i = 0; i < kDegreeEntries; ++i) degreeTable[i] = float(i * M_PI / 180.0);
-    fillTextureId = d3d->findOrLoadTexture(kFillTexture);
-    d3d->fillTexture = fillTextureId;
-    waitForRetrace = true;
+    lighting.fillTexture = d3d->textures().findOrLoadTexture(kFillTexture);
     onConfigure();
     tickAccumulator = 20;
     tickClock = clock.now();
@@ -262,15 +250,13 @@ bool G_APP_2::frameLoop() {
     if (d3d->beginFrame()) {
         drawStart = clock.now();
         d3d->beginScene();
-        render::Matrix lookAt;
-        if (graphics::G_D3D::setLookAt(lookAt, cameraEye, cameraTarget, {0.0f, 1.0f, 0.0f}) ==
-            graphics::kResultOk)
-            view = lookAt;
-        if (d3d->device()) d3d->device()->setTransform(render::Transform::View, view);
+        // A view that cannot be built leaves the previous one.
+        camera.updateView();
+        if (d3d->device()) d3d->device()->setTransform(render::Transform::View, camera.view());
         onDraw3D();
         d3d->endScene();
         onDraw2D();
-        d3d->present(waitForRetrace);
+        d3d->present(true);
         drawn = true;
         pumpMessages();
         while (clock.now() - logicTime - drawStart < kFramePacing) {
@@ -310,24 +296,24 @@ bool G_APP_2::handleMessage(const platform::WindowEvent& event) {
         case EventType::Activate:
         case EventType::Deactivate: return true;
         case EventType::MouseMove:
-            mouseX = event.x;
-            mouseY = event.y;
+            mouse.x = event.x;
+            mouse.y = event.y;
             if (!cursorHidden && mainWindow) {
                 mainWindow->setCursorVisible(false);
                 cursorHidden = true;
             }
             return true;
         case EventType::MouseDown:
-            mouseX = event.x;
-            mouseY = event.y;
-            if (event.button == platform::MouseButton::Left) mouseLeft = true;
-            if (event.button == platform::MouseButton::Right) mouseRight = true;
+            mouse.x = event.x;
+            mouse.y = event.y;
+            if (event.button == platform::MouseButton::Left) mouse.left = true;
+            if (event.button == platform::MouseButton::Right) mouse.right = true;
             return true;
         case EventType::MouseUp:
-            if (event.button == platform::MouseButton::Left) mouseLeft = false;
-            if (event.button == platform::MouseButton::Right) mouseRight = false;
-            mouseX = event.x;
-            mouseY = event.y;
+            if (event.button == platform::MouseButton::Left) mouse.left = false;
+            if (event.button == platform::MouseButton::Right) mouse.right = false;
+            mouse.x = event.x;
+            mouse.y = event.y;
             return true;
         default: return false;
     }

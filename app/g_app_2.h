@@ -9,13 +9,14 @@
 
 #include "app/g_app.h"
 #include "app/input.h"
+#include "graphics/camera.h"
 #include "graphics/g_d3d.h"
+#include "graphics/lighting.h"
 #include "platform/audio_capture.h"
 #include "platform/audio_mixer.h"
 #include "platform/audio_output.h"
 #include "platform/input_script.h"
 #include "platform/shared_library.h"
-#include "render/matrix.h"
 #include "sound/midi_player.h"
 #include "sound/sound_functions.h"
 #include "sound/wave_player.h"
@@ -27,7 +28,6 @@ constexpr const char* kLibraryVersion = "TESSERAE-LIB 1.00 07/06/12 Update";
 constexpr uint32_t kTickLength = 50;    // milliseconds of logic per tick
 constexpr uint32_t kFramePacing = 30;   // a drawn frame lasts at least this long
 constexpr uint32_t kSamplePeriod = 100; // input sampling
-constexpr int kDegreeEntries = 360;
 
 // What the command line adds to a run.
 struct RunControl {
@@ -74,17 +74,19 @@ public:
     InputRing& inputRing() { return ring; }
     uint32_t accumulator() const { return tickAccumulator; }
     int drawnFrames() const { return framesDrawn; }
-    const render::Matrix& viewMatrix() const { return view; }
-    float degree(int i) const { return degreeTable[i]; }
 
     // Mouse state from window messages, in client pixels.
-    int mouseX = 0, mouseY = 0;
-    bool mouseLeft = false, mouseRight = false;
+    struct MouseState {
+        int x = 0, y = 0;
+        bool left = false, right = false;
+    };
+    MouseState mouse;
     bool cursorHidden = false;
 
-    // Camera of the view matrix, set by the scripts.
-    render::Vec3 cameraEye{0.0f, 0.0f, -10.0f};
-    render::Vec3 cameraTarget{0.0f, 0.0f, 0.0f};
+    // The one camera (its view is the frame's) and the light of mesh
+    // drawing; the scripts write the camera.
+    graphics::Camera camera;
+    graphics::Lighting lighting;
 
     sound::SoundFunctions* sound() { return soundFunctions.get(); }
     // False when a screenshot was asked for and could not be written.
@@ -100,13 +102,9 @@ protected:
     std::unique_ptr<graphics::G_D3D> d3d;
     char baseFolder[260] = {};
     char versionText[60] = {};
-    bool waitForRetrace = false;
-    render::Matrix view;
     uint32_t drawStart = 0, logicTime = 0, logicStart = 0;
     uint32_t tickAccumulator = 0;
     uint32_t tickClock = 0;
-    int fillTextureId = -1;
-    float degreeTable[kDegreeEntries] = {};
 
 private:
     void startSound();

@@ -69,12 +69,9 @@ int runProgram(const Options& options) {
     auto game = std::make_unique<GAME_MAIN>();
     game->colourDepth = settings.colourDepth;
     game->inputLibraryFlag = settings.inputLibrary;
-    game->className = kWindowClass;
     game->title = kWindowTitle;
-    game->positionX = 0;
-    game->positionY = 0;
-    game->requestedWidth = game->clientWidth = settings.clientWidth();
-    game->requestedHeight = game->clientHeight = settings.clientHeight();
+    game->requestedWidth = settings.clientWidth();
+    game->requestedHeight = settings.clientHeight();
     game->fullScreen = settings.fullScreen && !options.headless;
     game->zoom = options.zoom;
     game->setRunControl(std::move(control));

@@ -9,8 +9,7 @@ namespace app {
 // and runs it. Returns the process exit code.
 int runProgram(const Options& options);
 
-// The window title and class name of the game window.
+// The window title of the game window.
 constexpr const char* kWindowTitle = "Squirrelサンプル";
-constexpr const char* kWindowClass = "VELNOR_STUDIOS";
 
 }  // namespace app

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "graphics/byte_reader.h"
+#include "platform/byte_reader.h"
 #include "platform/files.h"
 #include "platform/text_codec.h"
 
@@ -13,6 +13,8 @@ namespace graphics {
 const char* const kPaletteLogName = "パレット生成情報.txt";
 
 namespace {
+
+using platform::ByteReader;
 
 constexpr uint32_t kMaxInfoHeaderSize = 124;  // the largest BMP info header in use
 constexpr size_t kPaletteFileSize = 768;

@@ -53,7 +53,14 @@ G_D3D::G_D3D() {
         v.sz = 0.0f;
         v.rhw = 1.0f;
     }
-    readPalettePool();
+    store.setPaletteSink(paletteEntries);
+    store.setSurfaceFailureHandler(
+        [](void* context, bool invalidFormat) {
+            G_D3D& self = *static_cast<G_D3D*>(context);
+            self.lastResult = invalidFormat ? DisplayResult::InvalidPixelFormat : DisplayResult::Other;
+            self.reportDirectDrawError();
+        },
+        this);
 }
 
 G_D3D::~G_D3D() {
@@ -107,7 +114,9 @@ bool G_D3D::initDevice() {
 
     if (!chooseTextureFormats()) return failDevice(messages::kTextureFormatsFailed);
     applyRenderStates();
-    reloadAllTextures();
+    store.setFormats(textureFmt, paletteTextureFmt, softwareDevice != 0);
+    store.setDevice(d3dDevice.get());
+    store.reloadAllTextures();
 
     d3dDevice->setRenderState(render::RenderState::SrcBlend, render::Blend::One);
     d3dDevice->setRenderState(render::RenderState::DestBlend, render::Blend::Zero);
@@ -155,9 +164,9 @@ void G_D3D::applyRenderStates() {
 }
 
 void G_D3D::releaseDevice() {
-    if (currentTexture >= 0 && d3dDevice) d3dDevice->setTexture(0, nullptr);
-    currentTexture = -1;
-    releaseAllTextureSurfaces();
+    store.unbind();
+    store.releaseAllTextureSurfaces();
+    store.setDevice(nullptr);
     d3dDevice.reset();
     zBuffer.reset();
 }
@@ -167,8 +176,8 @@ int G_D3D::restoreSurfaces() {
     int result = G_DD::restoreSurfaces();
     if (result == -1) {
         if (zBuffer && !zBuffer->restore()) return 0;
-        releaseAllTextureSurfaces();
-        reloadAllTextures();
+        store.releaseAllTextureSurfaces();
+        store.reloadAllTextures();
     }
     return result;
 }
@@ -213,18 +222,18 @@ void G_D3D::endScene() {
     if (d3dDevice) d3dDevice->endScene();
 }
 
-void G_D3D::lightVertices(MeshView& mesh, const render::Matrix* world) {
-    const render::Matrix& m = lightMatrix;
-    uint32_t colour = render::makeArgb(0xFF, render::componentToByte(lightColor[0]),
-                                       render::componentToByte(lightColor[1]),
-                                       render::componentToByte(lightColor[2]));
+void G_D3D::lightVertices(MeshView& mesh, const render::Matrix* world, const Lighting& light) {
+    const render::Matrix& m = light.matrix;
+    uint32_t colour = render::makeArgb(0xFF, render::componentToByte(light.color[0]),
+                                       render::componentToByte(light.color[1]),
+                                       render::componentToByte(light.color[2]));
     for (int i = 0; i < mesh.vertexCount; ++i) {
         render::LVertex& v = mesh.vertices[i];
         render::Vec3 position{v.x, v.y, v.z};
         if (world) position = render::transformPoint(position, *world);
-        render::Vec3 d = lightPosition - position;
-        float a = std::fmin(render::length(d) / lightRange, 1.0f);
-        float k = (1.0f - a) * lightIntensity;
+        render::Vec3 d = light.position - position;
+        float a = std::fmin(render::length(d) / light.range, 1.0f);
+        float k = (1.0f - a) * light.intensity;
         render::Vec3 n{d.x * m.m[0][0] + d.y * m.m[0][1] + d.z * m.m[0][2] + m.m[0][3],
                        d.x * m.m[1][0] + d.y * m.m[1][1] + d.z * m.m[1][2] + m.m[1][3],
                        d.x * m.m[2][0] + d.y * m.m[2][1] + d.z * m.m[2][2] + m.m[2][3]};
@@ -232,25 +241,25 @@ void G_D3D::lightVertices(MeshView& mesh, const render::Matrix* world) {
         float s = mesh.normals ? render::dot(n, mesh.normals[i]) : 0.0f;
         if (!(s > 0.0f)) s = 0.0f;
         if (s > 1.0f) s = 1.0f;
-        float value = std::fmin(k * s + lightAmbient, 1.0f);
+        float value = std::fmin(k * s + light.ambient, 1.0f);
         v.tu = 0.5f;
         v.tv = 1.0f - value;
         v.diffuse = colour;
     }
 }
 
-void G_D3D::drawMesh(int textureIndex, MeshView& mesh, const render::Matrix* world) {
+void G_D3D::drawMesh(int textureIndex, MeshView& mesh, const render::Matrix* world, const Lighting& light) {
     if (!ready || !d3dDevice || !mesh.vertices || mesh.vertexCount <= 0) return;
     using render::RenderState;
-    bindTexture(textureIndex);
+    store.bindTexture(textureIndex);
     d3dDevice->setTransform(render::Transform::World, world ? *world : render::identityMatrix());
     // Only a real texture slot can be the fill texture: with the fill
     // texture missing (-1), untextured meshes are not light passes.
-    if (textureIndex < 0 || textureIndex != fillTexture) {
+    if (textureIndex < 0 || textureIndex != light.fillTexture) {
         d3dDevice->drawPrimitive(render::Primitive::TriangleList, mesh.vertices, mesh.vertexCount);
         return;
     }
-    lightVertices(mesh, world);
+    lightVertices(mesh, world, light);
     d3dDevice->setRenderState(RenderState::SrcBlend, render::Blend::Zero);
     d3dDevice->setRenderState(RenderState::DestBlend, render::Blend::SrcColor);
     d3dDevice->setStageState(0, render::StageState::Address, render::TextureAddress::Clamp);

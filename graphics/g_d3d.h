@@ -4,14 +4,13 @@
 #include <memory>
 
 #include "graphics/g_dd.h"
+#include "graphics/lighting.h"
+#include "graphics/texture_store.h"
 #include "render/device.h"
 #include "render/matrix.h"
 #include "render/vertex.h"
 
 namespace graphics {
-
-constexpr int kTextureSlots = 50;
-constexpr int kTextureNameLength = 260;
 
 // Results of the matrix builders, in the values of the old interface.
 constexpr int32_t kResultOk = 0;
@@ -26,21 +25,10 @@ struct MeshView {
     const render::Vec3* normals = nullptr;
 };
 
-// One texture-store slot. The name is compared byte for byte.
-struct TextureSlot {
-    int state = 0;  // 0 free, 1 loaded
-    int index = -1;
-    char fileName[kTextureNameLength] = {};
-    char folder[kTextureNameLength] = {};
-    render::Rect size;
-    int refCount = 0;
-    std::unique_ptr<render::Surface> surface;  // null while released or not loadable
-};
-
 // The display with its 3D device: device class fallback, Z buffer,
 // viewport, fixed render states, the projection, mesh drawing with the
-// fill-texture light pass, and the texture store (50 slots shared by file
-// name, reference-counted, rebuilt from their files after a lost display).
+// fill-texture light pass. It owns the texture store its device draws
+// from, rebuilt from the files after a lost display.
 class G_D3D : public G_DD {
 public:
     G_D3D();
@@ -68,36 +56,16 @@ public:
 
     // Draws the mesh with the texture of `textureIndex` (negative or empty:
     // untextured) and the world matrix (null: identity). With the fill
-    // texture the vertices are lit from lightPosition and multiplied into
-    // the frame.
-    void drawMesh(int textureIndex, MeshView& mesh, const render::Matrix* world);
+    // texture of `light` the vertices are lit from its point light and
+    // multiplied into the frame.
+    void drawMesh(int textureIndex, MeshView& mesh, const render::Matrix* world, const Lighting& light);
 
     // Frame brackets of the main loop: Z clear and scene begin, scene end.
     bool beginScene();
     void endScene();
 
-    // ---- texture store ----
-
-    // Slot of the loaded texture named `fileName` (its count raised), else
-    // the lowest free slot loaded from textureFolder + fileName. -1 when the
-    // image cannot be read, the name is too long or every slot is loaded.
-    int findOrLoadTexture(const char* fileName);
-    // Material form: an empty name succeeds without a texture; a loaded
-    // slot matching both name and textureFolder is shared. The slot goes
-    // to `textureIndex`; false when it is -1.
-    bool findOrLoadMaterialTexture(const char* textureName, int& textureIndex);
-    int loadTextureSlot(int slot, const char* fileName);
-    // Remaining count; at 0 the slot is free and no texture stays bound.
-    int releaseTexture(int slot);
-    void releaseAllTextureSurfaces();
-    void reloadAllTextures();
-    // Binds the slot's texture to stage 0 (negative or empty: none).
-    void bindTexture(int slot);
-
-    void setTextureFolder(const char* folder);
-    const char* textureFolderName() const { return textureFolder; }
-    const TextureSlot& textureSlot(int slot) const { return slots[slot]; }
-    int boundTexture() const { return currentTexture; }
+    TextureStore& textures() { return store; }
+    const TextureStore& textures() const { return store; }
 
     render::Device* device() { return d3dDevice.get(); }
     render::Surface* zBufferSurface() { return zBuffer.get(); }
@@ -107,29 +75,16 @@ public:
     render::PixelFormat paletteTextureFormat() const { return paletteTextureFmt; }
     render::TLVertex* quadVertices() { return quad; }
 
-    // Public state the application frame, the script host and the scene
-    // read and set, with their initial values.
+    // Device state the application frame and the script host set.
     uint8_t alphaBlending = 1;
     float fogStart = 20.0f;
     float fogEnd = 40.0f;
-    render::Vec3 lightPosition{0.0f, 1.0f, 0.0f};
-    float lightRange = 10.0f;
-    float lightIntensity = 0.75f;
-    float lightAmbient = 0.25f;
-    float lightColor[3] = {1.0f, 1.0f, 1.0f};
-    render::Matrix lightMatrix = render::identityMatrix();
-    float tintColor[4] = {1.0f, 1.0f, 1.0f, 1.0f};  // alpha, red, green, blue
-    uint8_t tintTextured = 1;
-    int fillTexture = -1;
 
 private:
     bool failDevice(const char* text);
     bool chooseTextureFormats();
     void applyRenderStates();
-    void releaseSlotSurface(int slot);
-    void lightVertices(MeshView& mesh, const render::Matrix* world);
-    bool readPalettePool();
-    void convertImage(const G_BMP& image, const G_BMP* alpha, render::Surface& surface, bool palettised);
+    void lightVertices(MeshView& mesh, const render::Matrix* world, const Lighting& light);
 
     std::unique_ptr<render::Device> d3dDevice;
     std::unique_ptr<render::Surface> zBuffer;
@@ -140,13 +95,7 @@ private:
     render::PixelFormat textureFmt = render::PixelFormat::Unknown;
     render::PixelFormat paletteTextureFmt = render::PixelFormat::Unknown;
     render::TLVertex quad[4];
-
-    TextureSlot slots[kTextureSlots];
-    char textureFolder[kNameLength] = "Tex\\";
-    uint32_t palettePool[kPaletteEntries] = {};  // ARGB
-    bool palettePoolLoaded = false;
-    int currentTexture = -1;
-    std::unique_ptr<G_BMP> alphaBitmap;
+    TextureStore store{displayAdapter};
 };
 
 }  // namespace graphics

@@ -21,20 +21,20 @@ int ScriptTextures::storeSlot(int index) const {
     return index >= 0 && index < kScriptTextures ? table[index] : -1;
 }
 
-bool ScriptTextures::loadTexture(G_D3D& d3d, int index, const char* fileName) {
+bool ScriptTextures::loadTexture(TextureStore& store, int index, const char* fileName) {
     if (index < 0 || index >= kScriptTextures) return false;
     if (table[index] >= 0) {
-        d3d.releaseTexture(table[index]);
+        store.releaseTexture(table[index]);
         table[index] = -1;
     }
-    d3d.setTextureFolder("");
-    table[index] = d3d.findOrLoadTexture(fileName);
+    store.setTextureFolder("");
+    table[index] = store.findOrLoadTexture(fileName);
     return table[index] >= 0;
 }
 
-void ScriptTextures::unloadTexture(G_D3D& d3d, int index) {
+void ScriptTextures::unloadTexture(TextureStore& store, int index) {
     if (index < 0 || index >= kScriptTextures || table[index] < 0) return;
-    d3d.releaseTexture(table[index]);
+    store.releaseTexture(table[index]);
     table[index] = -1;
 }
 
@@ -80,9 +80,9 @@ void ScriptTextures::drawTextureLast(int index, int x, int y, int width, int hei
     push(1, index, x, y, width, height, angle, left, top, right, bottom, red, green, blue, alpha, pivotX, pivotY);
 }
 
-void ScriptTextures::releaseAllScriptTextures(G_D3D& d3d) {
+void ScriptTextures::releaseAllScriptTextures(TextureStore& store) {
     for (int& slot : table) {
-        if (slot >= 0) d3d.releaseTexture(slot);
+        if (slot >= 0) store.releaseTexture(slot);
         slot = -1;
     }
     for (QueuedQuad& q : queue_) q.tableIndex = -1;
@@ -112,7 +112,7 @@ void ScriptTextures::drawTexturedQuad(G_D3D& d3d, const QueuedQuad& entry, int s
     // Untextured images get texture coordinates 0.
     float tw = 0.0f, th = 0.0f;
     if (storeSlot >= 0) {
-        const render::Rect& size = d3d.textureSlot(storeSlot).size;
+        const render::Rect& size = d3d.textures().textureSlot(storeSlot).size;
         tw = float(size.right - size.left);
         th = float(size.bottom - size.top);
     }
@@ -136,7 +136,7 @@ void ScriptTextures::drawTexturedQuad(G_D3D& d3d, const QueuedQuad& entry, int s
         v[i].sy = ox * s + oy * c + float(entry.y);
         v[i].color = entry.color;
     }
-    d3d.bindTexture(storeSlot);
+    d3d.textures().bindTexture(storeSlot);
     device->drawPrimitive(render::Primitive::TriangleFan, v, 4);
 }
 

@@ -5,6 +5,7 @@
 namespace graphics {
 
 class G_D3D;
+class TextureStore;
 
 constexpr int kScriptTextures = 100;
 constexpr int kQueuedQuads = 100;
@@ -39,9 +40,9 @@ public:
     // Releases what `index` held and loads the file (relative to the game
     // folder) into it. False for an index outside 0-99, an unreadable file
     // or a full store; the entry is then empty.
-    bool loadTexture(G_D3D& d3d, int index, const char* fileName);
+    bool loadTexture(TextureStore& store, int index, const char* fileName);
     // Indices outside 0-99 and empty entries are ignored.
-    void unloadTexture(G_D3D& d3d, int index);
+    void unloadTexture(TextureStore& store, int index);
 
     // Queue one image, its colour packed by packQuadColour. A full queue
     // ignores the call.
@@ -54,7 +55,7 @@ public:
 
     // Empties the table (every texture released) and the queue. Called on
     // every change of script file and at exit.
-    void releaseAllScriptTextures(G_D3D& d3d);
+    void releaseAllScriptTextures(TextureStore& store);
 
     // One pass of the frame: Z off, every queued image whose `last` flag is
     // `pass` in queue order, Z on again. Must run inside the scene.

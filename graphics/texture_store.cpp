@@ -1,5 +1,3 @@
-// The texture store of G_D3D: image files become texture surfaces shared
-// by file name, and come back from their files after a lost display.
 #include <bit>
 #include <cassert>
 #include <cstdio>
@@ -7,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/g_d3d.h"
+#include "graphics/texture_store.h"
 #include "platform/files.h"
 #include "render/pixel_format.h"
 
@@ -55,7 +53,19 @@ int nearestPaletteIndex(const uint32_t* palette, uint32_t rgb) {
 
 }  // namespace
 
-bool G_D3D::readPalettePool() {
+TextureStore::TextureStore(render::Adapter& displayAdapter) : adapter(displayAdapter) {
+    readPalettePool();
+}
+
+TextureStore::~TextureStore() = default;
+
+void TextureStore::setFormats(render::PixelFormat colour, render::PixelFormat palettised, bool software) {
+    colourFormat = colour;
+    paletteFormat = palettised;
+    softwareDevice = software;
+}
+
+bool TextureStore::readPalettePool() {
     std::vector<uint8_t> data;
     palettePoolLoaded = platform::readFile("pal.pdt", data);
     // A short file reads as zeros past its end.
@@ -69,13 +79,13 @@ bool G_D3D::readPalettePool() {
     return palettePoolLoaded;
 }
 
-void G_D3D::setTextureFolder(const char* folder) {
+void TextureStore::setTextureFolder(const char* folder) {
     if (!folder || !copyText(textureFolder, sizeof textureFolder, folder)) textureFolder[0] = 0;
 }
 
-void G_D3D::releaseSlotSurface(int slot) { slots[slot].surface.reset(); }
+void TextureStore::releaseSlotSurface(int slot) { slots[slot].surface.reset(); }
 
-int G_D3D::findOrLoadTexture(const char* fileName) {
+int TextureStore::findOrLoadTexture(const char* fileName) {
     if (!fileName) return -1;
     for (TextureSlot& s : slots) {
         if (s.state == 1 && std::strcmp(s.fileName, fileName) == 0) {
@@ -89,7 +99,7 @@ int G_D3D::findOrLoadTexture(const char* fileName) {
     return -1;
 }
 
-bool G_D3D::findOrLoadMaterialTexture(const char* textureName, int& textureIndex) {
+bool TextureStore::findOrLoadMaterialTexture(const char* textureName, int& textureIndex) {
     if (!textureName || !textureName[0]) return true;
     for (TextureSlot& s : slots) {
         if (s.state == 1 && std::strcmp(s.fileName, textureName) == 0 &&
@@ -103,42 +113,38 @@ bool G_D3D::findOrLoadMaterialTexture(const char* textureName, int& textureIndex
     return textureIndex != -1;
 }
 
-int G_D3D::loadTextureSlot(int slot, const char* fileName) {
+int TextureStore::loadTextureSlot(int slot, const char* fileName) {
     assert(slot >= 0 && slot < kTextureSlots);
     if (slot < 0 || slot >= kTextureSlots || !fileName) return -1;
-    if (currentTexture >= 0) {
-        if (d3dDevice) d3dDevice->setTexture(0, nullptr);
-        currentTexture = -1;
-    }
+    unbind();
     releaseSlotSurface(slot);
     TextureSlot& s = slots[slot];
     // Names longer than a slot holds could never be matched again.
     if (std::strlen(fileName) >= sizeof s.fileName) return -1;
 
     std::string path = std::string(textureFolder) + fileName;
-    if (!loadImage(path.c_str(), workBitmap)) return -1;
-    const G_BMP& image = *workBitmap;
+    if (!loadImage(path.c_str(), image)) return -1;
+    const G_BMP& picture = *image;
 
-    bool palettised = softwareDevice && paletteTextureFmt != render::PixelFormat::Unknown;
-    render::PixelFormat format = palettised ? paletteTextureFmt : textureFmt;
+    bool palettised = softwareDevice && paletteFormat != render::PixelFormat::Unknown;
+    render::PixelFormat format = palettised ? paletteFormat : colourFormat;
     uint32_t palette[kPaletteEntries];
     if (palettised) {
-        if (image.depth() == 8) {
-            const RgbQuad* table = image.colorTable();
+        if (picture.depth() == 8) {
+            const RgbQuad* table = picture.colorTable();
             for (int i = 0; i < kPaletteEntries; ++i)
                 palette[i] = render::makeArgb(1, table[i].red, table[i].green, table[i].blue);
         } else {
             if (!palettePoolLoaded) readPalettePool();
             std::memcpy(palette, palettePool, sizeof palette);
         }
-        std::memcpy(paletteEntries, palette, sizeof palette);
+        if (paletteSink) std::memcpy(paletteSink, palette, sizeof palette);
     }
 
     std::unique_ptr<render::Surface> surface =
-        displayAdapter.createSurface(render::SurfaceKind::Texture, image.width(), image.height(), format);
+        adapter.createSurface(render::SurfaceKind::Texture, picture.width(), picture.height(), format);
     if (!surface) {
-        lastResult = format == render::PixelFormat::Unknown ? DisplayResult::InvalidPixelFormat : DisplayResult::Other;
-        reportDirectDrawError();
+        if (onSurfaceFailure) onSurfaceFailure(failureContext, format == render::PixelFormat::Unknown);
         return -1;
     }
     if (palettised) {
@@ -148,12 +154,12 @@ int G_D3D::loadTextureSlot(int slot, const char* fileName) {
     }
 
     std::string alphaPath = std::string(textureFolder) + alphaImageName(fileName);
-    bool hasAlpha = loadImage(alphaPath.c_str(), alphaBitmap);
-    convertImage(image, hasAlpha ? alphaBitmap.get() : nullptr, *surface, palettised);
-    alphaBitmap.reset();
+    bool hasAlpha = loadImage(alphaPath.c_str(), alphaImage);
+    convertImage(picture, hasAlpha ? alphaImage.get() : nullptr, *surface, palettised);
+    alphaImage.reset();
 
     s.surface = std::move(surface);
-    s.size = render::Rect{0, 0, image.width(), image.height()};
+    s.size = render::Rect{0, 0, picture.width(), picture.height()};
     s.state = 1;
     s.refCount = 1;
     copyText(s.fileName, sizeof s.fileName, fileName);
@@ -162,7 +168,7 @@ int G_D3D::loadTextureSlot(int slot, const char* fileName) {
     return slot;
 }
 
-void G_D3D::convertImage(const G_BMP& image, const G_BMP* alpha, render::Surface& surface, bool palettised) {
+void TextureStore::convertImage(const G_BMP& image, const G_BMP* alpha, render::Surface& surface, bool palettised) {
     render::LockedRect locked;
     if (!surface.lock(locked)) return;
     const int w = image.width(), h = image.height();
@@ -208,16 +214,13 @@ void G_D3D::convertImage(const G_BMP& image, const G_BMP* alpha, render::Surface
     surface.unlock();
 }
 
-int G_D3D::releaseTexture(int slot) {
+int TextureStore::releaseTexture(int slot) {
     assert(slot >= 0 && slot < kTextureSlots);
     if (slot < 0 || slot >= kTextureSlots) return -1;
     TextureSlot& s = slots[slot];
     if (s.state == 0) return 0;
     if (--s.refCount > 0) return s.refCount;
-    if (currentTexture >= 0) {
-        if (d3dDevice) d3dDevice->setTexture(0, nullptr);
-        currentTexture = -1;
-    }
+    unbind();
     s.surface.reset();
     s.state = 0;
     s.fileName[0] = 0;
@@ -228,16 +231,13 @@ int G_D3D::releaseTexture(int slot) {
     return 0;
 }
 
-void G_D3D::releaseAllTextureSurfaces() {
-    if (currentTexture >= 0) {
-        if (d3dDevice) d3dDevice->setTexture(0, nullptr);
-        currentTexture = -1;
-    }
+void TextureStore::releaseAllTextureSurfaces() {
+    unbind();
     for (int i = 0; i < kTextureSlots; ++i) releaseSlotSurface(i);
 }
 
-void G_D3D::reloadAllTextures() {
-    char folder[kNameLength];
+void TextureStore::reloadAllTextures() {
+    char folder[kTextureFolderLength];
     std::memcpy(folder, textureFolder, sizeof folder);
     for (int i = 0; i < kTextureSlots; ++i) {
         TextureSlot& s = slots[i];
@@ -254,21 +254,28 @@ void G_D3D::reloadAllTextures() {
     std::memcpy(textureFolder, folder, sizeof folder);
 }
 
-void G_D3D::bindTexture(int slot) {
+void TextureStore::bindTexture(int slot) {
     const render::Surface* surface = slot >= 0 && slot < kTextureSlots ? slots[slot].surface.get() : nullptr;
-    if (!d3dDevice) {
+    if (!target) {
         currentTexture = -1;
         return;
     }
     if (surface) {
         if (slot == currentTexture) return;
-        if (currentTexture >= 0) d3dDevice->setTexture(0, nullptr);
-        d3dDevice->setTexture(0, surface);
+        if (currentTexture >= 0) target->setTexture(0, nullptr);
+        target->setTexture(0, surface);
         currentTexture = slot;
         return;
     }
-    if (currentTexture != -1) d3dDevice->setTexture(0, nullptr);
+    if (currentTexture != -1) target->setTexture(0, nullptr);
     currentTexture = -1;
+}
+
+void TextureStore::unbind() {
+    if (currentTexture >= 0) {
+        if (target) target->setTexture(0, nullptr);
+        currentTexture = -1;
+    }
 }
 
 }  // namespace graphics

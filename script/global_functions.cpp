@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "graphics/camera.h"
 #include "graphics/script_textures.h"
 #include "script/script_api.h"
 #include "script/script_host.h"
+#include "sound/sound_functions.h"
 
 namespace script {
 
@@ -13,12 +15,14 @@ namespace {
 
 ScriptHost& host() { return *ScriptHost::current(); }
 GameServices& game() { return ScriptHost::current()->game(); }
+sound::SoundFunctions* sound() { return host().parts().sound; }
+graphics::Camera& camera() { return host().camera(); }
 
 void setNextFilePath(const Argument* a, Result&) { host().setNextFilePath(a[0].s); }
 void setMainLoopEnd(const Argument*, Result&) { host().setMainLoopEnd(); }
 void setTitle(const Argument* a, Result&) { game().setTitle(a[0].s); }
-void setCameraIti(const Argument* a, Result&) { host().cameraEye = {a[0].f, a[1].f, a[2].f}; }
-void setCameraSiten(const Argument* a, Result&) { host().cameraTarget = {a[0].f, a[1].f, a[2].f}; }
+void setCameraIti(const Argument* a, Result&) { camera().eye = {a[0].f, a[1].f, a[2].f}; }
+void setCameraSiten(const Argument* a, Result&) { camera().target = {a[0].f, a[1].f, a[2].f}; }
 void getMouseX(const Argument*, Result& r) { r.i = game().mouseX(); }
 void getMouseY(const Argument*, Result& r) { r.i = game().mouseY(); }
 void getMouseLButton(const Argument*, Result& r) { r.b = game().mouseLButton(); }
@@ -30,75 +34,78 @@ void getInputRight(const Argument*, Result& r) { r.b = game().inputRight(); }
 void getInputButton(const Argument* a, Result& r) {
     r.b = a[0].i >= 0 && a[0].i <= 4 && game().inputButton(a[0].i);
 }
-void loadWave(const Argument* a, Result& r) { r.i = game().loadWave(a[0].s); }
-void unloadWave(const Argument* a, Result&) { game().unloadWave(a[0].i); }
-void playWave(const Argument* a, Result&) { game().playWave(a[0].i); }
-void stopWave(const Argument* a, Result&) { game().stopWave(a[0].i); }
-void loadMidi(const Argument* a, Result& r) { r.b = game().loadMidi(a[0].s); }
-void unloadMidi(const Argument*, Result&) { game().unloadMidi(); }
-void playMidi(const Argument* a, Result&) { game().playMidi(a[0].i); }
-void stopMidi(const Argument*, Result&) { game().stopMidi(); }
-void setMidiValume(const Argument* a, Result&) { game().setMidiValume(a[0].i); }
+void loadWave(const Argument* a, Result& r) { r.i = sound() ? sound()->loadWave(a[0].s) : -1; }
+void unloadWave(const Argument* a, Result&) { if (sound()) sound()->unloadWave(a[0].i); }
+void playWave(const Argument* a, Result&) { if (sound()) sound()->playWave(a[0].i); }
+void stopWave(const Argument* a, Result&) { if (sound()) sound()->stopWave(a[0].i); }
+void loadMidi(const Argument* a, Result& r) { r.b = sound() && sound()->loadMidi(a[0].s); }
+void unloadMidi(const Argument*, Result&) { if (sound()) sound()->unloadMidi(); }
+void playMidi(const Argument* a, Result&) { if (sound()) sound()->playMidi(a[0].i); }
+void stopMidi(const Argument*, Result&) { if (sound()) sound()->stopMidi(); }
+void setMidiValume(const Argument* a, Result&) { if (sound()) sound()->setMidiValume(a[0].i); }
 void loadTexture(const Argument* a, Result& r) {
-    r.b = a[0].i >= 0 && a[0].i < kScriptTextureSlots && game().loadTexture(a[0].i, a[1].s);
+    const ScriptSubsystems& s = host().parts();
+    r.b = a[0].i >= 0 && a[0].i < kScriptTextureSlots && s.textures &&
+          s.textures->loadTexture(*s.textureStore, a[0].i, a[1].s);
 }
 
-void queueTextureDraw(const Argument* a, uint8_t phase) {
-    TextureDraw draw;
-    draw.slot = a[0].i;
-    draw.x = a[1].i;
-    draw.y = a[2].i;
-    draw.w = a[3].i;
-    draw.h = a[4].i;
-    draw.angle = a[5].i;
-    draw.colour = graphics::packQuadColour(a[10].f, a[11].f, a[12].f, a[13].f);
-    draw.srcLeft = a[6].i;
-    draw.srcTop = a[7].i;
-    draw.srcRight = a[8].i;
-    draw.srcBottom = a[9].i;
-    draw.pivotX = a[14].f;
-    draw.pivotY = a[15].f;
-    draw.phase = phase;
-    game().queueTexture(draw);
+void queueTextureDraw(const Argument* a, int last) {
+    graphics::ScriptTextures* textures = host().parts().textures;
+    if (!textures) return;
+    graphics::QueuedQuad quad;
+    quad.tableIndex = a[0].i;
+    quad.x = a[1].i;
+    quad.y = a[2].i;
+    quad.width = a[3].i;
+    quad.height = a[4].i;
+    quad.angle = a[5].i;
+    quad.color = graphics::packQuadColour(a[10].f, a[11].f, a[12].f, a[13].f);
+    quad.left = a[6].i;
+    quad.top = a[7].i;
+    quad.right = a[8].i;
+    quad.bottom = a[9].i;
+    quad.pivotX = a[14].f;
+    quad.pivotY = a[15].f;
+    quad.last = last;
+    textures->queue(quad);
 }
 void drawTextureFirst(const Argument* a, Result&) { queueTextureDraw(a, 0); }
 void drawTextureLast(const Argument* a, Result&) { queueTextureDraw(a, 1); }
 void unloadTexture(const Argument* a, Result&) {
-    if (a[0].i >= 0 && a[0].i < kScriptTextureSlots) game().unloadTexture(a[0].i);
+    const ScriptSubsystems& s = host().parts();
+    if (a[0].i >= 0 && a[0].i < kScriptTextureSlots && s.textures) s.textures->unloadTexture(*s.textureStore, a[0].i);
 }
 void convert3Dto2D(const Argument* a, Result& r) {
     ScriptHost& h = host();
-    r.b = game().convert3Dto2D({a[0].f, a[1].f, a[2].f}, h.converted2DX, h.converted2DY);
+    r.b = camera().worldToScreen({a[0].f, a[1].f, a[2].f}, h.converted2DX, h.converted2DY);
 }
 void get3Dto2DX(const Argument*, Result& r) { r.i = host().converted2DX; }
 void get3Dto2DY(const Argument*, Result& r) { r.i = host().converted2DY; }
 void convert2Dto3D(const Argument* a, Result& r) {
-    r.b = game().convert2Dto3D(a[0].i, a[1].i, a[2].f, host().converted3D);
+    host().converted3D = camera().screenToWorld(a[0].i, a[1].i, a[2].f);
+    r.b = true;
 }
 void get2Dto3DX(const Argument*, Result& r) { r.f = host().converted3D.x; }
 void get2Dto3DY(const Argument*, Result& r) { r.f = host().converted3D.y; }
 void get2Dto3DZ(const Argument*, Result& r) { r.f = host().converted3D.z; }
 
 // The segment under the mouse runs from depth 0.25 to depth 1000; the far
-// point stays in the 2D-to-3D result.
+// point stays in the 2D-to-3D result. Without a scene nothing is hit.
 void findNearMousePos(const Argument*, Result& r) {
     ScriptHost& h = host();
     GameServices& g = game();
-    r.i = -1;
     int mx = g.mouseX(), my = g.mouseY();
-    if (!g.convert2Dto3D(mx, my, 0.25f, h.converted3D)) return;
-    Vector3 nearPoint = h.converted3D;
-    if (!g.convert2Dto3D(mx, my, 1000.0f, h.converted3D)) return;
-    h.lastPick = g.pick(nearPoint, h.converted3D);
-    r.i = h.lastPick.slot;
+    h.converted3D = camera().screenToWorld(mx, my, 1000.0f);
+    r.i = -1;
 }
 void getFindResultX(const Argument*, Result& r) { r.f = host().lastPick.point.x; }
 void getFindResultY(const Argument*, Result& r) { r.f = host().lastPick.point.y; }
 void getFindResultZ(const Argument*, Result& r) { r.f = host().lastPick.point.z; }
 void getFindResultDis(const Argument*, Result& r) { r.f = host().lastPick.distance; }
-void loadField(const Argument* a, Result& r) { r.b = game().loadField(a[0].s); }
-void unloadField(const Argument*, Result&) { game().unloadField(); }
-void drawField(const Argument*, Result&) { game().drawField(host().cameraEye, host().cameraTarget); }
+// The field is not part of this host yet: nothing loads, nothing draws.
+void loadField(const Argument*, Result& r) { r.b = false; }
+void unloadField(const Argument*, Result&) {}
+void drawField(const Argument*, Result&) {}
 void setData(const Argument* a, Result&) { host().dataStore.setData(a[0].s, a[1].s); }
 void getData(const Argument* a, Result& r) { r.s = host().dataStore.getData(a[0].s).c_str(); }
 void clearData(const Argument*, Result&) { host().dataStore.clearData(); }

@@ -18,4 +18,9 @@ const GlobalDef* globalFunctions();
 const ClassDef& porigonManagerClass();
 const ClassDef& boardManagerClass();
 
+// Turns a record at (x, y, z) to face the camera eye: sets ry and rx in
+// degrees.
+void lookAtCamera(float x, float y, float z, float eyeX, float eyeY, float eyeZ, float& rx,
+                  float& ry);
+
 }  // namespace script

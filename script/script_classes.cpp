@@ -3,33 +3,34 @@
 #include <cstddef>
 #include <new>
 
+#include "graphics/camera.h"
+#include "scene/scene_records.h"
 #include "script/script_api.h"
 #include "script/script_host.h"
-#include "script/script_records.h"
 
 namespace script {
 
 namespace {
 
-GameServices& game() { return ScriptHost::current()->game(); }
-const Vector3& eye() { return ScriptHost::current()->cameraEye; }
+const render::Vec3& eye() { return ScriptHost::current()->camera().eye; }
 
 template <typename Record>
 void initRecord(void* memory) {
     new (memory) Record();
 }
 
+using scene::BoardRecord;
+using PorigonRecord = scene::ObjectRecord;
+
 PorigonRecord& porigon(void* record) { return *static_cast<PorigonRecord*>(record); }
 BoardRecord& board(void* record) { return *static_cast<BoardRecord*>(record); }
 
-void porigonLoad(void* p, const Argument* a, Result& r) {
-    r.b = game().loadModel(porigon(p).index, a[0].s);
-}
-void porigonUnload(void* p, const Argument*, Result&) { game().unloadModel(porigon(p).index); }
-void porigonDraw(void* p, const Argument*, Result&) { game().queueObject(p); }
-void porigonGetMaxAnimeFrame(void* p, const Argument* a, Result& r) {
-    r.f = game().maxAnimeFrame(porigon(p).index, a[0].i);
-}
+// Until the scene store is part of this host, models never load, nothing
+// is queued or hit, and an animation has no frames.
+void porigonLoad(void*, const Argument*, Result& r) { r.b = false; }
+void porigonUnload(void*, const Argument*, Result&) {}
+void porigonDraw(void*, const Argument*, Result&) {}
+void porigonGetMaxAnimeFrame(void*, const Argument*, Result& r) { r.f = -1.0f; }
 void porigonUpdate(void* p, const Argument*, Result&) {
     PorigonRecord& o = porigon(p);
     o.lastX = o.x;
@@ -38,23 +39,18 @@ void porigonUpdate(void* p, const Argument*, Result&) {
     o.lastRx = o.rx;
     o.lastRy = o.ry;
     o.lastRz = o.rz;
-    game().updateObject(p);
 }
-void porigonCheckHit(void* p, const Argument* a, Result& r) {
-    r.b = game().checkHit(p, {a[0].f, a[1].f, a[2].f}, {a[3].f, a[4].f, a[5].f});
-}
+void porigonCheckHit(void*, const Argument*, Result& r) { r.b = false; }
 void porigonGetHitX(void* p, const Argument*, Result& r) { r.f = porigon(p).hitX; }
 void porigonGetHitY(void* p, const Argument*, Result& r) { r.f = porigon(p).hitY; }
 void porigonGetHitZ(void* p, const Argument*, Result& r) { r.f = porigon(p).hitZ; }
-void porigonCheckObst(void* p, const Argument* a, Result& r) {
-    r.i = game().checkObst(p, a[0].i, a[1].b);
-}
-void porigonCheckField(void* p, const Argument*, Result& r) { r.i = game().checkField(p); }
+void porigonCheckObst(void*, const Argument*, Result& r) { r.i = -1; }
+void porigonCheckField(void*, const Argument*, Result& r) { r.i = -1; }
 void porigonLookAtCamera(void* p, const Argument*, Result&) {
     PorigonRecord& o = porigon(p);
     lookAtCamera(o.x, o.y, o.z, eye().x, eye().y, eye().z, o.rx, o.ry);
 }
-void boardDraw(void* p, const Argument*, Result&) { game().queueBoard(p); }
+void boardDraw(void*, const Argument*, Result&) {}
 void boardLookAtCamera(void* p, const Argument*, Result&) {
     BoardRecord& b = board(p);
     lookAtCamera(b.x, b.y, b.z, eye().x, eye().y, eye().z, b.rx, b.ry);

@@ -16,8 +16,8 @@ namespace {
 
 constexpr const char* kFirstScript = "script\\init.nut";
 constexpr uint32_t kWhite = 0xFFFFFF;
-constexpr int kScreenWidth = 640;
-constexpr int kScreenHeight = 480;
+using graphics::kScreenWidth;
+using graphics::kScreenHeight;
 constexpr int kVirtualClockSeed = 20070612;  // any fixed value: runs repeat exactly
 
 char logFileName[kPathBytes] = {};
@@ -160,7 +160,7 @@ void ScriptHost::onDraw3D() {
         services.stopRunning();
         return;
     }
-    services.drawScene(cameraEye);
+    services.drawScene();
     ++framesCounted;
     uint32_t now = clock.now();
     bitTime = now - start;

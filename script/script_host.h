@@ -3,7 +3,10 @@
 #include <cstdint>
 
 #include "data/data_store.h"
+#include "graphics/camera.h"
+#include "render/matrix.h"
 #include "script/game_services.h"
+#include "script/script_subsystems.h"
 #include "script/script_vm.h"
 
 namespace script {
@@ -12,6 +15,13 @@ constexpr int kQueuedTexts = 100;
 constexpr int kConsoleLines = 100;
 constexpr int kTextBytes = 256;   // 255 characters and the terminator
 constexpr int kPathBytes = 257;
+
+// A pick along a segment.
+struct PickResult {
+    int slot = -1;
+    render::Vec3 point;
+    float distance = 0;
+};
 
 struct QueuedText {
     int32_t x = 0, y = 0;
@@ -58,17 +68,20 @@ public:
     static ScriptHost* current() { return instance; }
     GameServices& game() { return services; }
 
+    // The subsystems the script functions drive; see ScriptSubsystems.
+    void attach(const ScriptSubsystems& parts) { subsystems = parts; }
+    const ScriptSubsystems& parts() const { return subsystems; }
+    graphics::Camera& camera() { return subsystems.camera ? *subsystems.camera : ownCamera; }
+
     // Script functions implemented by the host itself.
     void setNextFilePath(const char* path);
     void setMainLoopEnd() { endRequested = true; }
     void drawText(const char* text, int x, int y, int size, int r, int g, int b);
     void setDebugMsg(const char* text);
 
-    // State the script functions read and write.
-    Vector3 cameraEye;
-    Vector3 cameraTarget;
+    // Results the script functions keep for their getters.
     int converted2DX = 0, converted2DY = 0;
-    Vector3 converted3D;
+    render::Vec3 converted3D;
     PickResult lastPick;
     data::DataStore dataStore;
 
@@ -96,6 +109,8 @@ private:
     static ScriptHost* instance;
 
     GameServices& services;
+    ScriptSubsystems subsystems;
+    graphics::Camera ownCamera;
     State scriptState = State::Loading;
     char nextFilePath[kPathBytes] = {};
     bool endRequested = false;

@@ -2,12 +2,11 @@
 
 #include <cstring>
 
+#include "platform/byte_reader.h"
+
 namespace sound {
 
 namespace {
-
-uint32_t read32be(const uint8_t* p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
-uint16_t read16be(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
 
 // Reads a variable-length quantity of at most four bytes.
 bool readVarLen(const uint8_t* p, size_t end, size_t& pos, uint32_t& value) {
@@ -70,13 +69,14 @@ bool readTrack(const uint8_t* p, size_t start, size_t end, int64_t& length) {
 }  // namespace
 
 bool readMidiInfo(const uint8_t* bytes, size_t size, MidiFileInfo& info) {
-    if (size < 14 || memcmp(bytes, "MThd", 4) != 0) return false;
-    uint32_t headerSize = read32be(bytes + 4);
+    platform::ByteReader in(bytes, size);
+    if (size < 14 || !in.match("MThd", 4)) return false;
+    uint32_t headerSize = in.u32be();
     if (headerSize < 6 || headerSize > size - 8) return false;
     MidiFileInfo result;
-    result.format = read16be(bytes + 8);
-    result.tracks = read16be(bytes + 10);
-    result.division = read16be(bytes + 12);
+    result.format = in.u16be();
+    result.tracks = in.u16be();
+    result.division = in.u16be();
     if (result.format > 1 || result.tracks < 1 || result.division == 0 ||
         (result.division & 0x8000))
         return false;
@@ -85,10 +85,13 @@ bool readMidiInfo(const uint8_t* bytes, size_t size, MidiFileInfo& info) {
     int found = 0;
     while (found < result.tracks) {
         if (size - pos < 8) return false;
-        uint32_t chunkSize = read32be(bytes + pos + 4);
+        in.seek(pos);
+        bool isTrack = in.match("MTrk", 4);
+        if (!isTrack) in.skip(4);
+        uint32_t chunkSize = in.u32be();
         size_t start = pos + 8;
         if (chunkSize > size - start) return false;
-        if (memcmp(bytes + pos, "MTrk", 4) == 0) {
+        if (isTrack) {
             int64_t length = 0;
             if (!readTrack(bytes, start, start + chunkSize, length)) return false;
             if (length > result.lengthTicks) result.lengthTicks = length;

@@ -2,14 +2,13 @@
 
 #include <cstring>
 
+#include "platform/byte_reader.h"
+
 namespace sound {
 
 namespace {
 
 constexpr uint16_t kFormatPcm = 1;
-
-uint32_t read32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-uint16_t read16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
 struct Chunk {
     uint64_t dataStart = 0;  // first byte after the 8-byte header
@@ -21,13 +20,15 @@ struct Chunk {
 // whose header does not fit before `end` end the search.
 bool findChunk(const uint8_t* bytes, uint64_t from, uint64_t end, const char* id,
                const char* form, Chunk& out) {
+    platform::ByteReader in(bytes, size_t(end));
     uint64_t pos = from;
     while (pos + 8 <= end) {
-        const uint8_t* header = bytes + pos;
-        uint32_t size = read32(header + 4);
-        if (memcmp(header, id, 4) == 0) {
-            bool formMatches = !form || (pos + 12 <= end && size >= 4 &&
-                                         memcmp(header + 8, form, 4) == 0);
+        in.seek(size_t(pos));
+        bool named = in.match(id, 4);
+        if (!named) in.skip(4);
+        uint32_t size = in.u32();
+        if (named) {
+            bool formMatches = !form || (pos + 12 <= end && size >= 4 && in.match(form, 4));
             if (formMatches) {
                 out.dataStart = pos + 8;
                 out.size = size;
@@ -61,14 +62,15 @@ bool readWave(const uint8_t* bytes, size_t size, WaveFormat& format, const uint8
     if (fmt.size > kWaveFormatBytes || fmt.dataStart + fmt.size > riffEnd) return false;
     uint8_t slot[kWaveFormatBytes] = {};
     memcpy(slot, bytes + fmt.dataStart, fmt.size);
+    platform::ByteReader in(slot, sizeof slot);
     WaveFormat f;
-    f.formatTag = read16(slot);
-    f.channels = read16(slot + 2);
-    f.samplesPerSec = read32(slot + 4);
-    f.avgBytesPerSec = read32(slot + 8);
-    f.blockAlign = read16(slot + 12);
-    f.bitsPerSample = read16(slot + 14);
-    f.extraSize = read16(slot + 16);
+    f.formatTag = in.u16();
+    f.channels = in.u16();
+    f.samplesPerSec = in.u32();
+    f.avgBytesPerSec = in.u32();
+    f.blockAlign = in.u16();
+    f.bitsPerSample = in.u16();
+    f.extraSize = in.u16();
     if (!isPlayable(f)) return false;
 
     uint64_t afterFmt = fmt.dataStart + fmt.size + (fmt.size & 1);

@@ -97,14 +97,14 @@ TEST(MainLoopRules, EyeOnTargetKeepsTheLastView) {
     std::vector<render::Matrix> views;
     probe.tickHook = [&] {
         if (probe.ticks == 1) {
-            probe.cameraEye = {0.0f, 5.0f, -20.0f};
-            probe.cameraTarget = {0.0f, 0.0f, 0.0f};
+            probe.camera.eye = {0.0f, 5.0f, -20.0f};
+            probe.camera.target = {0.0f, 0.0f, 0.0f};
         } else {
-            probe.cameraEye = {1.0f, 1.0f, 1.0f};
-            probe.cameraTarget = {1.0f, 1.0f, 1.0f};
+            probe.camera.eye = {1.0f, 1.0f, 1.0f};
+            probe.camera.target = {1.0f, 1.0f, 1.0f};
         }
     };
-    probe.drawHook = [&] { views.push_back(probe.viewMatrix()); };
+    probe.drawHook = [&] { views.push_back(probe.camera.view()); };
     probe.runFrames(6);
     ASSERT_EQ(views.size(), 6u);
     const render::Matrix& last = views.back();
@@ -157,9 +157,9 @@ TEST(MainLoopRules, MouseMessagesSetTheMouseStateInClientPixels) {
     int x = -1, y = -1;
     bool left = false;
     probe.drawHook = [&] {
-        x = probe.mouseX;
-        y = probe.mouseY;
-        left = probe.mouseLeft;
+        x = probe.mouse.x;
+        y = probe.mouse.y;
+        left = probe.mouse.left;
     };
     probe.runFrames(2, {LoopProbe::at(1, {EventType::MouseMove, 319, 239}), LoopProbe::at(1, {EventType::MouseDown})});
     EXPECT_EQ(x, 319);

@@ -196,7 +196,7 @@ TEST_F(LostSurfaces, RestoredDisplaySkipsOneFrameAndReloadsTextures) {
     folder.write("t.bmp", makeBmp24(4, 4, gradient));
     folder.write("img\\s.bmp", makeBmp24(4, 4, [](int, int) { return 0x808080u; }));
     auto d3d = createDisplay();
-    int slot = d3d->findOrLoadTexture("t.bmp");
+    int slot = d3d->textures().findOrLoadTexture("t.bmp");
     ASSERT_GE(slot, 0);
     ASSERT_TRUE(d3d->loadSurface(0, "img\\s.bmp"));
     ASSERT_TRUE(d3d->beginFrame());
@@ -204,11 +204,11 @@ TEST_F(LostSurfaces, RestoredDisplaySkipsOneFrameAndReloadsTextures) {
     d3d->adapter().loseSurfaces();
     d3d->adapter().failRestores(3);
     EXPECT_FALSE(d3d->beginFrame());
-    const render::Surface* texture = d3d->textureSlot(slot).surface.get();
+    const render::Surface* texture = d3d->textures().textureSlot(slot).surface.get();
     ASSERT_NE(texture, nullptr);
     EXPECT_FALSE(texture->isLost());
     EXPECT_EQ(texture->pixelArgb(3, 1), 0xFF000000u | gradient(3, 1));
-    EXPECT_EQ(d3d->textureSlot(slot).refCount, 1);
+    EXPECT_EQ(d3d->textures().textureSlot(slot).refCount, 1);
     EXPECT_EQ(d3d->offscreenSurface(0)->pixelArgb(1, 1), 0xFF808080u);
     EXPECT_TRUE(d3d->beginFrame());
     ASSERT_TRUE(d3d->beginScene());
@@ -218,8 +218,8 @@ TEST_F(LostSurfaces, RestoredDisplaySkipsOneFrameAndReloadsTextures) {
 TEST_F(LostSurfaces, UnrestorablePrimaryRebuildsTheDisplayWhileActive) {
     folder.write("t.bmp", makeBmp24(2, 2, gradient));
     auto d3d = createDisplay();
-    int slot = d3d->findOrLoadTexture("t.bmp");
-    d3d->findOrLoadTexture("t.bmp");
+    int slot = d3d->textures().findOrLoadTexture("t.bmp");
+    d3d->textures().findOrLoadTexture("t.bmp");
 
     window.post({platform::EventType::Minimise});
     d3d->adapter().loseSurfaces();
@@ -232,8 +232,8 @@ TEST_F(LostSurfaces, UnrestorablePrimaryRebuildsTheDisplayWhileActive) {
     EXPECT_FALSE(d3d->beginFrame());
     EXPECT_TRUE(d3d->isReady());
     EXPECT_FALSE(d3d->backBufferSurface()->isLost());
-    ASSERT_NE(d3d->textureSlot(slot).surface, nullptr);
-    EXPECT_EQ(d3d->textureSlot(slot).refCount, 2);
+    ASSERT_NE(d3d->textures().textureSlot(slot).surface, nullptr);
+    EXPECT_EQ(d3d->textures().textureSlot(slot).refCount, 2);
     EXPECT_TRUE(d3d->beginFrame());
     EXPECT_TRUE(boxes().empty());
 }

@@ -39,8 +39,9 @@ TEST_F(FrameAllocation, SecondFrameAllocatesNothing) {
     auto d3d = createDisplay(32, 64, 48);
     d3d->setAlphaMode();
     ScriptTextures textures;
-    ASSERT_TRUE(textures.loadTexture(*d3d, 0, "a.bmp"));
-    d3d->fillTexture = d3d->findOrLoadTexture("a.bmp");
+    ASSERT_TRUE(textures.loadTexture(d3d->textures(), 0, "a.bmp"));
+    graphics::Lighting light;
+    light.fillTexture = d3d->textures().findOrLoadTexture("a.bmp");
     render::LVertex vertices[3];
     vertices[1].x = 1.0f;
     vertices[2].y = -1.0f;
@@ -53,8 +54,8 @@ TEST_F(FrameAllocation, SecondFrameAllocatesNothing) {
         textures.drawTextureFirst(0, 5, 5, 10, 10, 30, 0, 0, 4, 4, 1, 1, 1, 1, 0.5f, 0.5f);
         textures.drawTextureLast(0, 20, 5, 10, 10, 0, 0, 0, 4, 4, 1, 1, 1, 1, 0, 0);
         textures.drawPass(*d3d, 0);
-        d3d->drawMesh(d3d->fillTexture, mesh, nullptr);
-        d3d->drawMesh(-1, mesh, nullptr);
+        d3d->drawMesh(light.fillTexture, mesh, nullptr, light);
+        d3d->drawMesh(-1, mesh, nullptr, light);
         textures.drawPass(*d3d, 1);
         textures.clearQueue();
         d3d->drawText(-1, render::Rect{0, 30, 64, 48}, "FPS 60", 0xFFFFFF);

@@ -80,7 +80,7 @@ uint32_t quadrants(int x, int y) {
 using GoldenFrames = DisplayFixture;
 
 void drawQuadScene(G_D3D& d3d, ScriptTextures& textures) {
-    ASSERT_TRUE(textures.loadTexture(d3d, 0, "quad.bmp"));
+    ASSERT_TRUE(textures.loadTexture(d3d.textures(), 0, "quad.bmp"));
     d3d.setAlphaMode();
     ASSERT_TRUE(d3d.beginFrame());
     ASSERT_TRUE(d3d.beginScene());
@@ -124,7 +124,7 @@ TEST_F(GoldenFrames, AlphaCompanionImages) {
     auto d3d = createDisplay(32, 64, 32);
     d3d->setAlphaMode();
     ScriptTextures textures;
-    ASSERT_TRUE(textures.loadTexture(*d3d, 3, "glass.bmp"));
+    ASSERT_TRUE(textures.loadTexture(d3d->textures(), 3, "glass.bmp"));
     ASSERT_TRUE(d3d->beginFrame());
     ASSERT_TRUE(d3d->beginScene());
     textures.drawTextureFirst(-1, 0, 8, 64, 16, 0, 0, 0, 0, 0, 0.8f, 0.1f, 0.1f, 1, 0, 0);
@@ -139,10 +139,11 @@ TEST_F(GoldenFrames, FillTextureLightPass) {
     folder.write("system\\texure\\fill.bmp",
                  makeBmp24(4, 16, [](int, int y) { return uint32_t(255 - y * 12) * 0x010101u; }));
     auto d3d = createDisplay(32, 64, 64);
-    d3d->fillTexture = d3d->findOrLoadTexture("system\\texure\\fill.bmp");
-    ASSERT_GE(d3d->fillTexture, 0);
-    d3d->lightPosition = {-1.0f, 1.0f, -2.0f};
-    d3d->lightRange = 6.0f;
+    graphics::Lighting light;
+    light.fillTexture = d3d->textures().findOrLoadTexture("system\\texure\\fill.bmp");
+    ASSERT_GE(light.fillTexture, 0);
+    light.position = {-1.0f, 1.0f, -2.0f};
+    light.range = 6.0f;
     d3d->setAlphaMode();
 
     render::Matrix view;
@@ -164,9 +165,9 @@ TEST_F(GoldenFrames, FillTextureLightPass) {
     ASSERT_TRUE(d3d->beginFrame());
     ASSERT_TRUE(d3d->beginScene());
     d3d->device()->setTransform(render::Transform::View, view);
-    d3d->drawMesh(-1, baseMesh, nullptr);
+    d3d->drawMesh(-1, baseMesh, nullptr, light);
     render::Matrix raised = render::translationMatrix(0.0f, 0.0f, -0.01f);
-    d3d->drawMesh(d3d->fillTexture, lightMesh, &raised);
+    d3d->drawMesh(light.fillTexture, lightMesh, &raised, light);
     d3d->endScene();
     expectGolden(*d3d->backBufferSurface(), "light_pass");
 }

@@ -16,40 +16,40 @@ TEST_F(ScriptTextureTable, EntriesShareStoreSlotsAndReleaseThem) {
     folder.write("img\\a.bmp", makeBmp24(2, 2, solid));
     folder.write("img\\b.bmp", makeBmp24(2, 2, solid));
     auto d3d = createDisplay();
-    d3d->setTextureFolder("Tex\\");
+    d3d->textures().setTextureFolder("Tex\\");
     ScriptTextures textures;
-    ASSERT_TRUE(textures.loadTexture(*d3d, 0, "img\\a.bmp"));
-    EXPECT_STREQ(d3d->textureFolderName(), "");  // names are relative to the game folder
-    ASSERT_TRUE(textures.loadTexture(*d3d, 5, "img\\a.bmp"));
+    ASSERT_TRUE(textures.loadTexture(d3d->textures(), 0, "img\\a.bmp"));
+    EXPECT_STREQ(d3d->textures().textureFolderName(), "");  // names are relative to the game folder
+    ASSERT_TRUE(textures.loadTexture(d3d->textures(), 5, "img\\a.bmp"));
     int shared = textures.storeSlot(0);
     EXPECT_EQ(textures.storeSlot(5), shared);
-    EXPECT_EQ(d3d->textureSlot(shared).refCount, 2);
+    EXPECT_EQ(d3d->textures().textureSlot(shared).refCount, 2);
 
-    textures.unloadTexture(*d3d, 0);
+    textures.unloadTexture(d3d->textures(), 0);
     EXPECT_EQ(textures.storeSlot(0), -1);
-    EXPECT_NE(d3d->textureSlot(shared).surface, nullptr);  // entry 5 still draws it
+    EXPECT_NE(d3d->textures().textureSlot(shared).surface, nullptr);  // entry 5 still draws it
 
     // Loading over an occupied entry releases its first texture.
-    ASSERT_TRUE(textures.loadTexture(*d3d, 5, "img\\b.bmp"));
+    ASSERT_TRUE(textures.loadTexture(d3d->textures(), 5, "img\\b.bmp"));
     // The freed slot is the lowest free one, so b lands in it.
     EXPECT_EQ(textures.storeSlot(5), shared);
-    EXPECT_STREQ(d3d->textureSlot(shared).fileName, "img\\b.bmp");
-    EXPECT_EQ(d3d->textureSlot(shared).refCount, 1);
+    EXPECT_STREQ(d3d->textures().textureSlot(shared).fileName, "img\\b.bmp");
+    EXPECT_EQ(d3d->textures().textureSlot(shared).refCount, 1);
 
-    EXPECT_FALSE(textures.loadTexture(*d3d, 7, "img\\none.bmp"));
+    EXPECT_FALSE(textures.loadTexture(d3d->textures(), 7, "img\\none.bmp"));
     EXPECT_EQ(textures.storeSlot(7), -1);
-    EXPECT_FALSE(textures.loadTexture(*d3d, 100, "img\\a.bmp"));
-    EXPECT_FALSE(textures.loadTexture(*d3d, -1, "img\\a.bmp"));
-    textures.unloadTexture(*d3d, -3);
-    textures.unloadTexture(*d3d, 100);
+    EXPECT_FALSE(textures.loadTexture(d3d->textures(), 100, "img\\a.bmp"));
+    EXPECT_FALSE(textures.loadTexture(d3d->textures(), -1, "img\\a.bmp"));
+    textures.unloadTexture(d3d->textures(), -3);
+    textures.unloadTexture(d3d->textures(), 100);
     EXPECT_EQ(textures.storeSlot(-1), -1);
 
     textures.drawTextureFirst(5, 0, 0, 2, 2, 0, 0, 0, 2, 2, 1, 1, 1, 1, 0, 0);
-    textures.releaseAllScriptTextures(*d3d);
+    textures.releaseAllScriptTextures(d3d->textures());
     EXPECT_EQ(textures.storeSlot(5), -1);
     EXPECT_EQ(textures.queuedCount(), 0);
     EXPECT_EQ(textures.queued(0).tableIndex, -1);
-    for (int i = 0; i < kTextureSlots; ++i) EXPECT_EQ(d3d->textureSlot(i).state, 0);
+    for (int i = 0; i < kTextureSlots; ++i) EXPECT_EQ(d3d->textures().textureSlot(i).state, 0);
 }
 
 TEST(ScriptTextureQueue, ColoursArePackedAndAFullQueueIgnoresCalls) {
@@ -81,7 +81,7 @@ TEST_F(TwoDimensionalPasses, QuadsLandWhereThePivotAndAngleSay) {
     auto d3d = createDisplay(32, 40, 40);
     d3d->setAlphaMode();
     ScriptTextures textures;
-    ASSERT_TRUE(textures.loadTexture(*d3d, 0, "w.bmp"));
+    ASSERT_TRUE(textures.loadTexture(d3d->textures(), 0, "w.bmp"));
     render::Surface& back = *d3d->backBufferSurface();
 
     // Pivot (0, 0), angle 0: the top-left corner sits at (x, y).

@@ -33,7 +33,7 @@ protected:
     std::unique_ptr<graphics::G_D3D> createDisplay(int depth = 32, int width = 64, int height = 48) {
         auto d3d = makeDisplay(depth, width, height);
         EXPECT_TRUE(d3d->createDisplay());
-        d3d->setTextureFolder("");
+        d3d->textures().setTextureFolder("");
         return d3d;
     }
 

@@ -26,65 +26,65 @@ TEST_F(TextureSharing, SameNameSharesOneSlotUntilTheLastRelease) {
     folder.write("a.bmp", makeBmp24(4, 2, gradient));
     folder.write("b.g2", makeG2(2, 2, gradient));
     auto d3d = createDisplay();
-    int a = d3d->findOrLoadTexture("a.bmp");
-    int b = d3d->findOrLoadTexture("b.g2");
+    int a = d3d->textures().findOrLoadTexture("a.bmp");
+    int b = d3d->textures().findOrLoadTexture("b.g2");
     EXPECT_EQ(a, 0);
     EXPECT_EQ(b, 1);
-    EXPECT_EQ(d3d->findOrLoadTexture("a.bmp"), a);
-    EXPECT_EQ(d3d->textureSlot(a).refCount, 2);
-    EXPECT_EQ(d3d->textureSlot(a).size.right, 4);
-    EXPECT_EQ(d3d->textureSlot(a).size.bottom, 2);
+    EXPECT_EQ(d3d->textures().findOrLoadTexture("a.bmp"), a);
+    EXPECT_EQ(d3d->textures().textureSlot(a).refCount, 2);
+    EXPECT_EQ(d3d->textures().textureSlot(a).size.right, 4);
+    EXPECT_EQ(d3d->textures().textureSlot(a).size.bottom, 2);
     // Names compare byte for byte, even where the file system would match.
-    EXPECT_EQ(d3d->findOrLoadTexture("A.bmp"), 2);
+    EXPECT_EQ(d3d->textures().findOrLoadTexture("A.bmp"), 2);
 
-    EXPECT_EQ(d3d->releaseTexture(a), 1);
-    EXPECT_EQ(d3d->textureSlot(a).state, 1);
-    d3d->bindTexture(b);
-    EXPECT_EQ(d3d->device()->texture(), d3d->textureSlot(b).surface.get());
-    EXPECT_EQ(d3d->releaseTexture(a), 0);
-    EXPECT_EQ(d3d->textureSlot(a).state, 0);
-    EXPECT_EQ(d3d->textureSlot(a).index, -1);
-    EXPECT_STREQ(d3d->textureSlot(a).fileName, "");
+    EXPECT_EQ(d3d->textures().releaseTexture(a), 1);
+    EXPECT_EQ(d3d->textures().textureSlot(a).state, 1);
+    d3d->textures().bindTexture(b);
+    EXPECT_EQ(d3d->device()->texture(), d3d->textures().textureSlot(b).surface.get());
+    EXPECT_EQ(d3d->textures().releaseTexture(a), 0);
+    EXPECT_EQ(d3d->textures().textureSlot(a).state, 0);
+    EXPECT_EQ(d3d->textures().textureSlot(a).index, -1);
+    EXPECT_STREQ(d3d->textures().textureSlot(a).fileName, "");
     // Freeing any slot unbinds whatever was bound.
-    EXPECT_EQ(d3d->boundTexture(), -1);
+    EXPECT_EQ(d3d->textures().boundTexture(), -1);
     EXPECT_EQ(d3d->device()->texture(), nullptr);
     // The lowest free slot is reused.
-    EXPECT_EQ(d3d->findOrLoadTexture("b.g2"), b);
-    EXPECT_EQ(d3d->findOrLoadTexture("a.bmp"), 0);
+    EXPECT_EQ(d3d->textures().findOrLoadTexture("b.g2"), b);
+    EXPECT_EQ(d3d->textures().findOrLoadTexture("a.bmp"), 0);
 }
 
 TEST_F(TextureSharing, FullStoreAndUnreadableFilesReturnMinusOne) {
     for (int i = 0; i < kTextureSlots; ++i)
         folder.write(numbered(i), makeBmp24(1, 1, gradient));
     auto d3d = createDisplay();
-    EXPECT_EQ(d3d->findOrLoadTexture("missing.bmp"), -1);
-    EXPECT_EQ(d3d->textureSlot(0).state, 0);
+    EXPECT_EQ(d3d->textures().findOrLoadTexture("missing.bmp"), -1);
+    EXPECT_EQ(d3d->textures().textureSlot(0).state, 0);
     for (int i = 0; i < kTextureSlots; ++i)
-        ASSERT_EQ(d3d->findOrLoadTexture(numbered(i).c_str()), i);
+        ASSERT_EQ(d3d->textures().findOrLoadTexture(numbered(i).c_str()), i);
     folder.write("extra.bmp", makeBmp24(1, 1, gradient));
-    EXPECT_EQ(d3d->findOrLoadTexture("extra.bmp"), -1);
-    EXPECT_EQ(d3d->findOrLoadTexture("t7.bmp"), 7);  // a match needs no free slot
-    EXPECT_EQ(d3d->findOrLoadTexture(std::string(300, 'x').c_str()), -1);
+    EXPECT_EQ(d3d->textures().findOrLoadTexture("extra.bmp"), -1);
+    EXPECT_EQ(d3d->textures().findOrLoadTexture("t7.bmp"), 7);  // a match needs no free slot
+    EXPECT_EQ(d3d->textures().findOrLoadTexture(std::string(300, 'x').c_str()), -1);
 }
 
 TEST_F(TextureSharing, FolderPrefixAndMaterialMatching) {
     folder.write("Model\\skin.bmp", makeBmp24(2, 2, gradient));
     folder.write("Other\\skin.bmp", makeBmp24(3, 3, gradient));
     auto d3d = createDisplay();
-    d3d->setTextureFolder("Model\\");
+    d3d->textures().setTextureFolder("Model\\");
     int index = -1;
-    ASSERT_TRUE(d3d->findOrLoadMaterialTexture("skin.bmp", index));
+    ASSERT_TRUE(d3d->textures().findOrLoadMaterialTexture("skin.bmp", index));
     EXPECT_EQ(index, 0);
-    EXPECT_STREQ(d3d->textureSlot(0).folder, "Model\\");
+    EXPECT_STREQ(d3d->textures().textureSlot(0).folder, "Model\\");
     int none = 5;
-    EXPECT_TRUE(d3d->findOrLoadMaterialTexture("", none));
+    EXPECT_TRUE(d3d->textures().findOrLoadMaterialTexture("", none));
     EXPECT_EQ(none, 5);
     // Another folder: the material form misses, then the name alone matches.
-    d3d->setTextureFolder("Other\\");
+    d3d->textures().setTextureFolder("Other\\");
     int other = -1;
-    ASSERT_TRUE(d3d->findOrLoadMaterialTexture("skin.bmp", other));
+    ASSERT_TRUE(d3d->textures().findOrLoadMaterialTexture("skin.bmp", other));
     EXPECT_EQ(other, 0);
-    EXPECT_EQ(d3d->textureSlot(0).refCount, 2);
+    EXPECT_EQ(d3d->textures().textureSlot(0).refCount, 2);
 }
 
 using AlphaCompanions = DisplayFixture;
@@ -97,19 +97,19 @@ TEST_F(AlphaCompanions, AlphaComesFromTheCompanionImage) {
     folder.write("big_a.bmp", makeBmp24(2, 2, [](int, int) { return 0x000010u; }));
     auto d3d = createDisplay(32);
 
-    int tree = d3d->findOrLoadTexture("tree.bmp");
-    const render::Surface* s = d3d->textureSlot(tree).surface.get();
+    int tree = d3d->textures().findOrLoadTexture("tree.bmp");
+    const render::Surface* s = d3d->textures().textureSlot(tree).surface.get();
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->format(), render::PixelFormat::A8R8G8B8);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 4; ++x) EXPECT_EQ(s->pixelArgb(x, y), uint32_t(x * 60 + y) << 24 | gradient(x, y));
 
-    int plain = d3d->findOrLoadTexture("plain.bmp");
-    EXPECT_EQ(d3d->textureSlot(plain).surface->pixelArgb(2, 1), 0xFF000000u | gradient(2, 1));
+    int plain = d3d->textures().findOrLoadTexture("plain.bmp");
+    EXPECT_EQ(d3d->textures().textureSlot(plain).surface->pixelArgb(2, 1), 0xFF000000u | gradient(2, 1));
 
     // A smaller companion covers the bottom-left texels; the rest stay opaque.
-    int big = d3d->findOrLoadTexture("big.bmp");
-    const render::Surface* b = d3d->textureSlot(big).surface.get();
+    int big = d3d->textures().findOrLoadTexture("big.bmp");
+    const render::Surface* b = d3d->textures().textureSlot(big).surface.get();
     EXPECT_EQ(b->pixelArgb(1, 3) >> 24, 0x10u);
     EXPECT_EQ(b->pixelArgb(1, 1) >> 24, 0xFFu);
     EXPECT_EQ(b->pixelArgb(3, 3) >> 24, 0xFFu);
@@ -123,8 +123,8 @@ TEST_F(AlphaCompanions, EightBitCompanionsAndSixteenBitTexels) {
     folder.write("p_a.bmp", makeG8(4, 1, [](int x, int) { return uint8_t(3 - x); }, palette));
     folder.write("c.bmp", makeBmp24(2, 1, [](int, int) { return 0xF0A050u; }));
     auto d3d = createDisplay(16);
-    int p = d3d->findOrLoadTexture("p.bmp");
-    const render::Surface* s = d3d->textureSlot(p).surface.get();
+    int p = d3d->textures().findOrLoadTexture("p.bmp");
+    const render::Surface* s = d3d->textures().textureSlot(p).surface.get();
     ASSERT_EQ(s->format(), render::PixelFormat::A4R4G4B4);
     render::LockedRect locked;
     render::Surface* writable = const_cast<render::Surface*>(s);
@@ -135,8 +135,8 @@ TEST_F(AlphaCompanions, EightBitCompanionsAndSixteenBitTexels) {
     EXPECT_EQ(texel(3), uint16_t(0 << 12 | (0xC0 >> 4) << 8 | 0xF << 4 | 0));
     writable->unlock();
 
-    int c = d3d->findOrLoadTexture("c.bmp");
-    EXPECT_EQ(d3d->textureSlot(c).surface->pixelArgb(1, 0), 0xFFFFAA55u);  // 4-bit channels widened
+    int c = d3d->textures().findOrLoadTexture("c.bmp");
+    EXPECT_EQ(d3d->textures().textureSlot(c).surface->pixelArgb(1, 0), 0xFFFFAA55u);  // 4-bit channels widened
 }
 
 TEST_F(AlphaCompanions, SoftwareDevicesGetPalettisedTextures) {
@@ -148,17 +148,17 @@ TEST_F(AlphaCompanions, SoftwareDevicesGetPalettisedTextures) {
     d3d->adapter().refuseDeviceClass(render::DeviceClass::TnLHal);
     d3d->adapter().refuseDeviceClass(render::DeviceClass::Hal);
     ASSERT_TRUE(d3d->createDisplay());
-    d3d->setTextureFolder("");
-    int p = d3d->findOrLoadTexture("p.gp");
-    const render::Surface* s = d3d->textureSlot(p).surface.get();
+    d3d->textures().setTextureFolder("");
+    int p = d3d->textures().findOrLoadTexture("p.gp");
+    const render::Surface* s = d3d->textures().textureSlot(p).surface.get();
     ASSERT_EQ(s->format(), render::PixelFormat::P8);
     EXPECT_EQ(s->pixelArgb(1, 0), 0xFF000000u | palette(1));
     EXPECT_EQ(s->pixelArgb(2, 1), 0xFF000000u | palette(6));
     EXPECT_EQ(d3d->palette()[9], 0x01000000u | palette(9));
     // 24-bit images map onto the grey ramp of the missing palette file.
-    int t = d3d->findOrLoadTexture("t.bmp");
-    EXPECT_EQ(d3d->textureSlot(t).surface->pixelArgb(0, 0), 0xFF000000u);
-    EXPECT_EQ(d3d->textureSlot(t).surface->pixelArgb(1, 0), 0xFFFFFFFFu);
+    int t = d3d->textures().findOrLoadTexture("t.bmp");
+    EXPECT_EQ(d3d->textures().textureSlot(t).surface->pixelArgb(0, 0), 0xFF000000u);
+    EXPECT_EQ(d3d->textures().textureSlot(t).surface->pixelArgb(1, 0), 0xFFFFFFFFu);
 }
 
 using FillTextureLight = DisplayFixture;
@@ -166,9 +166,10 @@ using FillTextureLight = DisplayFixture;
 TEST_F(FillTextureLight, VerticesGetTheLightRamp) {
     folder.write("fill.bmp", makeBmp24(4, 4, [](int, int y) { return uint32_t(y * 60) * 0x010101u; }));
     auto d3d = createDisplay();
-    d3d->fillTexture = d3d->findOrLoadTexture("fill.bmp");
-    d3d->lightPosition = {0.0f, 0.0f, 0.0f};
-    d3d->lightColor[0] = 0.5f;
+    graphics::Lighting light;
+    light.fillTexture = d3d->textures().findOrLoadTexture("fill.bmp");
+    light.position = {0.0f, 0.0f, 0.0f};
+    light.color[0] = 0.5f;
 
     render::LVertex v[3];
     v[1].x = 5.0f;  // half the range away, along the normal
@@ -176,7 +177,7 @@ TEST_F(FillTextureLight, VerticesGetTheLightRamp) {
     render::Vec3 normals[3] = {{0, 0, 1}, {-1, 0, 0}, {-1, 0, 0}};
     MeshView mesh{3, v, normals};
     ASSERT_TRUE(d3d->beginScene());
-    d3d->drawMesh(d3d->fillTexture, mesh, nullptr);
+    d3d->drawMesh(light.fillTexture, mesh, nullptr, light);
     d3d->endScene();
     // At the light itself the direction is undefined: s = 0, ambient only.
     EXPECT_FLOAT_EQ(v[0].tv, 1.0f - 0.25f);
@@ -195,17 +196,17 @@ TEST_F(FillTextureLight, VerticesGetTheLightRamp) {
     render::Matrix shift = render::translationMatrix(-5.0f, 0.0f, 0.0f);
     normals[0] = {1, 0, 0};
     ASSERT_TRUE(d3d->beginScene());
-    d3d->drawMesh(d3d->fillTexture, moved, &shift);
+    d3d->drawMesh(light.fillTexture, moved, &shift, light);
     d3d->endScene();
     EXPECT_FLOAT_EQ(w[0].tv, 1.0f - (0.5f * 0.75f + 0.25f));
 
     // Untextured meshes are no light pass, even before the fill texture exists.
-    d3d->fillTexture = -1;
+    light.fillTexture = -1;
     render::LVertex u[3];
     u[0].tv = 9.0f;
     MeshView plain{3, u, normals};
     ASSERT_TRUE(d3d->beginScene());
-    d3d->drawMesh(-1, plain, nullptr);
+    d3d->drawMesh(-1, plain, nullptr, light);
     d3d->endScene();
     EXPECT_EQ(u[0].tv, 9.0f);
 }

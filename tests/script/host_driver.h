@@ -37,13 +37,11 @@ public:
         drawn.push_back({text, left, top, right, bottom, colour, fontHeight, fontWidth});
     }
     void resetScene() override { ++sceneResets; }
-    void queueTexture(const script::TextureDraw& draw) override { textures.push_back(draw); }
 
     bool running = true;
     int16_t keys[256] = {};
     std::vector<Box> boxes;
     std::vector<DrawnText> drawn;
-    std::vector<script::TextureDraw> textures;
     int sceneResets = 0;
     int fontHeight = 0, fontWidth = 0;
 };

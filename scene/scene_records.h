@@ -1,12 +1,20 @@
-// script/script_records.h
+// scene/scene_records.h
 #pragma once
 #include <cstdint>
 
-namespace script {
+namespace scene {
 
-// The host record behind a PorigonManager instance: a 3D model instance
-// in the scene. Field order is fixed; the scene reads it directly.
-struct PorigonRecord {
+// The scene store's fixed tables.
+constexpr int kObjectSlots = 600;      // placed objects, by PorigonManager index
+constexpr int kModelSlots = 50;        // distinct models loaded at once
+constexpr int kDrawLists = 5;          // opaque, transparent, boards 0, 1, 2
+constexpr int kDrawListEntries = 600;  // entries of each list per frame
+
+// The record behind a PorigonManager instance: a 3D model placed in the
+// scene. The script instance owns it and fills its members; the scene
+// reads it when the instance is queued, updated or tested. Member order is
+// fixed: the script class binds each member by its offset.
+struct ObjectRecord {
     float lastX = 0, lastY = 0, lastZ = 0;     // copied by update()
     float lastRx = 0, lastRy = 0, lastRz = 0;
     float hitX = 0, hitY = 0, hitZ = 0;        // point of the last checkHit
@@ -23,7 +31,7 @@ struct PorigonRecord {
     uint8_t isSetColor = 0;
 };
 
-// The host record behind a BoardManager instance: a billboard.
+// The record behind a BoardManager instance: a billboard.
 struct BoardRecord {
     float rote = 0;                            // roll about the board's own z axis, degrees
     int32_t textureIndex = -1;                 // script texture slot, 0 to 99
@@ -35,8 +43,4 @@ struct BoardRecord {
     int32_t effectType = 0;                    // 0 normal, 1 no depth test, 2 additive
 };
 
-// Turns a record to face the camera eye: sets ry and rx in degrees.
-void lookAtCamera(float x, float y, float z, float eyeX, float eyeY, float eyeZ, float& rx,
-                  float& ry);
-
-}  // namespace script
+}  // namespace scene
