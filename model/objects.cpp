@@ -198,6 +198,7 @@ namespace {
 
 // Up to the first NUL: the text of the file.
 size_t textLength(const uint8_t* data, size_t size) {
+    if (!size) return 0;
     const void* nul = std::memchr(data, 0, size);
     return nul ? size_t(static_cast<const uint8_t*>(nul) - data) : size;
 }

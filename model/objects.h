@@ -75,7 +75,8 @@ public:
     render::Vec3 collisionOffset;
 };
 
-// Adds up to 30 key-frame animations of "ANIME" entries.
+// Adds up to 30 key-frame animations of "ANIME" entries. An object is
+// about 2.6 MB: keep it in a table or on the heap, not on the stack.
 class CHARA : public OBJECT {
 public:
     CHARA();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "model/objects.h"
 #include "model_files.h"
 
@@ -73,7 +75,8 @@ TEST(PartPosing, TranslationInterpolatesAndTheLastKeyHolds) {
 }
 
 TEST(CharaAnimation, FrameAdvancesWrapsAndPosesEnabledTracks) {
-    CHARA chara;
+    auto charaOwner = std::make_unique<CHARA>();
+    CHARA& chara = *charaOwner;
     ANIME_DATA& anime = chara.animations[2];
     anime.frameCount = 10;
     anime.tracks[0] = track({key(0, 0), key(10, 100)});

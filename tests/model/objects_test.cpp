@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <cstring>
 
 #include "model/objects.h"
@@ -90,7 +92,8 @@ TEST_F(ObjectLoading, CharaWithModelScaleBoxAndAnimations) {
     write("data\\chr\\walk.ani", animeFile("Hero.mdl", {{{0, 90}}}, 20));
     write("data\\chr\\hero.cha",
           "MODEL:[hero.mdl]\r\nSCALE:[2]\r\nBOX:[box.x,0.5,1]\r\nANIME:[1,walk.ani]\r\nCOLOR:[red]\r\n");
-    CHARA chara;
+    auto charaOwner = std::make_unique<CHARA>();
+    CHARA& chara = *charaOwner;
     ASSERT_TRUE(loadDescription(chara, "data\\chr\\hero.cha"));
     EXPECT_EQ(chara.hasContent, 1);
     EXPECT_EQ(chara.isMeshModel, 0);
@@ -129,7 +132,8 @@ TEST_F(ObjectLoading, AMeshModelIsWrappedInTheDummyModel) {
     writeTexture("prop\\skin.bmp");
     write("prop\\spin.ani", animeFile("DUMMY.MDL", {{{0, 0}, {10, 90}}}, 10));
     write("prop\\box.cha", "MODEL:[Box.MDL]\r\nANIME:[0,spin.ani]\r\n");
-    CHARA chara;
+    auto charaOwner = std::make_unique<CHARA>();
+    CHARA& chara = *charaOwner;
     ASSERT_TRUE(loadDescription(chara, "prop\\box.cha"));
     EXPECT_EQ(chara.isMeshModel, 1);
     EXPECT_STREQ(chara.model.name, "dummy.mdl");
@@ -146,7 +150,8 @@ TEST_F(ObjectLoading, AMeshModelIsWrappedInTheDummyModel) {
 TEST_F(ObjectLoading, FailuresOfEachFile) {
     writeDummy(folder);
     write("m.mdl", modelFile({meshPart("")}));
-    CHARA chara;
+    auto charaOwner = std::make_unique<CHARA>();
+    CHARA& chara = *charaOwner;
     EXPECT_FALSE(loadDescription(chara, "missing.cha"));
     EXPECT_EQ(chara.hasContent, 1);  // released by the next reset
 

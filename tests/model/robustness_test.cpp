@@ -2,6 +2,8 @@
 // refused, never read past its arrays (run under the sanitiser build).
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <random>
 
 #include "model/collision_shape.h"
@@ -152,7 +154,8 @@ TEST_F(MalformedModelFiles, AnimationFilesTruncatedGarbledAndOversized) {
     MODEL_DATA model;
     ASSERT_TRUE(loadModelFile(model, "m.mdl", false, 0.0f));
     Bytes whole = animeFile("m.mdl", {{{0, 10}, {5, 350, -1}}, {{0, 1, 2, 3}}}, 5);
-    CHARA chara;
+    auto charaOwner = std::make_unique<CHARA>();
+    CHARA& chara = *charaOwner;
     auto walk = [&](const Bytes& bytes) {
         ANIME_DATA& anime = chara.animations[0];
         if (loadAnimeMemory(anime, model, bytes.data(), bytes.size())) {
@@ -183,7 +186,8 @@ TEST_F(MalformedDescriptions, TruncatedGarbledAndOversized) {
     std::string text = "MODEL:[q.mdl]\r\nSCALE:[1.5]\r\nBOX:[q.x,1,2,3]\r\nANIME:[0,w.ani]\r\n";
     Bytes whole = bytesOf(text);
     auto walk = [](const Bytes& bytes) {
-        CHARA chara;
+        auto charaOwner = std::make_unique<CHARA>();
+        CHARA& chara = *charaOwner;
         loadDescriptionMemory(chara, "d.cha", bytes.data(), bytes.size());
         chara.applyAnimation(1.0f);
     };
@@ -191,7 +195,8 @@ TEST_F(MalformedDescriptions, TruncatedGarbledAndOversized) {
     for (const Bytes& g : garblings(whole, 300, 4)) walk(g);
     walk(bytesOf("MODEL:[" + std::string(100000, 'x') + "]ANIME:[99999999999999,a]SCALE:[nan]"));
     walk(bytesOf("ANIME:[" + std::string(5000, ',') + "]BOX:[" + std::string(3000, 'b') + "]"));
-    CHARA chara;
+    auto charaOwner = std::make_unique<CHARA>();
+    CHARA& chara = *charaOwner;
     std::string longPath = std::string(300, 'd') + "\\x.cha";
     EXPECT_FALSE(loadDescriptionMemory(chara, longPath.c_str(), whole.data(), whole.size()));
     platform::clearShownMessageBoxes();

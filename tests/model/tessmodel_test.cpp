@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <random>
 
 #include "model/objects.h"
@@ -133,7 +135,8 @@ TEST_F(SystemAssets, TheHostsCopiesServeAGameFolderWithoutThem) {
     // A lone mesh goes through the host's dummy model.
     write("prop\\rock.x", quadMesh().text());
     write("prop\\rock.cha", "MODEL:[rock.x]\r\n");
-    CHARA rock;
+    auto rockOwner = std::make_unique<CHARA>();
+    CHARA& rock = *rockOwner;
     ASSERT_TRUE(loadDescription(rock, "prop\\rock.cha"));
     EXPECT_STREQ(rock.model.name, "dummy.mdl");
     EXPECT_EQ(rock.model.parts[0].mesh.vertexCount, 6);
