@@ -403,8 +403,8 @@ bool modelFromText(TextReader& in, std::vector<uint8_t>& out) {
             put32(out, uint32_t(int32_t(v)));
         }
         for (int k = 0; k < 8; ++k) {
-            std::string word = "v" + std::to_string(k);
-            l = in.expect(word.c_str(), 3);
+            const char word[3] = {'v', char('0' + k), 0};
+            l = in.expect(word, 3);
             if (!l) return false;
             for (size_t a = 1; a <= 3; ++a) {
                 float f = 0;
