@@ -86,16 +86,22 @@ class MeshText {
 public:
     MeshText(const uint8_t* data, size_t size);
 
-    int lineCount() const { return int(starts.size()); }
-    const char* line(int index) const { return text + starts[size_t(index)]; }
-    int lineLength(int index) const { return int(lengths[size_t(index)]); }
+    int lineCount() const { return int(lines.size()); }
+    const char* line(int index) const { return text + lines[size_t(index)].start; }
+    int lineLength(int index) const { return int(lines[size_t(index)].length); }
     size_t byteCount() const { return size; }
+    // The line holding byte `offset` of the text (a line end counts with
+    // the line it ends).
+    int lineAt(size_t offset) const;
 
 private:
+    struct Line {
+        uint32_t start;
+        uint32_t length;
+    };
     const char* text;
     size_t size;
-    std::vector<uint32_t> starts;
-    std::vector<uint32_t> lengths;
+    std::vector<Line> lines;
 };
 
 // Where the tokenizer stands: a line and a column in it.

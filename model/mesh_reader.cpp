@@ -49,53 +49,51 @@ MeshText::MeshText(const uint8_t* data, size_t byteCount)
     : text(reinterpret_cast<const char*>(data)), size(byteCount) {
     // Offsets are 32-bit; the file loaders refuse larger files first.
     if (size > UINT32_MAX) size = 0;
-    starts.reserve(size / 32 + 1);
-    lengths.reserve(size / 32 + 1);
-    const char* p = text;
+    lines.reserve(size / 24 + 1);
     const char* end = text + size;
-    const char* lineStart = p;
-    // The text of the current line ends at its first NUL; the line itself
-    // goes on to its line end.
-    const char* lineTextEnd = nullptr;
-    auto endLine = [&](const char* at) {
-        const char* stop = lineTextEnd ? lineTextEnd : at;
-        starts.push_back(uint32_t(lineStart - text));
-        lengths.push_back(uint32_t(stop - lineStart));
-        lineTextEnd = nullptr;
+    const char* lineStart = text;
+    const char* firstNul = nullptr;  // in the current line
+    auto endLine = [this](const char* from, const char* to, const char* nulAt) {
+        const char* stop = nulAt && nulAt < to ? nulAt : to;
+        lines.push_back({uint32_t(from - text), uint32_t(stop - from)});
     };
-    while (p < end) {
-#if defined(__SSE2__)
-        // Sixteen bytes at a time past the characters that cannot end a
-        // line or its text.
-        const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'), nul = _mm_setzero_si128();
-        while (end - p >= 16) {
-            __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr)),
-                                       _mm_cmpeq_epi8(chunk, nul));
-            int mask = _mm_movemask_epi8(hit);
-            if (mask) {
-                p += __builtin_ctz(unsigned(mask));
-                break;
-            }
-            p += 16;
-        }
-        if (p >= end) break;
-#endif
-        char c = *p;
+    // Each CR, LF and NUL in turn: a CR ends a line, an LF ends one unless
+    // it completes a CR LF, a NUL ends its line's text.
+    auto visit = [&](const char* q) {
+        char c = *q;
         if (c == '\n') {
-            endLine(p);
-            lineStart = ++p;
+            if (!(q == lineStart && q > text && q[-1] == '\r')) endLine(lineStart, q, firstNul);
+            lineStart = q + 1;
+            firstNul = nullptr;
         } else if (c == '\r') {
-            endLine(p);
-            ++p;
-            if (p < end && *p == '\n') ++p;
-            lineStart = p;
-        } else {
-            if (c == '\0' && !lineTextEnd) lineTextEnd = p;
-            ++p;
+            endLine(lineStart, q, firstNul);
+            lineStart = q + 1;
+            firstNul = nullptr;
+        } else if (!firstNul) {
+            firstNul = q;
         }
+    };
+    const char* p = text;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, visiting only the bytes that matter.
+    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'), nul = _mm_setzero_si128();
+    for (; end - p >= 16; p += 16) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr)),
+                                   _mm_cmpeq_epi8(chunk, nul));
+        for (unsigned mask = unsigned(_mm_movemask_epi8(hit)); mask; mask &= mask - 1)
+            visit(p + __builtin_ctz(mask));
     }
-    if (lineStart < end) endLine(end);
+#endif
+    for (; p < end; ++p)
+        if (*p == '\n' || *p == '\r' || *p == '\0') visit(p);
+    if (lineStart < end) endLine(lineStart, end, firstNul);
+}
+
+int MeshText::lineAt(size_t offset) const {
+    auto after = std::upper_bound(lines.begin(), lines.end(), offset,
+                                  [](size_t o, const Line& l) { return o < l.start; });
+    return int(after - lines.begin()) - 1;
 }
 
 // ---- tokens and numbers ----
@@ -140,6 +138,28 @@ bool plainNumberStart(const char* p, const char* end) {
     if (p >= end) return false;
     if (isDigit(*p)) return !(*p == '0' && p + 1 < end && (p[1] == 'x' || p[1] == 'X'));
     return *p == '.' && p + 1 < end && isDigit(p[1]);
+}
+
+// A plain decimal ([-]digits[.digits], no exponent) whose digits fit a
+// double exactly: one correctly rounded division gives what strtod gives.
+// False, leaving `stop` alone, for anything else.
+bool plainDecimal(const char* p, const char* end, double& value, const char*& stop) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    bool negative = p < end && *p == '-';
+    if (negative) ++p;
+    uint64_t mantissa = 0;
+    int digits = 0, fraction = 0;
+    for (; p < end && isDigit(*p); ++p, ++digits) mantissa = mantissa * 10 + uint64_t(*p - '0');
+    if (p < end && *p == '.') {
+        for (++p; p < end && isDigit(*p); ++p, ++digits, ++fraction) mantissa = mantissa * 10 + uint64_t(*p - '0');
+    }
+    if (digits == 0 || digits > 15 || (p < end && (*p == 'e' || *p == 'E' || *p == 'x' || *p == 'X')))
+        return false;
+    double magnitude = double(mantissa) / kPowers[fraction];
+    value = negative ? -magnitude : magnitude;
+    stop = p;
+    return true;
 }
 
 }  // namespace
@@ -201,6 +221,8 @@ float tokenToFloat(const char* text, int length) {
     if (p < end && *p == '+' && plainNumberStart(p + 1, end) && p[1] != '-') number = p + 1;
     if (plainNumberStart(number, end)) {
         double value = 0.0;
+        const char* stop = nullptr;
+        if (plainDecimal(number, end, value, stop)) return narrow(value);
         auto result = std::from_chars(number, end, value);
         if (result.ec == std::errc()) return narrow(value);
     }
@@ -223,8 +245,20 @@ int findBlockIn(const MeshText& text, int firstLine, int lastLine, const char* k
     int matched = 0;
     if (firstLine < 0) firstLine = 0;
     lastLine = std::min(lastLine, text.lineCount() - 1);
+    const char* textEnd = firstLine <= lastLine ? text.line(lastLine) + text.lineLength(lastLine) : nullptr;
     for (int line = firstLine; line <= lastLine; ++line) {
         const char* s = text.line(line);
+        // With nothing matched, only a line holding the keyword's first
+        // character can change anything: jump to the next one.
+        if (matched == 0 && line < lastLine) {
+            const void* next = std::memchr(s, keyword[0], size_t(textEnd - s));
+            if (!next) return -1;
+            const char* hit = static_cast<const char*>(next);
+            if (hit >= s + text.lineLength(line)) {
+                line = text.lineAt(size_t(hit - text.line(0)));
+                s = text.line(line);
+            }
+        }
         int length = text.lineLength(line);
         for (int i = 0; i < length; ++i) {
             char c = s[i];
@@ -268,10 +302,18 @@ struct NumberReader {
         const char* end = s + text.lineLength(at.line);
         if (plainNumberStart(p, end)) {
             double value = 0.0;
-            auto result = std::from_chars(p, end, value);
-            if (result.ec == std::errc() && result.ptr < end && isSeparator(*result.ptr)) {
-                at.column = int(result.ptr - s);
-                return narrow(value);
+            const char* stop = nullptr;
+            if (plainDecimal(p, end, value, stop)) {
+                if (stop < end && isSeparator(*stop)) {
+                    at.column = int(stop - s);
+                    return narrow(value);
+                }
+            } else {
+                auto result = std::from_chars(p, end, value);
+                if (result.ec == std::errc() && result.ptr < end && isSeparator(*result.ptr)) {
+                    at.column = int(result.ptr - s);
+                    return narrow(value);
+                }
             }
         }
         nextToken(text, at, token);

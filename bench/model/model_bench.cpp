@@ -26,7 +26,7 @@ void appendf(std::string& out, const char* format, double a, double b, double c,
 // comes to about 25 MB.
 const std::vector<uint8_t>& meshFile() {
     static std::vector<uint8_t> bytes = [] {
-        const int side = 370;  // side x side positions
+        const int side = 346;  // side x side positions
         const int positions = side * side;
         const int cells = (side - 1) * (side - 1);
         std::mt19937 random(5);
@@ -39,8 +39,8 @@ const std::vector<uint8_t>& meshFile() {
         for (int i = 0; i < positions; ++i)
             appendf(t, "  %.6f;%.6f;%.6f;%s\r\n", (i % side) * 0.5 + jitter(random) * 0.01, jitter(random) * 3.0,
                     (i / side) * 0.5, i + 1 < positions ? "," : ";");
-        t += "  " + std::to_string(cells * 2) + ";\r\n";
         auto faces = [&] {
+            t += "  " + std::to_string(cells * 2) + ";\r\n";
             for (int c = 0; c < cells; ++c) {
                 int x = c % (side - 1), z = c / (side - 1), p = z * side + x;
                 char buf[96];

@@ -129,6 +129,11 @@ TEST(MeshBlocks, AMatchCarriesAcrossLineEnds) {
     EXPECT_EQ(findBlock(Text(crlf({"Mesh", "  {"})).text, 0, "Mesh"), 1);
     EXPECT_EQ(findBlock(Text(crlf({"Mesh", "{"})).text, 0, "Mesh"), -1);
     EXPECT_EQ(findBlock(Text(crlf({"Me", "sh {"})).text, 0, "Mesh"), 1);
+    EXPECT_EQ(findBlock(Text(crlf({"1;", "xM", "esh {", "2;", "  Me", "", "s h {"})).text, 0, "Mesh"), 6);
+    EXPECT_EQ(findBlock(Text(crlf({"1;", "xM", "esh {", "2;"})).text, 0, "Mesh"), -1);
+    // The part of a line after a NUL is not its text.
+    EXPECT_EQ(findBlock(Text(std::string("a\0Mesh {\r\nb\r\n", 13)).text, 0, "Mesh"), -1);
+    EXPECT_EQ(findBlock(Text(std::string("a\0Mesh {\r\nMesh {\r\n", 18)).text, 0, "Mesh"), 1);
 }
 
 TEST(MeshParsing, ReadsAllBlocksOfACrLfFile) {
