@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include <cstdlib>
 #include <random>
 
 #include "model/collision_shape.h"
@@ -24,13 +25,21 @@ std::vector<Bytes> truncations(const Bytes& whole) {
     return out;
 }
 
+// TESSERAE_FUZZ_ROUNDS=n runs n times as many garbled files (and other
+// seeds) for a longer search.
+int rounds() {
+    const char* text = std::getenv("TESSERAE_FUZZ_ROUNDS");
+    int n = text ? std::atoi(text) : 1;
+    return n < 1 ? 1 : n;
+}
+
 // Copies with bytes overwritten at random, some by the format's own
 // separators and digits so that garbling reaches the numbers.
 std::vector<Bytes> garblings(const Bytes& whole, int count, uint32_t seed) {
     static const char kPool[] = "0123456789-;,{} \r\n\"\\.e\t\xFF";
-    std::mt19937 random(seed);
+    std::mt19937 random(seed + uint32_t(rounds() - 1) * 1000);
     std::vector<Bytes> out;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count * rounds(); ++i) {
         Bytes b = whole;
         int flips = 1 + int(random() % 8);
         for (int k = 0; k < flips && !b.empty(); ++k) {
