@@ -303,6 +303,8 @@ struct NumberReader {
         if (plainNumberStart(p, end)) {
             double value = 0.0;
             const char* stop = nullptr;
+            // Only tokens the tokenizer would keep whole.
+            if (end - p > kTokenLength) end = p + kTokenLength + 1;
             if (plainDecimal(p, end, value, stop)) {
                 if (stop < end && isSeparator(*stop)) {
                     at.column = int(stop - s);

@@ -267,6 +267,16 @@ TEST(MeshRefusal, CountsAndIndicesOutsideTheirArrays) {
     EXPECT_TRUE(parse(mesh, crlf({"Mesh {", "0;", "0;", "MeshMaterialList {", "0;", "0;", "}", "}"})));
 }
 
+TEST(MeshParsing, NumbersLongerThanATokenReadTheirFirstCharacters) {
+    std::string digits = std::string(250, '0') + "1234567890";
+    MESH_DATA mesh;
+    ASSERT_TRUE(parse(mesh, crlf({"Mesh {", "1;", digits + ";-" + digits + ";" + digits + "e-3;;", "0;",
+                                  "MeshMaterialList {", "0;", "0;", "}", "}"})));
+    EXPECT_EQ(mesh.vertices[0].x, 123456.0f);
+    EXPECT_EQ(mesh.vertices[0].y, -12345.0f);
+    EXPECT_EQ(mesh.vertices[0].z, 123456.0f);
+}
+
 TEST(MeshParsing, TextEndingEarlyReadsZeros) {
     MESH_DATA mesh;
     ASSERT_TRUE(parse(mesh, crlf({"Mesh {", "1;", "1;2;3;;", "0;", "MeshMaterialList {", "1;", "0;",
