@@ -3,36 +3,18 @@
 // the frame-rate line, presentation) runs on storage made at start and load.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <string>
 
 #include "../graphics/test_images.h"
+#include "../support/allocation_counter.h"
 #include "app/game_main.h"
 #include "platform/clock.h"
 #include "platform/null/headless_window.h"
 
 namespace {
 
-std::atomic<bool> counting{false};
-std::atomic<int> allocations{0};
-
-}  // namespace
-
-// The replacements pair malloc with free on purpose; the compiler only
-// sees the standard pairing of new with delete.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t size) {
-    if (counting) ++allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-
-namespace {
+using allocation_counter::allocations;
+using allocation_counter::counting;
 
 constexpr int kWarmFrames = 60;
 constexpr int kCountedFrames = 140;
