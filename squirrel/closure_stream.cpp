@@ -302,7 +302,7 @@ bool Reader::verify(FuncProto* p, const FuncProto* parent) {
         case OP_JNZ:
         case OP_PUSHTRAP: ok = reg(in.a) && target(); break;
         case OP_POPTRAP: ok = in.arg >= 0; break;
-        case OP_FOREACH: ok = reg(in.a) && in.a + 3 < ss && target(); break;
+        case OP_FOREACH: ok = reg(in.a) && reg(in.b) && in.b + 2 < ss && target(); break;
         case OP_CLOSURE:
             ok = reg(in.a) && in.arg >= 0 && in.arg < int(p->functions.size());
             break;

@@ -568,14 +568,23 @@ private:
         expect(')');
         if (failed) return;
         int scope = beginScope();
-        int base = toTemp(c);
-        declareLocal(vm->newString(""));
-        emit(OP_LOADNULL, base + 1, 0, 0, 3);
-        fs->freeReg = base + 1;
+        // A local container is stepped through in its own register, so what
+        // the body assigns to it is what the next step reads.
+        int container;
+        if (c.kind == Exp::Local) {
+            container = c.reg;
+            fs->freeReg = localRegs();
+        } else {
+            container = toTemp(c);
+            declareLocal(vm->newString(""));
+        }
+        int keyReg = localRegs();
+        emit(OP_LOADNULL, keyReg, 0, 0, 3);
+        fs->freeReg = keyReg;
         declareLocal(keyName);
         declareLocal(valName);
         declareLocal(vm->newString("@ITERATOR@"));
-        int top = emit(OP_FOREACH, base, 0, 0, 0);
+        int top = emit(OP_FOREACH, container, keyReg, 0, 0);
         beginLoop(false);
         int bodyScope = beginScope();
         statement();
@@ -691,8 +700,9 @@ private:
         }
     }
 
+    // breakStatement -> 'break' ; continueStatement -> 'continue'
+    // A misplaced keyword is reported before anything after it is read.
     void breakContinue(bool isBreak) {
-        next();
         LoopState* loop = nullptr;
         if (isBreak) {
             if (!fs->loops.empty()) loop = &fs->loops.back();
@@ -713,6 +723,7 @@ private:
             }
             loop = &fs->loops.back();
         }
+        next();
         popTraps(fs->trapDepth - loop->trapDepth);
         int j = emit(OP_JMP, 0, 0, 0, 0);
         (isBreak ? loop->breaks : loop->continues).push_back(j);
@@ -863,11 +874,16 @@ private:
             error("can't assign expression");
             return lhs;
         }
+        // These two are reported once the right-hand side has been read.
         if (lhs.kind == Exp::Free && (op == '=' || op == kTokNewSlot)) {
+            next();
+            expression();
             error("free variables cannot be modified");
             return lhs;
         }
         if (lhs.kind == Exp::Local && op == kTokNewSlot) {
+            next();
+            expression();
             error("can't 'create' a local slot");
             return lhs;
         }

@@ -46,7 +46,7 @@ enum OpCode : unsigned char {
     OP_YIELD,       // yield a (arg 0: null)
     OP_VARGC,       // a = vargc
     OP_VARGV,       // a = vargv[b]
-    OP_FOREACH,     // a container, a+1 key, a+2 value, a+3 iterator; done: jump arg
+    OP_FOREACH,     // a container (read at every step), b key, b+1 value, b+2 iterator; done: jump arg
     OP_PUSHTRAP,    // error goes to a, jump arg
     OP_POPTRAP,     // pop arg traps
     OP_THROW,       // throw a
