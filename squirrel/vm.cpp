@@ -466,7 +466,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         }
         case OP_SETK: {
             const Value& o = R[in.a];
-            const Value& key = K[in.arg >> 1];
+            const Value& key = K[keyedSetConst(in.arg)];
             if (o._type == OT_TABLE) {
                 TableNode* n = o.table()->findString(key.str());
                 if (n) {
@@ -481,7 +481,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                     break;
                 }
             }
-            if (!set(o, key, R[in.c], true, &R[0]) && !(in.arg & 1)) goto error;
+            if (!set(o, key, R[in.c], true, &R[0]) && !keyedSetUnchecked(in.arg)) goto error;
             break;
         }
         case OP_SET: {
@@ -499,7 +499,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                     break;
                 }
             }
-            if (!set(o, k, R[in.c], true, &R[0]) && !(in.arg & 1)) goto error;
+            if (!set(o, k, R[in.c], true, &R[0]) && in.arg != kUncheckedSet) goto error;
             break;
         }
         case OP_NEWSLOT: {
@@ -508,9 +508,10 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 break;
             }
             Value obj = R[in.a];
-            if ((in.arg & 2) && obj._type == OT_CLASS) {
+            if (newSlotClassBody(in.arg) && obj._type == OT_CLASS) {
                 Class* cl = obj.cls();
-                Value attrs = (in.arg >> 8) ? R[(in.arg >> 8) - 1] : Value();
+                int attrsReg = newSlotAttrsReg(in.arg);
+                Value attrs = attrsReg != kNoReg ? R[attrsReg] : Value();
                 if (!cl->metaMethods[MT_NEWMEMBER].isNull()) {
                     Value args[3] = {R[in.b], R[in.c], attrs};
                     Value r;
@@ -521,7 +522,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                     raise("null cannot be used as index");
                     goto error;
                 }
-                cl->newSlot(R[in.b], R[in.c], in.arg & 1);
+                cl->newSlot(R[in.b], R[in.c], newSlotStatic(in.arg));
                 if (!attrs.isNull()) {
                     if (TableNode* n = cl->members->find(R[in.b])) {
                         SQInteger idx = n->val.i();
@@ -730,16 +731,16 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             break;
         }
         case OP_ADDI: {
-            // c 1: subtract the immediate instead.
+            const bool subtract = in.c == kAddiSubtract;
             const Value& x = R[in.b];
             if (x._type == OT_INTEGER) {
-                uint32_t k = in.c ? 0u - uint32_t(in.arg) : uint32_t(in.arg);
+                uint32_t k = subtract ? 0u - uint32_t(in.arg) : uint32_t(in.arg);
                 R[in.a].setInt(SQInteger(uint32_t(x.i()) + k));
             } else if (x._type == OT_FLOAT) {
-                R[in.a].setFloat(in.c ? x.f() - SQFloat(in.arg) : x.f() + SQFloat(in.arg));
+                R[in.a].setFloat(subtract ? x.f() - SQFloat(in.arg) : x.f() + SQFloat(in.arg));
             } else {
                 Value tmp;
-                if (!arith(in.c ? '-' : '+', x, Value::integer(in.arg), tmp)) goto error;
+                if (!arith(subtract ? '-' : '+', x, Value::integer(in.arg), tmp)) goto error;
                 R[in.a] = std::move(tmp);
             }
             break;
@@ -1022,7 +1023,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_THROW: lastError = R[in.a]; goto error;
         case OP_CLASS: {
             Class* base = nullptr;
-            if (in.b != 255) {
+            if (in.b != kNoReg) {
                 if (R[in.b]._type != OT_CLASS) {
                     raise("trying to inherit from a %s", typeName(R[in.b]._type));
                     goto error;
@@ -1031,7 +1032,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             }
             Class* cl = new Class(shared, base);
             Value cv(static_cast<Object*>(cl));
-            if (in.c != 255) cl->attributes = R[in.c];
+            if (in.c != kNoReg) cl->attributes = R[in.c];
             if (base && !base->metaMethods[MT_INHERITED].isNull()) {
                 Value r;
                 callMeta(base->metaMethods[MT_INHERITED], cv, 1, &cl->attributes, r);
