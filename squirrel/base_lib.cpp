@@ -534,6 +534,7 @@ SQInteger thread_call(HSQUIRRELVM v) {
     if (fn._type != OT_CLOSURE && fn._type != OT_NATIVECLOSURE && fn._type != OT_CLASS) {
         return SQ_ERROR;
     }
+    if (v->shared->threadNesting >= kMaxThreadNesting) return sq_throwerror(v, "Native stack overflow");
     int n = sq_gettop(v);
     t->top = 1;
     int base = t->top;
@@ -550,7 +551,9 @@ SQInteger thread_call(HSQUIRRELVM v) {
         }
     }
     t->state = SQ_VMSTATE_RUNNING;
+    v->shared->threadNesting++;
     bool ok = t->call(fn, base, n, res, false);
+    v->shared->threadNesting--;
     return finishThreadRun(v, t, ok, res, true);
 }
 
@@ -559,13 +562,16 @@ SQInteger thread_wakeup(HSQUIRRELVM v) {
     SQVM* t = tv.thread();
     if (t->state == SQ_VMSTATE_IDLE) return sq_throwerror(v, "cannot wakeup a idle thread");
     if (t->state == SQ_VMSTATE_RUNNING) return sq_throwerror(v, "cannot wakeup a running thread");
+    if (v->shared->threadNesting >= kMaxThreadNesting) return sq_throwerror(v, "Native stack overflow");
     Value wake = sq_gettop(v) > 1 ? arg(v, 2) : Value();
     t->stack[t->suspendTarget] = wake;
     t->state = SQ_VMSTATE_RUNNING;
     Value res;
+    v->shared->threadNesting++;
     t->nativeCalls++;
     bool ok = t->run(res, false, 0, 0);
     t->nativeCalls--;
+    v->shared->threadNesting--;
     return finishThreadRun(v, t, ok, res, false);
 }
 

@@ -13,6 +13,10 @@
 namespace squirrel {
 
 constexpr int kMaxNativeCalls = 100;
+// Threads running inside threads (call or wakeup from a running thread).
+// Each has its own kMaxNativeCalls levels on the one C++ stack, so their
+// nesting is bounded as a whole.
+constexpr int kMaxThreadNesting = 16;
 constexpr int kMaxStack = 1 << 20;
 constexpr int kMaxFrames = 200000;
 
@@ -93,6 +97,7 @@ struct SharedState {
     bool debugInfo = false;
     bool notifyAll = false;
     bool collecting = false;
+    int threadNesting = 0;  // threads currently running inside call or wakeup
     uint32_t gcMark = 1;
     SQVM* rootVm = nullptr;
     std::vector<GcObject*> deferredFree;

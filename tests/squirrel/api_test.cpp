@@ -495,6 +495,37 @@ TEST_F(Vm, DamagedCompiledStreamsAreRefused) {
     EXPECT_EQ(0, sq_gettop(v));
 }
 
+TEST_F(Vm, CompareOrdersTheTopAgainstTheValueBelow) {
+    sq_pushinteger(v, 1);
+    sq_pushinteger(v, 2);
+    EXPECT_GT(sq_cmp(v), 0);
+    EXPECT_EQ(2, sq_gettop(v));
+    sq_pop(v, 2);
+    sq_pushstring(v, "b", -1);
+    sq_pushstring(v, "a", -1);
+    EXPECT_LT(sq_cmp(v), 0);
+    sq_pop(v, 2);
+}
+
+TEST_F(Vm, HostCallsRunGeneratorFunctionsAsPlainFunctions) {
+    ASSERT_TRUE(run("function early(x) { if (x) return \"no yield\"; yield 1; }"));
+    sq_pushroottable(v);
+    sq_pushstring(v, "early", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2)));
+    sq_pushroottable(v);
+    sq_pushbool(v, SQTrue);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 2, SQTrue, SQFalse)));
+    const SQChar* s = "";
+    sq_getstring(v, -1, &s);
+    EXPECT_STREQ("no yield", s);
+    sq_pop(v, 1);
+    sq_pushroottable(v);
+    sq_pushbool(v, SQFalse);
+    EXPECT_TRUE(SQ_FAILED(sq_call(v, 2, SQTrue, SQFalse)));
+    EXPECT_EQ("trying to yield a 'null',only genenerator can be yielded", lastError());
+    sq_pop(v, 2);
+}
+
 TEST(VmLifetime, OpenRunCloseCycles) {
     for (int i = 0; i < 20; i++) {
         HSQUIRRELVM v = sq_open(64);

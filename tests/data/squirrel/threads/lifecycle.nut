@@ -56,3 +56,9 @@ print(strict.call(6, 7) + "\n");
 // expect: 42
 try { newthread(print); } catch (e) { print(e + "\n"); }
 // expect: newthread expects a script function
+// Threads running inside threads are bounded as a whole.
+function spawn(n) { if (n == 0) return 0; local t = newthread(::spawn); return 1 + t.call(n - 1); }
+print(spawn(16) + "\n");
+// expect: 16
+try { spawn(100000); } catch (e) { print(e + "\n"); }
+// expect: Native stack overflow
