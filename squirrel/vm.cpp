@@ -1,6 +1,8 @@
-// Calls and the dispatch loop. Script-to-script calls push a CallInfo and
-// stay in the same loop; natives, metamethods, generators and host calls
-// enter run() again, bounded by kMaxNativeCalls.
+// Calls and the dispatch loop. Script-to-script calls, constructors and
+// generator resumes push a CallInfo and stay in the same loop; natives,
+// metamethods and host calls enter run() again, bounded by kMaxNativeCalls.
+// Call records never move (FrameStack), so the loop's frame pointer only
+// changes where it enters or leaves a frame (RELOAD).
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -390,6 +392,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         return compare(x, y, r);
     };
 
+// Switches to the frame now on top after entering or leaving one.
 #define RELOAD()                 \
     do {                         \
         ci = &calls.back();      \

@@ -1,6 +1,7 @@
 // The virtual machine: one per thread, all sharing a SharedState. Script to
-// script calls run in one dispatch loop without C++ recursion; natives,
-// metamethods and host calls nest through call().
+// script calls, constructors and generator resumes run in one dispatch loop
+// without C++ recursion; natives, metamethods and host calls nest through
+// call().
 #pragma once
 
 #include <cassert>

@@ -54,6 +54,13 @@ try { strict.call(1); } catch (e) { print(e + " " + strict.getstatus() + "\n"); 
 // expect: wrong number of parameters idle
 print(strict.call(6, 7) + "\n");
 // expect: 42
+// A generator function run by a thread is a plain function.
+local yielding = newthread(function(early) { if (early) return "returned"; yield 1; });
+print(yielding.call(true) + "\n");
+// expect: returned
+local yielding2 = newthread(function(early) { if (early) return "returned"; yield 1; });
+try { yielding2.call(false); } catch (e) { print(e + "\n"); }
+// expect: trying to yield a 'null',only genenerator can be yielded
 try { newthread(print); } catch (e) { print(e + "\n"); }
 // expect: newthread expects a script function
 // Threads running inside threads are bounded as a whole.
