@@ -49,3 +49,13 @@ out = "";
 foreach (k, v in gen) { if (k == 0) gen = letters(); out += k + ":" + v + " "; }
 print(out + "\n");
 // expect: 0:p 1:p 2:q 3:(null : 0x00000000) 
+// A key from _nexti left in the iterator counts as 0 for an array.
+class Keys {
+    function _nexti(prev) { return prev == null ? "first" : null; }
+    function _get(k) { return "got " + k; }
+}
+local keyed = Keys();
+out = "";
+foreach (k, v in keyed) { out += k + "=" + v + " "; keyed = [5, 6]; }
+print(out + "\n");
+// expect: first=got first 0=5 1=6 
