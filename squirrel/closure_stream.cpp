@@ -215,6 +215,14 @@ FuncProto* Reader::proto(const FuncProto* parent, int depth) {
             p->functions.push_back(child);
         }
     }
+    if (ok) {
+        // A foreach with b = 0 (never a key register: register 0 is `this`)
+        // is the compact form whose key, value and iterator follow the
+        // container register.
+        for (Instr& in : p->code) {
+            if (in.op == OP_FOREACH && in.b == 0) in.b = uint8_t(in.a + 1);
+        }
+    }
     ok = ok && !failed && verify(p, parent);
     if (!ok) {
         release(p);
