@@ -232,7 +232,7 @@ void sq_settop(HSQUIRRELVM v, SQInteger newtop) {
 void sq_reservestack(HSQUIRRELVM v, SQInteger n) { v->ensureStack(v->top + n); }
 SQInteger sq_cmp(HSQUIRRELVM v) {
     int r = 0;
-    v->compare(stackAt(v, -2), stackAt(v, -1), r);
+    v->compare(stackAt(v, -1), stackAt(v, -2), r);
     return r;
 }
 void sq_move(HSQUIRRELVM dest, HSQUIRRELVM src, SQInteger idx) {

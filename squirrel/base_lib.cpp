@@ -101,9 +101,13 @@ SQInteger base_compilestring(HSQUIRRELVM v) {
     return 1;
 }
 
+// Also registers the base library again into the caller's current root
+// table, so scripts that replaced `print` or swapped the root table find
+// the base functions there afterwards.
 SQInteger base_newthread(HSQUIRRELVM v) {
     Value f = arg(v, 2);
     if (f._type != OT_CLOSURE) return sq_throwerror(v, "newthread expects a script function");
+    if (v->rootTable._type == OT_TABLE) registerBaseLib(v);
     HSQUIRRELVM t = sq_newthread(v, 1024);
     t->push(f);
     return 1;
@@ -498,13 +502,17 @@ SQInteger generator_getstatus(HSQUIRRELVM v) {
     return pushValue(v, v->newString(kNames[arg(v, 1).generator()->state]));
 }
 
-// After a thread ran for call or wakeup: a finished thread leaves its
-// stack empty; a suspended one keeps it for the next wakeup. The thread's
-// error becomes the caller's.
-SQInteger finishThreadRun(HSQUIRRELVM v, SQVM* t, bool ok, const Value& res) {
+// After a thread ran for call or wakeup. A thread whose function returned
+// during call keeps the result where the function was, and the next call
+// calls that value; one that finished during wakeup is left empty; after a
+// failure the function stays. The thread's error becomes the caller's.
+SQInteger finishThreadRun(HSQUIRRELVM v, SQVM* t, bool ok, const Value& res, bool fromCall) {
     if (t->state == SQ_VMSTATE_RUNNING) t->state = SQ_VMSTATE_IDLE;
     if (t->state != SQ_VMSTATE_SUSPENDED) {
-        while (t->top > 1) t->stack[--t->top].setNull();
+        int keep = ok && !fromCall ? 0 : 1;
+        if (t->top < keep) keep = t->top;
+        while (t->top > keep) t->stack[--t->top].setNull();
+        if (ok && fromCall && keep == 1) t->stack[0] = res;
     }
     if (!ok) {
         v->lastError = t->lastError;
@@ -513,20 +521,40 @@ SQInteger finishThreadRun(HSQUIRRELVM v, SQVM* t, bool ok, const Value& res) {
     return pushValue(v, res);
 }
 
+// A thread's outermost execution runs without error reports, except for a
+// function that cannot start: that is reported, with no frames, by the
+// thread's handler. A value left by an earlier run that cannot be called
+// fails with no message of its own.
 SQInteger thread_call(HSQUIRRELVM v) {
     Value tv = arg(v, 1);
     SQVM* t = tv.thread();
-    if (t->state != SQ_VMSTATE_IDLE || t->top < 1) return sq_throwerror(v, "wrong parameter");
+    if (t->state != SQ_VMSTATE_IDLE) return sq_throwerror(v, "wrong parameter");
+    if (t->top < 1) return SQ_ERROR;
     Value fn = t->stack[0];
+    if (fn._type != OT_CLOSURE && fn._type != OT_NATIVECLOSURE && fn._type != OT_CLASS) {
+        return SQ_ERROR;
+    }
+    if (v->shared->threadNesting >= kMaxThreadNesting) return sq_throwerror(v, "Native stack overflow");
     int n = sq_gettop(v);
     t->top = 1;
     int base = t->top;
+    if (!t->ensureStack(base + n + 1)) return sq_throwerror(v, "stack overflow");
     t->push(t->rootTable);
     for (int i = 2; i <= n; i++) t->push(arg(v, i));
-    t->state = SQ_VMSTATE_RUNNING;
     Value res;
+    if (fn._type == OT_CLOSURE) {
+        const FuncProto* p = fn.closure()->proto;
+        if (p->varargs ? n < p->numParams : n != p->numParams) {
+            t->raise("wrong number of parameters");
+            t->callErrorHandler(t->lastError);
+            return finishThreadRun(v, t, false, res, true);
+        }
+    }
+    t->state = SQ_VMSTATE_RUNNING;
+    v->shared->threadNesting++;
     bool ok = t->call(fn, base, n, res, false);
-    return finishThreadRun(v, t, ok, res);
+    v->shared->threadNesting--;
+    return finishThreadRun(v, t, ok, res, true);
 }
 
 SQInteger thread_wakeup(HSQUIRRELVM v) {
@@ -534,14 +562,17 @@ SQInteger thread_wakeup(HSQUIRRELVM v) {
     SQVM* t = tv.thread();
     if (t->state == SQ_VMSTATE_IDLE) return sq_throwerror(v, "cannot wakeup a idle thread");
     if (t->state == SQ_VMSTATE_RUNNING) return sq_throwerror(v, "cannot wakeup a running thread");
+    if (v->shared->threadNesting >= kMaxThreadNesting) return sq_throwerror(v, "Native stack overflow");
     Value wake = sq_gettop(v) > 1 ? arg(v, 2) : Value();
     t->stack[t->suspendTarget] = wake;
     t->state = SQ_VMSTATE_RUNNING;
     Value res;
+    v->shared->threadNesting++;
     t->nativeCalls++;
     bool ok = t->run(res, false, 0, 0);
     t->nativeCalls--;
-    return finishThreadRun(v, t, ok, res);
+    v->shared->threadNesting--;
+    return finishThreadRun(v, t, ok, res, false);
 }
 
 SQInteger thread_getstatus(HSQUIRRELVM v) {

@@ -215,6 +215,14 @@ FuncProto* Reader::proto(const FuncProto* parent, int depth) {
             p->functions.push_back(child);
         }
     }
+    if (ok) {
+        // A foreach with b = 0 (never a key register: register 0 is `this`)
+        // is the compact form whose key, value and iterator follow the
+        // container register.
+        for (Instr& in : p->code) {
+            if (in.op == OP_FOREACH && in.b == 0) in.b = uint8_t(in.a + 1);
+        }
+    }
     ok = ok && !failed && verify(p, parent);
     if (!ok) {
         release(p);
@@ -251,69 +259,39 @@ bool Reader::verify(FuncProto* p, const FuncProto* parent) {
     auto strConst = [&](int k) { return k >= 0 && k < nk && p->constants[size_t(k)]._type == OT_STRING; };
     for (int pc = 0; pc < ncode; pc++) {
         const Instr& in = p->code[size_t(pc)];
-        auto target = [&]() {
-            long t = long(pc) + 1 + in.arg;
-            return t >= 0 && t < ncode;
+        if (in.op >= OP_COUNT) return bad();
+        auto check = [&](Operand kind, int v) {
+            switch (kind) {
+            case Operand::Unused:
+            case Operand::Immediate: return true;
+            case Operand::Reg: return reg(v);
+            case Operand::RegOrNone: return v == kNoReg || reg(v);
+            case Operand::RegPair: return reg(v) && reg(v + 1);
+            case Operand::RegTriple: return reg(v) && reg(v + 2);
+            case Operand::CallArgs: return v >= 1 && in.a + v < ss;
+            case Operand::Flag: return v == 0 || v == 1;
+            case Operand::NullCount: return v >= 1 && in.a + v <= ss;
+            case Operand::Const: return v >= 0 && v < nk;
+            case Operand::StringConst: return strConst(v);
+            case Operand::KeyedSet: return v >= 0 && strConst(keyedSetConst(v));
+            case Operand::SlotFlags: {
+                int attrs = newSlotAttrsReg(v);
+                return v >= 0 && (attrs == kNoReg || reg(attrs));
+            }
+            case Operand::FreeVar: return v >= 0 && v < int(p->outers.size());
+            case Operand::Function: return v >= 0 && v < int(p->functions.size());
+            case Operand::Jump: {
+                long t = long(pc) + 1 + v;
+                return t >= 0 && t < ncode;
+            }
+            case Operand::Count: return v >= 0;
+            case Operand::SizeHint: return v >= 0 && v <= kMaxSizeHint;
+            }
+            return false;
         };
-        bool ok;
-        switch (in.op) {
-        case OP_LOADNULL: ok = in.arg >= 1 && in.a + in.arg <= ss; break;
-        case OP_LOADINT:
-        case OP_LOADFLOAT:
-        case OP_LOADBOOL:
-        case OP_LOADROOT:
-        case OP_NEWTABLE:
-        case OP_NEWARRAY:
-        case OP_VARGC:
-        case OP_THROW:
-        case OP_YIELD:
-        case OP_RETURN: ok = reg(in.a); break;
-        case OP_LOADK: ok = reg(in.a) && in.arg >= 0 && in.arg < nk; break;
-        case OP_LOADFREE: ok = reg(in.a) && in.arg >= 0 && in.arg < int(p->outers.size()); break;
-        case OP_MOVE:
-        case OP_NOT:
-        case OP_NEG:
-        case OP_BNOT:
-        case OP_APPEND:
-        case OP_TYPEOF:
-        case OP_CLONE:
-        case OP_RESUME:
-        case OP_VARGV:
-        case OP_GETPARENT: ok = reg(in.a) && reg(in.b); break;
-        case OP_ADDI: ok = reg(in.a) && reg(in.b) && in.c <= 1; break;
-        case OP_GETK: ok = reg(in.a) && reg(in.b) && strConst(in.arg); break;
-        case OP_SETK: ok = reg(in.a) && reg(in.c) && strConst(in.arg >> 1); break;
-        case OP_NEWSLOT:
-            ok = reg(in.a) && reg(in.b) && reg(in.c) && in.arg >= 0 &&
-                 ((in.arg >> 8) == 0 || reg((in.arg >> 8) - 1));
-            break;
-        case OP_PREPCALL: ok = reg(in.a) && reg(in.a + 1) && reg(in.b) && reg(in.c); break;
-        case OP_PREPCALLK: ok = reg(in.a) && reg(in.a + 1) && reg(in.b) && strConst(in.arg); break;
-        case OP_CALL:
-        case OP_TAILCALL: ok = in.b >= 1 && reg(in.a) && in.a + in.b < ss; break;
-        case OP_JLT:
-        case OP_JLE:
-        case OP_JGT:
-        case OP_JGE:
-        case OP_JEQ:
-        case OP_JNE: ok = reg(in.b) && reg(in.c) && target(); break;
-        case OP_JMP: ok = target(); break;
-        case OP_JZ:
-        case OP_JNZ:
-        case OP_PUSHTRAP: ok = reg(in.a) && target(); break;
-        case OP_POPTRAP: ok = in.arg >= 0; break;
-        case OP_FOREACH: ok = reg(in.a) && in.a + 3 < ss && target(); break;
-        case OP_CLOSURE:
-            ok = reg(in.a) && in.arg >= 0 && in.arg < int(p->functions.size());
-            break;
-        case OP_CLASS:
-            ok = reg(in.a) && (in.b == 255 || reg(in.b)) && (in.c == 255 || reg(in.c));
-            break;
-        case OP_LINE: ok = true; break;
-        default:
-            ok = in.op < OP_COUNT && reg(in.a) && reg(in.b) && reg(in.c);
-            break;
-        }
+        const OperandRow& row = kOperandRows[in.op];
+        bool ok = check(row.a, in.a) && check(row.b, in.b) && check(row.c, in.c) &&
+                  check(row.arg, in.arg);
         if (!ok) return bad();
     }
     return true;

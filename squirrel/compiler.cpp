@@ -4,6 +4,7 @@
 // compilation through the sticky `failed` flag.
 #include "squirrel/compiler.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <unordered_map>
@@ -17,7 +18,6 @@ namespace {
 
 constexpr int kMaxRegisters = 255;
 constexpr int kMaxNesting = 200;
-constexpr int kNoReg = 255;
 
 struct Exp {
     enum Kind : uint8_t { Temp, Local, Slot, Free, Vargv } kind = Temp;
@@ -568,14 +568,23 @@ private:
         expect(')');
         if (failed) return;
         int scope = beginScope();
-        int base = toTemp(c);
-        declareLocal(vm->newString(""));
-        emit(OP_LOADNULL, base + 1, 0, 0, 3);
-        fs->freeReg = base + 1;
+        // A local container is stepped through in its own register, so what
+        // the body assigns to it is what the next step reads.
+        int container;
+        if (c.kind == Exp::Local) {
+            container = c.reg;
+            fs->freeReg = localRegs();
+        } else {
+            container = toTemp(c);
+            declareLocal(vm->newString(""));
+        }
+        int keyReg = localRegs();
+        emit(OP_LOADNULL, keyReg, 0, 0, 3);
+        fs->freeReg = keyReg;
         declareLocal(keyName);
         declareLocal(valName);
         declareLocal(vm->newString("@ITERATOR@"));
-        int top = emit(OP_FOREACH, base, 0, 0, 0);
+        int top = emit(OP_FOREACH, container, keyReg, 0, 0);
         beginLoop(false);
         int bodyScope = beginScope();
         statement();
@@ -691,8 +700,9 @@ private:
         }
     }
 
+    // breakStatement -> 'break' ; continueStatement -> 'continue'
+    // A misplaced keyword is reported before anything after it is read.
     void breakContinue(bool isBreak) {
-        next();
         LoopState* loop = nullptr;
         if (isBreak) {
             if (!fs->loops.empty()) loop = &fs->loops.back();
@@ -713,6 +723,7 @@ private:
             }
             loop = &fs->loops.back();
         }
+        next();
         popTraps(fs->trapDepth - loop->trapDepth);
         int j = emit(OP_JMP, 0, 0, 0, 0);
         (isBreak ? loop->breaks : loop->continues).push_back(j);
@@ -863,11 +874,16 @@ private:
             error("can't assign expression");
             return lhs;
         }
+        // These two are reported once the right-hand side has been read.
         if (lhs.kind == Exp::Free && (op == '=' || op == kTokNewSlot)) {
+            next();
+            expression();
             error("free variables cannot be modified");
             return lhs;
         }
         if (lhs.kind == Exp::Local && op == kTokNewSlot) {
+            next();
+            expression();
             error("can't 'create' a local slot");
             return lhs;
         }
@@ -902,7 +918,7 @@ private:
             int v = toReg(rhs);
             if (op == '=') {
                 if (lhs.keyConst) {
-                    emit(OP_SETK, lhs.reg, 0, v, lhs.key << 1);
+                    emit(OP_SETK, lhs.reg, 0, v, packKeyedSet(lhs.key, false));
                 } else {
                     emit(OP_SET, lhs.reg, lhs.key, v, 0);
                 }
@@ -938,9 +954,9 @@ private:
 
     void storeUnchecked(const Exp& slot, int val) {
         if (slot.keyConst) {
-            emit(OP_SETK, slot.reg, 0, val, (slot.key << 1) | 1);
+            emit(OP_SETK, slot.reg, 0, val, packKeyedSet(slot.key, true));
         } else {
-            emit(OP_SET, slot.reg, slot.key, val, 1);
+            emit(OP_SET, slot.reg, slot.key, val, kUncheckedSet);
         }
     }
 
@@ -967,7 +983,7 @@ private:
                 freeExp(r);
                 freeExp(left);
                 int t = allocTemp();
-                emit(OP_ADDI, t, l, op == OP_SUB ? 1 : 0, last.arg);
+                emit(OP_ADDI, t, l, op == OP_SUB ? kAddiSubtract : 0, last.arg);
                 return Exp{Exp::Temp, t};
             }
         }
@@ -1366,7 +1382,7 @@ private:
                 n++;
                 if (tok == ',') next();
             }
-            fs->proto->code[size_t(newArr)].arg = n;
+            fs->proto->code[size_t(newArr)].arg = std::min(n, kMaxSizeHint);
             expect(']');
             return e;
         }
@@ -1375,7 +1391,7 @@ private:
             Exp e = resultTemp();
             int newTab = emit(OP_NEWTABLE, e.reg, 0, 0, 0);
             int n = tableOrClassBody(e.reg, ',', '}', false);
-            fs->proto->code[size_t(newTab)].arg = n;
+            fs->proto->code[size_t(newTab)].arg = std::min(n, kMaxSizeHint);
             return e;
         }
         case kTokFunction: {
@@ -1436,7 +1452,7 @@ private:
     int tableOrClassBody(int target, int separator, int terminator, bool isClass) {
         int count = 0;
         while (!failed && tok != terminator) {
-            int attrs = -1;
+            int attrs = kNoReg;
             bool isStatic = false;
             if (isClass) {
                 if (tok == kTokAttrOpen) {
@@ -1480,9 +1496,8 @@ private:
                 toTarget(v, valReg);
             }
             if (tok == separator) next();
-            int flags = (isStatic ? 1 : 0) | (isClass ? 2 : 0) | ((attrs + 1) << 8);
-            emit(OP_NEWSLOT, target, keyReg, valReg, flags);
-            fs->freeReg = attrs >= 0 ? attrs : keyReg;
+            emit(OP_NEWSLOT, target, keyReg, valReg, packNewSlot(isStatic, isClass, attrs));
+            fs->freeReg = attrs != kNoReg ? attrs : keyReg;
             count++;
         }
         next();  // terminator

@@ -1,6 +1,9 @@
 // Instruction set of the engine's own register machine. Registers a, b, c
 // are frame slots (0 is `this`); arg is a constant index, an immediate or a
-// jump offset relative to the next instruction.
+// jump offset relative to the next instruction. The packed operands below
+// and the operand row of each opcode are the one definition the compiler,
+// the dispatch loop and the stream verifier share; compiled streams store
+// them as they are, so their values must not change.
 #pragma once
 
 namespace squirrel {
@@ -16,9 +19,9 @@ enum OpCode : unsigned char {
     OP_MOVE,        // a = b
     OP_GET,         // a = b[c]            (root fallback when b is `this`)
     OP_GETK,        // a = b[K[arg]]
-    OP_SET,         // a[b] = c            arg 1: a failing set is silently ignored
-    OP_SETK,        // a[K[arg >> 1]] = c  arg & 1: unchecked
-    OP_NEWSLOT,     // a[b] <- c           arg: bit 0 static, bit 1 class body, arg >> 8: attrs reg + 1
+    OP_SET,         // a[b] = c            arg kUncheckedSet: a failing set is silently ignored
+    OP_SETK,        // a[K[key]] = c       arg: packKeyedSet(key, unchecked)
+    OP_NEWSLOT,     // a[b] <- c           arg: packNewSlot(static, class body, attributes register)
     OP_DELETE,      // a = delete b[c]
     OP_PREPCALL,    // a = b[c], a+1 = this for the call
     OP_PREPCALLK,   // a = b[K[arg]], a+1 = this for the call
@@ -26,7 +29,7 @@ enum OpCode : unsigned char {
     OP_TAILCALL,    // return a(a+1 .. a+b)
     OP_RETURN,      // return a (arg 0: null)
     OP_ADD, OP_SUB, OP_MUL, OP_DIV, OP_MOD,   // a = b op c
-    OP_ADDI,        // a = b + arg
+    OP_ADDI,        // a = b + arg         c kAddiSubtract: a = b - arg
     OP_BAND, OP_BOR, OP_BXOR, OP_SHL, OP_SHR, OP_USHR,
     OP_EQ, OP_NE, OP_LT, OP_LE, OP_GT, OP_GE,
     OP_JLT, OP_JLE, OP_JGT, OP_JGE, OP_JEQ, OP_JNE,  // if !(b op c) jump arg
@@ -46,15 +49,135 @@ enum OpCode : unsigned char {
     OP_YIELD,       // yield a (arg 0: null)
     OP_VARGC,       // a = vargc
     OP_VARGV,       // a = vargv[b]
-    OP_FOREACH,     // a container, a+1 key, a+2 value, a+3 iterator; done: jump arg
+    OP_FOREACH,     // a container (read at every step), b key, b+1 value, b+2 iterator; done: jump arg
     OP_PUSHTRAP,    // error goes to a, jump arg
     OP_POPTRAP,     // pop arg traps
     OP_THROW,       // throw a
-    OP_CLASS,       // a = class (b base or 255, c attributes or 255)
+    OP_CLASS,       // a = class (b base or kNoReg, c attributes or kNoReg)
     OP_DELEGATE,    // delegate b : c; a = c
     OP_GETPARENT,   // a = b.parent
     OP_LINE,        // debug hook line event for line arg
     OP_COUNT
 };
+
+// A register operand that names no register (OP_CLASS without a base or
+// attributes; packNewSlot without attributes).
+constexpr int kNoReg = 255;
+// Table and array size hints of OP_NEWTABLE / OP_NEWARRAY stay below this,
+// so a damaged stream cannot ask for a huge allocation.
+constexpr int kMaxSizeHint = 1 << 20;
+
+constexpr int kUncheckedSet = 1;   // OP_SET arg
+constexpr int kAddiSubtract = 1;   // OP_ADDI c
+
+// OP_SETK arg: the key's constant index, and whether a failing set is
+// silently ignored (the member assignments of table and class bodies).
+constexpr int packKeyedSet(int constIndex, bool unchecked) {
+    return constIndex << 1 | (unchecked ? 1 : 0);
+}
+constexpr int keyedSetConst(int arg) { return arg >> 1; }
+constexpr bool keyedSetUnchecked(int arg) { return (arg & 1) != 0; }
+
+// OP_NEWSLOT arg: bit 0 static member, bit 1 member of a class body,
+// bits 8 up the attributes register + 1 (0: none).
+constexpr int packNewSlot(bool isStatic, bool classBody, int attrsReg) {
+    return (isStatic ? 1 : 0) | (classBody ? 2 : 0) | ((attrsReg == kNoReg ? 0 : attrsReg + 1) << 8);
+}
+constexpr bool newSlotStatic(int arg) { return (arg & 1) != 0; }
+constexpr bool newSlotClassBody(int arg) { return (arg & 2) != 0; }
+constexpr int newSlotAttrsReg(int arg) { return (arg >> 8) ? (arg >> 8) - 1 : kNoReg; }
+
+// What an operand holds, as the verifier of loaded streams checks it.
+enum class Operand : unsigned char {
+    Unused,
+    Reg,          // a frame register
+    RegOrNone,    // a frame register or kNoReg
+    RegPair,      // r and r + 1 (a call's callee and `this`)
+    RegTriple,    // r .. r + 2 (foreach key, value, iterator)
+    CallArgs,     // 1 or more values after register a, inside the frame
+    Flag,         // 0 or 1
+    NullCount,    // 1 or more registers from a, inside the frame
+    Const,        // any constant
+    StringConst,  // a string constant
+    KeyedSet,     // packKeyedSet with a string constant
+    SlotFlags,    // packNewSlot with kNoReg or a frame register
+    FreeVar,      // a free variable of the function
+    Function,     // a nested function of the function
+    Jump,         // an offset that lands inside the code
+    Count,        // 0 or more
+    SizeHint,     // 0 .. kMaxSizeHint
+    Immediate,    // any value
+};
+
+struct OperandRow {
+    Operand a, b, c, arg;
+};
+
+namespace operand_rows {
+using O = Operand;
+constexpr OperandRow kA{O::Reg, O::Unused, O::Unused, O::Unused};
+constexpr OperandRow kAB{O::Reg, O::Reg, O::Unused, O::Unused};
+constexpr OperandRow kABC{O::Reg, O::Reg, O::Reg, O::Unused};
+constexpr OperandRow kAImm{O::Reg, O::Unused, O::Unused, O::Immediate};
+constexpr OperandRow kCompareJump{O::Unused, O::Reg, O::Reg, O::Jump};
+}  // namespace operand_rows
+
+// One row per opcode, in OpCode order.
+constexpr OperandRow kOperandRows[] = {
+    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::NullCount},     // LOADNULL
+    operand_rows::kAImm,                                                      // LOADINT
+    operand_rows::kAImm,                                                      // LOADFLOAT
+    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Const},         // LOADK
+    operand_rows::kAImm,                                                      // LOADBOOL
+    operand_rows::kA,                                                         // LOADROOT
+    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::FreeVar},       // LOADFREE
+    operand_rows::kAB,                                                        // MOVE
+    operand_rows::kABC,                                                       // GET
+    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::StringConst},      // GETK
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Flag},                // SET
+    {Operand::Reg, Operand::Unused, Operand::Reg, Operand::KeyedSet},         // SETK
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::SlotFlags},           // NEWSLOT
+    operand_rows::kABC,                                                       // DELETE
+    {Operand::RegPair, Operand::Reg, Operand::Reg, Operand::Unused},          // PREPCALL
+    {Operand::RegPair, Operand::Reg, Operand::Unused, Operand::StringConst},  // PREPCALLK
+    {Operand::Reg, Operand::CallArgs, Operand::Unused, Operand::Unused},      // CALL
+    {Operand::Reg, Operand::CallArgs, Operand::Unused, Operand::Unused},      // TAILCALL
+    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Flag},          // RETURN
+    operand_rows::kABC, operand_rows::kABC, operand_rows::kABC,               // ADD SUB MUL
+    operand_rows::kABC, operand_rows::kABC,                                   // DIV MOD
+    {Operand::Reg, Operand::Reg, Operand::Flag, Operand::Immediate},          // ADDI
+    operand_rows::kABC, operand_rows::kABC, operand_rows::kABC,               // BAND BOR BXOR
+    operand_rows::kABC, operand_rows::kABC, operand_rows::kABC,               // SHL SHR USHR
+    operand_rows::kABC, operand_rows::kABC, operand_rows::kABC,               // EQ NE LT
+    operand_rows::kABC, operand_rows::kABC, operand_rows::kABC,               // LE GT GE
+    operand_rows::kCompareJump, operand_rows::kCompareJump,                   // JLT JLE
+    operand_rows::kCompareJump, operand_rows::kCompareJump,                   // JGT JGE
+    operand_rows::kCompareJump, operand_rows::kCompareJump,                   // JEQ JNE
+    operand_rows::kAB, operand_rows::kAB, operand_rows::kAB,                  // NOT NEG BNOT
+    {Operand::Unused, Operand::Unused, Operand::Unused, Operand::Jump},       // JMP
+    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Jump},          // JZ
+    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Jump},          // JNZ
+    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::SizeHint},      // NEWTABLE
+    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::SizeHint},      // NEWARRAY
+    operand_rows::kAB,                                                        // APPEND
+    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Function},      // CLOSURE
+    operand_rows::kAB,                                                        // TYPEOF
+    operand_rows::kABC,                                                       // INSTANCEOF
+    operand_rows::kABC,                                                       // IN
+    operand_rows::kAB,                                                        // CLONE
+    operand_rows::kAB,                                                        // RESUME
+    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Flag},          // YIELD
+    operand_rows::kA,                                                         // VARGC
+    operand_rows::kAB,                                                        // VARGV
+    {Operand::Reg, Operand::RegTriple, Operand::Unused, Operand::Jump},       // FOREACH
+    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Jump},          // PUSHTRAP
+    {Operand::Unused, Operand::Unused, Operand::Unused, Operand::Count},       // POPTRAP
+    operand_rows::kA,                                                         // THROW
+    {Operand::Reg, Operand::RegOrNone, Operand::RegOrNone, Operand::Unused},  // CLASS
+    operand_rows::kABC,                                                       // DELEGATE
+    operand_rows::kAB,                                                        // GETPARENT
+    {Operand::Unused, Operand::Unused, Operand::Unused, Operand::Immediate},  // LINE
+};
+static_assert(sizeof kOperandRows / sizeof kOperandRows[0] == OP_COUNT);
 
 }  // namespace squirrel

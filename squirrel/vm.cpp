@@ -1,6 +1,8 @@
-// Calls and the dispatch loop. Script-to-script calls push a CallInfo and
-// stay in the same loop; natives, metamethods, generators and host calls
-// enter run() again, bounded by kMaxNativeCalls.
+// Calls and the dispatch loop. Script-to-script calls, constructors and
+// generator resumes push a CallInfo and stay in the same loop; natives,
+// metamethods and host calls enter run() again, bounded by kMaxNativeCalls.
+// Call records never move (FrameStack), so the loop's frame pointer only
+// changes where it enters or leaves a frame (RELOAD).
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -29,6 +31,29 @@ std::string maskText(int mask) {
 }
 
 }  // namespace
+
+FrameStack::FrameStack()
+    : block(static_cast<CallInfo*>(std::malloc(sizeof(CallInfo) * size_t(kMaxFrames)))) {
+    if (!block) std::abort();
+}
+
+FrameStack::~FrameStack() {
+    for (size_t i = 0; i < constructed; i++) block[i].~CallInfo();
+    std::free(block);
+}
+
+CallInfo& FrameStack::push() {
+    assert(count < size_t(kMaxFrames));
+    if (count == constructed) new (&block[constructed++]) CallInfo();
+    CallInfo& ci = block[count++];
+    ci = CallInfo();
+    return ci;
+}
+
+void FrameStack::pop() {
+    assert(count > 0);
+    block[--count].callee.setNull();
+}
 
 SQVM::SQVM(SharedState* ss) : GcObject(OT_THREAD, ss) {
     stack = static_cast<Value*>(std::malloc(sizeof(Value) * size_t(kMaxStack)));
@@ -97,20 +122,22 @@ void SQVM::callErrorHandler(const Value& err) {
     lastError = saved;
 }
 
+static bool argCountFits(const FuncProto* p, int nargs) {
+    return p->varargs ? nargs >= p->numParams : nargs == p->numParams;
+}
+
 bool SQVM::enterFrame(Closure* cl, int argsBase, int nargs, int target, bool root) {
     FuncProto* p = cl->proto;
     int np = p->numParams;
-    int extra = 0;
-    if (p->varargs) {
-        if (nargs < np) return raise("wrong number of parameters");
-        extra = nargs - np;
-    } else if (nargs != np) {
-        return raise("wrong number of parameters");
+    if (!argCountFits(p, nargs)) return raise("wrong number of parameters");
+    int extra = nargs - np;
+    if (calls.full() || !ensureStack(argsBase + p->stackSize + 1)) return raise("stack overflow");
+    for (int i = 0; i < extra; i++) {
+        vargs.push_back(std::move(stack[argsBase + np + i]));
+        stack[argsBase + np + i].setNull();
     }
-    if (int(calls.size()) >= kMaxFrames || !ensureStack(argsBase + p->stackSize + 1)) {
-        return raise("stack overflow");
-    }
-    CallInfo ci;
+    if (!cl->env.isNull()) stack[argsBase] = cl->env.weak()->get();
+    CallInfo& ci = calls.push();
     ci.callee = Value(static_cast<Object*>(cl));
     ci.closure = cl;
     ci.ip = p->code.data();
@@ -119,16 +146,10 @@ bool SQVM::enterFrame(Closure* cl, int argsBase, int nargs, int target, bool roo
     ci.top = argsBase + p->stackSize;
     ci.target = target;
     ci.root = root;
-    ci.vargsBase = int(vargs.size());
+    ci.vargsBase = int(vargs.size()) - extra;
     ci.vargsCount = extra;
     ci.trapsBase = int(traps.size());
-    for (int i = 0; i < extra; i++) {
-        vargs.push_back(std::move(stack[argsBase + np + i]));
-        stack[argsBase + np + i].setNull();
-    }
-    if (!cl->env.isNull()) stack[argsBase] = cl->env.weak()->get();
-    calls.push_back(std::move(ci));
-    top = calls.back().top;
+    top = ci.top;
     return true;
 }
 
@@ -138,7 +159,7 @@ void SQVM::leaveFrame() {
     for (int i = ci.base; i < end; i++) stack[i].setNull();
     if (int(vargs.size()) > ci.vargsBase) vargs.resize(size_t(ci.vargsBase));
     if (int(traps.size()) > ci.trapsBase) traps.resize(size_t(ci.trapsBase));
-    calls.pop_back();
+    calls.pop();
     if (!calls.empty()) top = calls.back().top;
 }
 
@@ -157,19 +178,20 @@ bool SQVM::callNative(NativeClosure* nc, int argsBase, int nargs, Value& result,
         }
     }
     int nouters = int(nc->outers.size());
-    if (!ensureStack(argsBase + nargs + nouters + 32)) return raise("stack overflow");
+    if (calls.full() || !ensureStack(argsBase + nargs + nouters + 32)) {
+        return raise("stack overflow");
+    }
     int savedTop = top;
     int savedBase = stackBase;
     for (int i = 0; i < nouters; i++) stack[argsBase + nargs + i] = nc->outers[size_t(i)];
     if (!nc->env.isNull()) stack[argsBase] = nc->env.weak()->get();
-    CallInfo ci;
+    CallInfo& ci = calls.push();
     ci.callee = Value(static_cast<Object*>(nc));
     ci.native = nc;
     ci.base = argsBase;
     ci.top = argsBase + nargs + nouters;
     ci.vargsBase = int(vargs.size());
     ci.trapsBase = int(traps.size());
-    calls.push_back(std::move(ci));
     top = argsBase + nargs + nouters;
     stackBase = argsBase;
     nativeCalls++;
@@ -186,7 +208,7 @@ bool SQVM::callNative(NativeClosure* nc, int argsBase, int nargs, Value& result,
         result.setNull();
     }
     for (int i = argsBase + nargs; i < top; i++) stack[i].setNull();
-    calls.pop_back();
+    calls.pop();
     stackBase = savedBase;
     top = savedTop;
     return ok;
@@ -196,13 +218,7 @@ bool SQVM::call(const Value& callee, int argsBase, int nargs, Value& result, boo
     switch (callee._type) {
     case OT_CLOSURE: return execute(callee, argsBase, nargs, result, raiseError);
     case OT_NATIVECLOSURE: return callNative(callee.native(), argsBase, nargs, result, -1);
-    case OT_CLASS: {
-        if (nativeCalls >= kMaxNativeCalls) return raise("Native stack overflow");
-        nativeCalls++;
-        bool ok = callClass(callee, argsBase, nargs, result);
-        nativeCalls--;
-        return ok;
-    }
+    case OT_CLASS: return callClass(callee, argsBase, nargs, result, raiseError);
     case OT_TABLE:
     case OT_USERDATA:
     case OT_INSTANCE: {
@@ -217,10 +233,12 @@ bool SQVM::call(const Value& callee, int argsBase, int nargs, Value& result, boo
     }
 }
 
+// A generator function called by script code: the arguments are checked
+// and kept, the body does not run yet.
 static bool makeGenerator(SQVM* vm, Closure* cl, int argsBase, int nargs, Value& out) {
     FuncProto* p = cl->proto;
     int np = p->numParams;
-    if (p->varargs ? nargs < np : nargs != np) return vm->raise("wrong number of parameters");
+    if (!argCountFits(p, nargs)) return vm->raise("wrong number of parameters");
     Generator* g = new Generator(vm->shared, Value(static_cast<Object*>(cl)));
     out = Value(static_cast<Object*>(g));
     g->stack.resize(size_t(p->stackSize));
@@ -230,9 +248,10 @@ static bool makeGenerator(SQVM* vm, Closure* cl, int argsBase, int nargs, Value&
     return true;
 }
 
+// A separate execution of script code. A generator function runs here as
+// a plain function: its first yield finds no generator and raises.
 bool SQVM::execute(const Value& closure, int argsBase, int nargs, Value& result, bool raiseError) {
     Closure* cl = closure.closure();
-    if (cl->proto->generator) return makeGenerator(this, cl, argsBase, nargs, result);
     if (nativeCalls >= kMaxNativeCalls) return raise("Native stack overflow");
     size_t entryCalls = calls.size();
     size_t entryTraps = traps.size();
@@ -246,51 +265,53 @@ bool SQVM::execute(const Value& closure, int argsBase, int nargs, Value& result,
     return ok;
 }
 
-bool SQVM::resumeGenerator(const Value& gv, Value& out) {
+bool SQVM::enterGenerator(const Value& gv, int target, bool root) {
     Generator* g = gv.generator();
     if (g->state == Generator::Dead) return raise("resuming dead generator");
     if (g->state == Generator::Running) return raise("resuming active generator");
-    if (nativeCalls >= kMaxNativeCalls) return raise("Native stack overflow");
     Closure* cl = g->closure.closure();
     FuncProto* p = cl->proto;
     int base = top;
-    if (int(calls.size()) >= kMaxFrames || !ensureStack(base + p->stackSize + 1)) {
-        return raise("stack overflow");
-    }
-    size_t entryCalls = calls.size();
-    size_t entryTraps = traps.size();
-    int savedTop = top;
+    if (calls.full() || !ensureStack(base + p->stackSize + 1)) return raise("stack overflow");
     for (int i = 0; i < p->stackSize; i++) stack[base + i] = std::move(g->stack[size_t(i)]);
     g->stack.clear();
-    CallInfo ci;
-    ci.callee = g->closure;
+    int ciIndex = int(calls.size());
+    CallInfo& ci = calls.push();
+    ci.callee = gv;  // the frame keeps the generator alive, the generator its closure
     ci.closure = cl;
     ci.generator = g;
     ci.ip = p->code.data() + g->pc;
     ci.consts = p->constants.data();
     ci.base = base;
     ci.top = base + p->stackSize;
-    ci.root = true;
+    ci.target = target;
+    ci.root = root;
     ci.vargsBase = int(vargs.size());
     ci.vargsCount = int(g->vargs.size());
     ci.trapsBase = int(traps.size());
     for (auto& v : g->vargs) vargs.push_back(std::move(v));
     g->vargs.clear();
-    int ciIndex = int(calls.size());
     for (Trap t : g->traps) {
         t.stackBase = base;
         t.ciIndex = ciIndex;
         traps.push_back(t);
     }
     g->traps.clear();
-    calls.push_back(std::move(ci));
-    top = base + p->stackSize;
+    top = ci.top;
     g->state = Generator::Running;
+    return true;
+}
+
+bool SQVM::resumeGenerator(const Value& gv, Value& out) {
+    if (nativeCalls >= kMaxNativeCalls) return raise("Native stack overflow");
+    size_t entryCalls = calls.size();
+    size_t entryTraps = traps.size();
+    int savedTop = top;
     Value keep = gv;
+    if (!enterGenerator(keep, -1, true)) return false;
     nativeCalls++;
     bool ok = run(out, false, entryCalls, entryTraps);
     nativeCalls--;
-    if (!ok) g->state = Generator::Dead;
     top = savedTop;
     return ok;
 }
@@ -361,19 +382,17 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
     const Value* K = ci->consts;
 
     // Three-way comparison of the comparison operators and jumps: integers
-    // inline, anything else through compare(), whose metamethods may move
-    // the call records.
+    // inline, anything else through compare().
     auto threeWay = [&](const Value& x, const Value& y, int& r) {
         if (x._type == OT_INTEGER && y._type == OT_INTEGER) {
             SQInteger d = SQInteger(uint32_t(x.i()) - uint32_t(y.i()));
             r = d < 0 ? -1 : (d > 0 ? 1 : 0);
             return true;
         }
-        if (!compare(x, y, r)) return false;
-        ci = &calls.back();
-        return true;
+        return compare(x, y, r);
     };
 
+// Switches to the frame now on top after entering or leaving one.
 #define RELOAD()                 \
     do {                         \
         ci = &calls.back();      \
@@ -424,7 +443,6 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             }
             Value tmp;
             if (!get(o, K[in.arg], tmp, true, false, &R[0])) goto error;
-            ci = &calls.back();
             R[in.a] = std::move(tmp);
             break;
         }
@@ -446,13 +464,12 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             }
             Value tmp;
             if (!get(o, k, tmp, true, false, &R[0])) goto error;
-            ci = &calls.back();
             R[in.a] = std::move(tmp);
             break;
         }
         case OP_SETK: {
             const Value& o = R[in.a];
-            const Value& key = K[in.arg >> 1];
+            const Value& key = K[keyedSetConst(in.arg)];
             if (o._type == OT_TABLE) {
                 TableNode* n = o.table()->findString(key.str());
                 if (n) {
@@ -467,8 +484,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                     break;
                 }
             }
-            if (!set(o, key, R[in.c], true, &R[0]) && !(in.arg & 1)) goto error;
-            ci = &calls.back();
+            if (!set(o, key, R[in.c], true, &R[0]) && !keyedSetUnchecked(in.arg)) goto error;
             break;
         }
         case OP_SET: {
@@ -486,8 +502,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                     break;
                 }
             }
-            if (!set(o, k, R[in.c], true, &R[0]) && !(in.arg & 1)) goto error;
-            ci = &calls.back();
+            if (!set(o, k, R[in.c], true, &R[0]) && in.arg != kUncheckedSet) goto error;
             break;
         }
         case OP_NEWSLOT: {
@@ -496,21 +511,21 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 break;
             }
             Value obj = R[in.a];
-            if ((in.arg & 2) && obj._type == OT_CLASS) {
+            if (newSlotClassBody(in.arg) && obj._type == OT_CLASS) {
                 Class* cl = obj.cls();
-                Value attrs = (in.arg >> 8) ? R[(in.arg >> 8) - 1] : Value();
+                int attrsReg = newSlotAttrsReg(in.arg);
+                Value attrs = attrsReg != kNoReg ? R[attrsReg] : Value();
                 if (!cl->metaMethods[MT_NEWMEMBER].isNull()) {
                     Value args[3] = {R[in.b], R[in.c], attrs};
                     Value r;
                     bool handled = callMeta(cl->metaMethods[MT_NEWMEMBER], obj, 3, args, r);
-                    ci = &calls.back();
                     if (handled) break;
                 }
                 if (R[in.b].isNull()) {
                     raise("null cannot be used as index");
                     goto error;
                 }
-                cl->newSlot(R[in.b], R[in.c], in.arg & 1);
+                cl->newSlot(R[in.b], R[in.c], newSlotStatic(in.arg));
                 if (!attrs.isNull()) {
                     if (TableNode* n = cl->members->find(R[in.b])) {
                         SQInteger idx = n->val.i();
@@ -520,14 +535,12 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 break;
             }
             if (!newSlot(obj, R[in.b], R[in.c], false)) goto error;
-            ci = &calls.back();
             break;
         }
         case OP_DELETE: {
             Value tmp;
             Value obj = R[in.b];
             if (!deleteSlot(obj, R[in.c], tmp)) goto error;
-            ci = &calls.back();
             R[in.a] = std::move(tmp);
             break;
         }
@@ -555,21 +568,71 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 goto error;
             }
         prepared:
-            ci = &calls.back();
             R[in.a] = std::move(fn);
             R[in.a + 1] = std::move(self);
             break;
         }
-        case OP_CALL: {
+        case OP_CALL:
+        case OP_TAILCALL: {
             Value& fn = R[in.a];
             int argsBase = ci->base + in.a + 1;
             if (fn._type == OT_CLOSURE && !fn.closure()->proto->generator) {
-                if (!enterFrame(fn.closure(), argsBase, in.b, ci->base + in.a, false)) goto error;
-                RELOAD();
-                if (!debugHook.isNull()) {
-                    callDebugHook('c', ci->closure->proto->lineAt(0));
-                    ci = &calls.back();
+                if (in.op == OP_TAILCALL && !ci->generator) {
+                    if (!debugHook.isNull()) callDebugHook('r', -1);
+                    Value callee = fn;
+                    int nargs = in.b;
+                    for (int k = 0; k < nargs; k++) R[k] = std::move(R[in.a + 1 + k]);
+                    int base = ci->base;
+                    int target = ci->target;
+                    bool root = ci->root;
+                    int end = ci->top;
+                    for (int k = base + nargs; k < end; k++) stack[k].setNull();
+                    if (int(vargs.size()) > ci->vargsBase) vargs.resize(size_t(ci->vargsBase));
+                    calls.pop();
+                    if (!enterFrame(callee.closure(), base, nargs, target, root)) {
+                        // Keep a frame for the error path: report against the caller.
+                        if (calls.size() <= entryCalls) {
+                            if (raiseError) callErrorHandler(lastError);
+                            return false;
+                        }
+                        RELOAD();
+                        goto error;
+                    }
+                } else if (!enterFrame(fn.closure(), argsBase, in.b, ci->base + in.a, false)) {
+                    goto error;
                 }
+                RELOAD();
+                if (!debugHook.isNull()) callDebugHook('c', ci->closure->proto->lineAt(0));
+                break;
+            }
+            if (fn._type == OT_CLASS) {
+                // A constructor is an ordinary frame of this execution whose
+                // result is dropped: the instance is already in place.
+                Value cls = fn;
+                Value inst, ctor;
+                createInstance(cls.cls(), inst);
+                R[in.a] = inst;
+                if (cls.cls()->getMember(shared->constructorName, ctor)) {
+                    if (ctor._type == OT_CLOSURE && !ctor.closure()->proto->generator) {
+                        stack[argsBase] = std::move(inst);
+                        if (!enterFrame(ctor.closure(), argsBase, in.b, -1, false)) goto error;
+                        RELOAD();
+                        if (!debugHook.isNull()) callDebugHook('c', ci->closure->proto->lineAt(0));
+                        break;
+                    }
+                    if (ctor._type == OT_CLOSURE) {
+                        const FuncProto* p = ctor.closure()->proto;
+                        if (!argCountFits(p, in.b)) {
+                            raise("wrong number of parameters");
+                            goto error;
+                        }
+                    } else {
+                        stack[argsBase] = std::move(inst);
+                        Value r;
+                        if (!call(ctor, argsBase, in.b, r, false)) goto error;
+                    }
+                }
+                for (int k = 1; k <= in.b; k++) R[in.a + k].setNull();
                 break;
             }
             Value res;
@@ -578,7 +641,6 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 ok = makeGenerator(this, fn.closure(), argsBase, in.b, res);
             } else if (fn._type == OT_NATIVECLOSURE) {
                 ok = callNative(fn.native(), argsBase, in.b, res, -1);
-                ci = &calls.back();
                 if (ok && suspendRequested) {
                     // Only a native called from the outermost script execution
                     // of this VM may suspend it: the frames stay where they are.
@@ -594,70 +656,19 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 }
             } else {
                 Value callee = fn;
-                ok = call(callee, argsBase, in.b, res, true);
+                ok = call(callee, argsBase, in.b, res, false);
             }
-            ci = &calls.back();
             if (!ok) goto error;
             R[in.a] = std::move(res);
             for (int k = 1; k <= in.b; k++) R[in.a + k].setNull();
+            // A tail call that is not a plain script call ends at the
+            // return that follows it.
             break;
         }
-        case OP_TAILCALL: {
-            Value fn = R[in.a];
-            if (fn._type == OT_CLOSURE && !fn.closure()->proto->generator && !ci->generator) {
-                if (!debugHook.isNull()) {
-                    callDebugHook('r', -1);
-                    ci = &calls.back();
-                }
-                int nargs = in.b;
-                for (int k = 0; k < nargs; k++) R[k] = std::move(R[in.a + 1 + k]);
-                int base = ci->base;
-                int target = ci->target;
-                bool root = ci->root;
-                int end = ci->top;
-                for (int k = base + nargs; k < end; k++) stack[k].setNull();
-                if (int(vargs.size()) > ci->vargsBase) vargs.resize(size_t(ci->vargsBase));
-                calls.pop_back();
-                if (!enterFrame(fn.closure(), base, nargs, target, root)) {
-                    // Keep a frame for the error path: report against the caller.
-                    if (calls.size() <= entryCalls) {
-                        if (raiseError) callErrorHandler(lastError);
-                        return false;
-                    }
-                    RELOAD();
-                    goto error;
-                }
-                RELOAD();
-                if (!debugHook.isNull()) {
-                    callDebugHook('c', ci->closure->proto->lineAt(0));
-                    ci = &calls.back();
-                }
-                break;
-            }
-            // Not a plain script call: call normally, then return.
-            Value res;
-            int argsBase = ci->base + in.a + 1;
-            bool ok;
-            if (fn._type == OT_CLOSURE) {
-                ok = execute(fn, argsBase, in.b, res, true);
-            } else if (fn._type == OT_NATIVECLOSURE) {
-                ok = callNative(fn.native(), argsBase, in.b, res, -1);
-            } else {
-                ok = call(fn, argsBase, in.b, res, true);
-            }
-            ci = &calls.back();
-            if (!ok) goto error;
-            R[in.a] = std::move(res);
-            goto do_return;
-        }
-        do_return:
         case OP_RETURN: {
             Value ret;
-            if (in.op == OP_TAILCALL || in.arg) ret = std::move(R[in.a]);
-            if (!debugHook.isNull()) {
-                callDebugHook('r', -1);
-                ci = &calls.back();
-            }
+            if (in.arg) ret = std::move(R[in.a]);
+            if (!debugHook.isNull()) callDebugHook('r', -1);
             if (ci->generator) {
                 ci->generator->state = Generator::Dead;
                 ci->generator->stack.clear();
@@ -670,7 +681,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 return true;
             }
             RELOAD();
-            stack[target] = std::move(ret);
+            if (target >= 0) stack[target] = std::move(ret);
             break;
         }
         case OP_ADD: {
@@ -683,7 +694,6 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             } else {
                 Value tmp;
                 if (!arith('+', x, y, tmp)) goto error;
-                ci = &calls.back();
                 R[in.a] = std::move(tmp);
             }
             break;
@@ -698,7 +708,6 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             } else {
                 Value tmp;
                 if (!arith('-', x, y, tmp)) goto error;
-                ci = &calls.back();
                 R[in.a] = std::move(tmp);
             }
             break;
@@ -713,7 +722,6 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             } else {
                 Value tmp;
                 if (!arith('*', x, y, tmp)) goto error;
-                ci = &calls.back();
                 R[in.a] = std::move(tmp);
             }
             break;
@@ -722,22 +730,20 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_MOD: {
             Value tmp;
             if (!arith(in.op == OP_DIV ? '/' : '%', R[in.b], R[in.c], tmp)) goto error;
-            ci = &calls.back();
             R[in.a] = std::move(tmp);
             break;
         }
         case OP_ADDI: {
-            // c 1: subtract the immediate instead.
+            const bool subtract = in.c == kAddiSubtract;
             const Value& x = R[in.b];
             if (x._type == OT_INTEGER) {
-                uint32_t k = in.c ? 0u - uint32_t(in.arg) : uint32_t(in.arg);
+                uint32_t k = subtract ? 0u - uint32_t(in.arg) : uint32_t(in.arg);
                 R[in.a].setInt(SQInteger(uint32_t(x.i()) + k));
             } else if (x._type == OT_FLOAT) {
-                R[in.a].setFloat(in.c ? x.f() - SQFloat(in.arg) : x.f() + SQFloat(in.arg));
+                R[in.a].setFloat(subtract ? x.f() - SQFloat(in.arg) : x.f() + SQFloat(in.arg));
             } else {
                 Value tmp;
-                if (!arith(in.c ? '-' : '+', x, Value::integer(in.arg), tmp)) goto error;
-                ci = &calls.back();
+                if (!arith(subtract ? '-' : '+', x, Value::integer(in.arg), tmp)) goto error;
                 R[in.a] = std::move(tmp);
             }
             break;
@@ -807,7 +813,6 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 Value fn, r;
                 if ((x._type == OT_TABLE || x._type == OT_USERDATA || x._type == OT_INSTANCE) &&
                     getMetaMethod(x, MT_UNM, fn) && callMeta(fn, x, 0, nullptr, r)) {
-                    ci = &calls.back();
                     R[in.a] = std::move(r);
                     break;
                 }
@@ -858,7 +863,6 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 case OuterInfo::Slot: {
                     Value v;
                     if (!get(R[0], o.name, v, true, false, &R[0])) goto error;
-                    ci = &calls.back();
                     cl->outers.push_back(v);
                     break;
                 }
@@ -870,7 +874,6 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_TYPEOF: {
             Value tmp;
             typeOf(R[in.b], tmp);
-            ci = &calls.back();
             R[in.a] = std::move(tmp);
             break;
         }
@@ -889,21 +892,18 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_CLONE: {
             Value tmp;
             if (!cloneValue(R[in.b], tmp)) goto error;
-            ci = &calls.back();
             R[in.a] = std::move(tmp);
             break;
         }
         case OP_RESUME: {
+            // The generator's frame runs inline on top of this one.
             Value g = R[in.b];
             if (g._type != OT_GENERATOR) {
                 raise("trying to resume a '%s',only genenerator can be resumed", typeName(g._type));
                 goto error;
             }
-            Value tmp;
-            bool ok = resumeGenerator(g, tmp);
-            ci = &calls.back();
-            if (!ok) goto error;
-            R[in.a] = std::move(tmp);
+            if (!enterGenerator(g, ci->base + in.a, false)) goto error;
+            RELOAD();
             break;
         }
         case OP_YIELD: {
@@ -921,9 +921,16 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             for (int k = ci->vargsBase; k < int(vargs.size()); k++) g->vargs.push_back(std::move(vargs[size_t(k)]));
             for (int k = ci->trapsBase; k < int(traps.size()); k++) g->traps.push_back(traps[size_t(k)]);
             g->state = Generator::Suspended;
+            int target = ci->target;
+            bool root = ci->root;
             leaveFrame();
-            result = std::move(ret);
-            return true;
+            if (root) {
+                result = std::move(ret);
+                return true;
+            }
+            RELOAD();
+            if (target >= 0) stack[target] = std::move(ret);
+            break;
         }
         case OP_VARGC: R[in.a].setInt(ci->vargsCount); break;
         case OP_VARGV: {
@@ -945,47 +952,67 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             break;
         }
         case OP_FOREACH: {
-            if (R[in.a]._type == OT_ARRAY && (R[in.a + 3]._type == OT_INTEGER || R[in.a + 3]._type == OT_NULL)) {
-                auto& items = R[in.a].array()->items;
-                SQInteger i = R[in.a + 3]._type == OT_NULL ? 0 : R[in.a + 3].i();
+            // a: the container register, read afresh at every step;
+            // b, b+1, b+2: key, value, iterator.
+            const Value& c = R[in.a];
+            Value& iter = R[in.b + 2];
+            if (c._type == OT_ARRAY && (iter._type == OT_INTEGER || iter._type == OT_NULL)) {
+                auto& items = c.array()->items;
+                SQInteger i = iter._type == OT_NULL ? 0 : iter.i();
                 if (i < 0 || size_t(i) >= items.size()) {
                     ip += in.arg;
                     break;
                 }
                 if (items[size_t(i)]._type != OT_WEAKREF) {
-                    R[in.a + 1].setInt(i);
-                    R[in.a + 2] = items[size_t(i)];
-                    R[in.a + 3].setInt(i + 1);
+                    R[in.b].setInt(i);
+                    R[in.b + 1] = items[size_t(i)];
+                    iter.setInt(i + 1);
                     break;
                 }
-            } else if (R[in.a]._type == OT_TABLE && (R[in.a + 3]._type == OT_INTEGER || R[in.a + 3]._type == OT_NULL)) {
-                Table* t = R[in.a].table();
-                int idx = t->nextIndex(R[in.a + 3]._type == OT_NULL ? 0 : R[in.a + 3].i());
+            } else if (c._type == OT_TABLE && (iter._type == OT_INTEGER || iter._type == OT_NULL)) {
+                Table* t = c.table();
+                int idx = t->nextIndex(iter._type == OT_NULL ? 0 : iter.i());
                 if (idx < 0) {
                     ip += in.arg;
                     break;
                 }
                 if (t->nodes[idx].val._type != OT_WEAKREF) {
-                    R[in.a + 1] = t->nodes[idx].key;
-                    R[in.a + 2] = t->nodes[idx].val;
-                    R[in.a + 3].setInt(idx + 1);
+                    R[in.b] = t->nodes[idx].key;
+                    R[in.b + 1] = t->nodes[idx].val;
+                    iter.setInt(idx + 1);
                     break;
                 }
+            } else if (c._type == OT_GENERATOR) {
+                // The generator runs inline; what it yields or returns
+                // lands in the value variable.
+                Generator* g = c.generator();
+                if (g->state == Generator::Dead) {
+                    ip += in.arg;
+                    break;
+                }
+                if (g->state == Generator::Running) {
+                    raise("cannot iterate generator");
+                    goto error;
+                }
+                iter.setInt(iter._type == OT_INTEGER ? iter.i() + 1 : 0);
+                R[in.b] = iter;
+                Value gv = c;
+                if (!enterGenerator(gv, ci->base + in.b + 1, false)) goto error;
+                RELOAD();
+                break;
             }
-            Value c = R[in.a];
-            Value iter = R[in.a + 3];
+            Value cv = c;
+            Value it = iter;
             Value key, val;
             bool done;
-            bool ok = iterate(c, iter, key, val, done);
-            ci = &calls.back();
-            if (!ok) goto error;
+            if (!iterate(cv, it, key, val, done)) goto error;
             if (done) {
                 ip += in.arg;
                 break;
             }
-            R[in.a + 1] = std::move(key);
-            R[in.a + 2] = std::move(val);
-            R[in.a + 3] = std::move(iter);
+            R[in.b] = std::move(key);
+            R[in.b + 1] = std::move(val);
+            R[in.b + 2] = std::move(it);
             break;
         }
         case OP_PUSHTRAP: {
@@ -999,7 +1026,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_THROW: lastError = R[in.a]; goto error;
         case OP_CLASS: {
             Class* base = nullptr;
-            if (in.b != 255) {
+            if (in.b != kNoReg) {
                 if (R[in.b]._type != OT_CLASS) {
                     raise("trying to inherit from a %s", typeName(R[in.b]._type));
                     goto error;
@@ -1008,11 +1035,10 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             }
             Class* cl = new Class(shared, base);
             Value cv(static_cast<Object*>(cl));
-            if (in.c != 255) cl->attributes = R[in.c];
+            if (in.c != kNoReg) cl->attributes = R[in.c];
             if (base && !base->metaMethods[MT_INHERITED].isNull()) {
                 Value r;
                 callMeta(base->metaMethods[MT_INHERITED], cv, 1, &cl->attributes, r);
-                ci = &calls.back();
             }
             R[in.a] = std::move(cv);
             break;
@@ -1020,7 +1046,6 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_DELEGATE: {
             Value t = R[in.c];
             if (!delegateTo(t, R[in.b])) goto error;
-            ci = &calls.back();
             R[in.a] = std::move(t);
             break;
         }
@@ -1041,7 +1066,6 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_LINE:
             if (!debugHook.isNull()) {
                 callDebugHook('l', in.arg);
-                ci = &calls.back();
             }
             break;
         default: raise("invalid instruction"); goto error;
@@ -1049,12 +1073,11 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         continue;
 
     error:
-        ci = &calls.back();
+        assert(ci == &calls.back());
         if (shared->notifyAll && !errorHandler.isNull() && !notifiedError.rawEquals(lastError)) {
             // Reported once where it is raised, caught or not.
             notifiedError = lastError;
             callErrorHandler(lastError);
-            ci = &calls.back();
         }
         if (traps.size() > entryTraps) {
             Trap t = traps.back();

@@ -1,6 +1,7 @@
 // The virtual machine: one per thread, all sharing a SharedState. Script to
-// script calls run in one dispatch loop without C++ recursion; natives,
-// metamethods and host calls nest through call().
+// script calls, constructors and generator resumes run in one dispatch loop
+// without C++ recursion; natives, metamethods and host calls nest through
+// call().
 #pragma once
 
 #include <cassert>
@@ -13,6 +14,10 @@
 namespace squirrel {
 
 constexpr int kMaxNativeCalls = 100;
+// Threads running inside threads (call or wakeup from a running thread).
+// Each has its own kMaxNativeCalls levels on the one C++ stack, so their
+// nesting is bounded as a whole.
+constexpr int kMaxThreadNesting = 16;
 constexpr int kMaxStack = 1 << 20;
 constexpr int kMaxFrames = 200000;
 
@@ -25,11 +30,52 @@ struct CallInfo {
     Generator* generator = nullptr;
     int base = 0;     // stack index of `this`
     int top = 0;      // first stack index past the frame
-    int target = -1;  // stack index receiving the result; -1 for none
+    int target = -1;  // stack index receiving the result; -1 drops it (constructors)
     int vargsBase = 0;
     int vargsCount = 0;
     int trapsBase = 0;
     bool root = false;  // the dispatch loop returns when this frame returns
+};
+
+// The call records of one VM, in a block of kMaxFrames records reserved when
+// the VM opens and constructed on first use, like the value stack. A record
+// never moves, so a pointer to the running frame stays valid while nested
+// calls push and pop records above it.
+class FrameStack {
+public:
+    FrameStack();
+    ~FrameStack();
+    FrameStack(const FrameStack&) = delete;
+    FrameStack& operator=(const FrameStack&) = delete;
+
+    size_t size() const { return count; }
+    bool empty() const { return count == 0; }
+    bool full() const { return count >= size_t(kMaxFrames); }
+    CallInfo& back() {
+        assert(count > 0);
+        return block[count - 1];
+    }
+    CallInfo& operator[](size_t i) {
+        assert(i < count);
+        return block[i];
+    }
+    const CallInfo& operator[](size_t i) const {
+        assert(i < count);
+        return block[i];
+    }
+    CallInfo* begin() { return block; }
+    CallInfo* end() { return block + count; }
+    // Callers check full() first; pushing onto a full stack is a bug.
+    CallInfo& push();
+    void pop();
+    void clear() {
+        while (count > 0) pop();
+    }
+
+private:
+    CallInfo* block;
+    size_t count = 0;
+    size_t constructed = 0;
 };
 
 struct GcSentinel : GcObject {
@@ -52,6 +98,7 @@ struct SharedState {
     bool debugInfo = false;
     bool notifyAll = false;
     bool collecting = false;
+    int threadNesting = 0;  // threads currently running inside call or wakeup
     uint32_t gcMark = 1;
     SQVM* rootVm = nullptr;
     std::vector<GcObject*> deferredFree;
@@ -72,9 +119,7 @@ struct SQVM : squirrel::GcObject {
 
     int top = 0;     // first free stack index
     int stackBase = 0;  // bottom of the host-visible window
-    // Nested calls may reallocate this: the dispatch loop re-reads its
-    // CallInfo pointer after every operation that can call out.
-    std::vector<squirrel::CallInfo> calls;
+    squirrel::FrameStack calls;
     std::vector<squirrel::Trap> traps;
     std::vector<Value> vargs;
     Value rootTable;
@@ -154,8 +199,12 @@ struct SQVM : squirrel::GcObject {
     bool cloneValue(const Value& v, Value& out);
     bool getMetaMethod(const Value& obj, squirrel::MetaMethod mm, Value& fn);
     bool createInstance(squirrel::Class* cls, Value& out);
-    bool callClass(const Value& cls, int argsBase, int nargs, Value& out);
+    bool callClass(const Value& cls, int argsBase, int nargs, Value& out, bool raiseError);
     bool resumeGenerator(const Value& gen, Value& out);
+    // Pushes the frame of a suspended generator above the running frame; its
+    // yield or return value goes to stack[target] (none when -1), or out of
+    // run() when root.
+    bool enterGenerator(const Value& gen, int target, bool root);
     bool enterFrame(squirrel::Closure* cl, int argsBase, int nargs, int target, bool root);
     void leaveFrame();
     bool run(Value& result, bool raiseError, size_t entryCalls, size_t entryTraps);

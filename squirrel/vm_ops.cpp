@@ -527,14 +527,24 @@ bool SQVM::createInstance(Class* cls, Value& out) {
     return true;
 }
 
-bool SQVM::callClass(const Value& cls, int argsBase, int nargs, Value& out) {
+// Construction started from native code (the host, a native's call); script
+// code constructs inline in the dispatch loop. A generator constructor is
+// only checked for its argument count: its body never runs.
+bool SQVM::callClass(const Value& cls, int argsBase, int nargs, Value& out, bool raiseError) {
     Value inst;
     createInstance(cls.cls(), inst);
     Value ctor;
     if (cls.cls()->getMember(shared->constructorName, ctor)) {
-        stack[argsBase] = inst;
-        Value r;
-        if (!call(ctor, argsBase, nargs, r, true)) return false;
+        if (ctor._type == OT_CLOSURE && ctor.closure()->proto->generator) {
+            const FuncProto* p = ctor.closure()->proto;
+            if (p->varargs ? nargs < p->numParams : nargs != p->numParams) {
+                return raise("wrong number of parameters");
+            }
+        } else {
+            stack[argsBase] = inst;
+            Value r;
+            if (!call(ctor, argsBase, nargs, r, raiseError)) return false;
+        }
     }
     out = inst;
     return true;
@@ -559,7 +569,7 @@ bool SQVM::iterate(const Value& c, Value& iter, Value& key, Value& val, bool& do
     switch (c._type) {
     case OT_TABLE: {
         Table* t = c.table();
-        int from = iter.isNull() ? 0 : iter.i();
+        int from = iter._type == OT_INTEGER ? iter.i() : 0;
         int idx = t->nextIndex(from);
         if (idx < 0) {
             done = true;
@@ -572,7 +582,7 @@ bool SQVM::iterate(const Value& c, Value& iter, Value& key, Value& val, bool& do
         return true;
     }
     case OT_ARRAY: {
-        int i = iter.isNull() ? 0 : iter.i();
+        int i = iter._type == OT_INTEGER ? iter.i() : 0;
         auto& items = c.array()->items;
         if (i < 0 || size_t(i) >= items.size()) {
             done = true;
@@ -585,7 +595,7 @@ bool SQVM::iterate(const Value& c, Value& iter, Value& key, Value& val, bool& do
         return true;
     }
     case OT_STRING: {
-        int i = iter.isNull() ? 0 : iter.i();
+        int i = iter._type == OT_INTEGER ? iter.i() : 0;
         String* s = c.str();
         if (i < 0 || uint32_t(i) >= s->len) {
             done = true;
@@ -598,7 +608,7 @@ bool SQVM::iterate(const Value& c, Value& iter, Value& key, Value& val, bool& do
     }
     case OT_CLASS: {
         Class* cl = c.cls();
-        int from = iter.isNull() ? 0 : iter.i();
+        int from = iter._type == OT_INTEGER ? iter.i() : 0;
         int idx = cl->members->nextIndex(from);
         if (idx < 0) {
             done = true;
@@ -635,11 +645,10 @@ bool SQVM::iterate(const Value& c, Value& iter, Value& key, Value& val, bool& do
             done = true;
             return true;
         }
-        int i = iter.isNull() ? 0 : iter.i();
-        if (!resumeGenerator(c, val)) return false;
-        key.setInt(i);
-        iter.setInt(i + 1);
-        return true;
+        if (g->state == Generator::Running) return raise("cannot iterate generator");
+        iter.setInt(iter._type == OT_INTEGER ? iter.i() + 1 : 0);
+        key = iter;
+        return resumeGenerator(c, val);
     }
     default: return raise("cannot iterate %s", typeName(c._type));
     }

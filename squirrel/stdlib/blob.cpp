@@ -74,7 +74,7 @@ public:
     }
 
     bool isValid() const override { return bytes != nullptr; }
-    bool eos() override { return pos >= size; }
+    bool eos() override { return pos == size; }
 
     uint8_t* bytes = nullptr;
     SQInteger size = 0;

@@ -61,7 +61,7 @@ public:
 
     SQInteger len() override {
         long here = std::ftell(file);
-        if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return 0;
+        if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
         long end = std::ftell(file);
         std::fseek(file, here, SEEK_SET);
         return clamp(end);
@@ -75,7 +75,9 @@ public:
     }
 
     bool isValid() const override { return file != nullptr; }
-    bool eos() override { return std::feof(file) != 0; }
+    // A position test, not the C library's end-of-file flag: a stream that
+    // cannot tell its position (-1 for both) counts as at its end.
+    bool eos() override { return tell() == len(); }
 
     FILE* file;
     bool owns;

@@ -328,33 +328,39 @@ bool Regexp::atBoundary(ptrdiff_t pos) const {
     return false;
 }
 
-void Regexp::resetCaptures() {
-    for (Span& span : spans) span = Span();
-    nextGroup = 1;
+// Capture slots follow one counter, the next group to record, set to 0
+// at the start of every attempt. A group entered while the counter holds its
+// number records there (and advances the counter); any other entry leaves
+// its slot alone. Only a failure inside the recording group's own body
+// clears the slot; nothing else does, so a slot left by an earlier attempt
+// or call shows through when no later attempt records that group.
+ptrdiff_t Regexp::matchGroup(int group, int body, ptrdiff_t pos, int follower) {
+    bool records = group >= 0 && group == nextGroup;
+    if (records) {
+        ++nextGroup;
+        spans[size_t(group)] = {pos, 0};
+    }
+    ptrdiff_t end = matchSequence(body, pos, follower, false);
+    if (records) spans[size_t(group)] = end < 0 ? Span() : Span{pos, end - pos};
+    return end;
 }
 
-// Groups are recorded in the order of their '(' only: a group reached out
-// of that order, or a second time, leaves the record as it is.
-void Regexp::releaseCaptures(int from) {
-    for (int g = from; g < nextGroup; ++g) spans[size_t(g)] = Span();
-    nextGroup = from;
-}
-
-ptrdiff_t Regexp::matchSequence(int n, ptrdiff_t pos) {
-    int saved = nextGroup;
+// The elements of a sequence each commit to their first match. `follower`
+// is the element after the sequence; inside an alternative no element has
+// a follower.
+ptrdiff_t Regexp::matchSequence(int n, ptrdiff_t pos, int follower, bool inAlternative) {
     for (; n >= 0; n = nodes[size_t(n)].next) {
-        pos = matchNode(n, pos, nodes[size_t(n)].next);
-        if (pos < 0) {
-            releaseCaptures(saved);
-            return -1;
-        }
+        int next = nodes[size_t(n)].next;
+        int f = inAlternative ? -1 : next >= 0 ? next : follower;
+        pos = matchElement(n, pos, f, next >= 0 ? next : follower);
+        if (pos < 0) return -1;
     }
     return pos;
 }
 
-// `following` is the next element of the same sequence, which a
-// quantifier checks after each repetition to know where to stop.
-ptrdiff_t Regexp::matchNode(int n, ptrdiff_t pos, int following) {
+// `follower` is what a group passes on to its last element; `lookahead` is
+// what a quantifier checks after each repetition to know where to stop.
+ptrdiff_t Regexp::matchElement(int n, ptrdiff_t pos, int follower, int lookahead) {
     struct DepthGuard {
         int& d;
         explicit DepthGuard(int& depthRef) : d(depthRef) { ++d; }
@@ -375,54 +381,49 @@ ptrdiff_t Regexp::matchNode(int n, ptrdiff_t pos, int following) {
     case Op::Eol: return pos == subjectEnd ? pos : -1;
     case Op::WordBoundary: return atBoundary(pos) ? pos : -1;
     case Op::NotWordBoundary: return atBoundary(pos) ? -1 : pos;
-    case Op::Group: {
-        int saved = nextGroup;
-        bool claimed = node.group >= 0 && node.group == nextGroup;
-        if (claimed) {
-            ++nextGroup;
-            spans[size_t(node.group)].begin = pos;
-        }
-        ptrdiff_t end = matchSequence(node.first, pos);
-        if (end < 0) {
-            releaseCaptures(saved);
-            return -1;
-        }
-        if (claimed) spans[size_t(node.group)].end = end;
-        return end;
-    }
+    case Op::Group: return matchGroup(node.group, node.first, pos, follower);
     case Op::Alternation:
         for (int i = 0; i < node.count; ++i) {
-            ptrdiff_t end = matchSequence(branches[size_t(node.first + i)], pos);
+            ptrdiff_t end = matchSequence(branches[size_t(node.first + i)], pos, -1, true);
             if (end >= 0) return end;
         }
         return -1;
     case Op::Repeat: {
-        int saved = nextGroup;
+        // The test of the lookahead element runs after every repetition,
+        // below the minimum too, because it may record captures.
+        bool test = false;
+        if (lookahead >= 0) {
+            const Node& ahead = nodes[size_t(lookahead)];
+            test = !(ahead.op == Op::Repeat && ahead.min == 0);
+        }
         int count = 0;
         ptrdiff_t p = pos;
         while (node.max == kUnbounded || count < node.max) {
-            ptrdiff_t q = matchNode(node.first, p, -1);
+            ptrdiff_t q = matchElement(node.first, p, lookahead, lookahead);
             if (q < 0) break;
             ++count;
             bool moved = q != p;
             p = q;
-            if (count >= node.min && following >= 0) {
-                const Node& next = nodes[size_t(following)];
-                bool optionalNext = next.op == Op::Repeat && next.min == 0;
-                if (!optionalNext && matchNode(following, p, next.next) >= 0) break;
+            if (test) {
+                int aheadNext = nodes[size_t(lookahead)].next;
+                bool found = matchElement(lookahead, p, aheadNext, aheadNext) >= 0;
+                if (found && count >= node.min) break;
             }
             // An atom that matched nothing would match nothing forever.
             if (p >= subjectEnd || !moved) break;
         }
-        if (count < node.min) {
-            releaseCaptures(saved);
-            return -1;
-        }
-        return p;
+        return count >= node.min ? p : -1;
     }
     }
     assert(false);
     return -1;
+}
+
+// One attempt: the whole pattern is group 0.
+ptrdiff_t Regexp::attempt(ptrdiff_t pos) {
+    nextGroup = 0;
+    depth = 0;
+    return matchGroup(0, root, pos, -1);
 }
 
 bool Regexp::match(const char* text, size_t length) {
@@ -430,12 +431,7 @@ bool Regexp::match(const char* text, size_t length) {
     subject = text;
     subjectEnd = ptrdiff_t(length);
     rangeStart = 0;
-    depth = 0;
-    resetCaptures();
-    ptrdiff_t end = matchSequence(root, 0);
-    if (end < 0) return false;
-    spans[0] = {0, end};
-    return end == subjectEnd;
+    return attempt(0) == subjectEnd;
 }
 
 bool Regexp::search(const char* text, size_t length, size_t start, size_t* begin, size_t* end) {
@@ -443,12 +439,9 @@ bool Regexp::search(const char* text, size_t length, size_t start, size_t* begin
     subject = text;
     subjectEnd = ptrdiff_t(length);
     rangeStart = ptrdiff_t(start);
-    depth = 0;
     for (ptrdiff_t p = rangeStart; p < subjectEnd; ++p) {
-        resetCaptures();
-        ptrdiff_t stop = matchSequence(root, p);
+        ptrdiff_t stop = attempt(p);
         if (stop >= 0) {
-            spans[0] = {p, stop};
             *begin = size_t(p);
             *end = size_t(stop);
             return true;
@@ -461,9 +454,9 @@ void Regexp::capture(int i, size_t* begin, size_t* end) const {
     *begin = *end = 0;
     if (i < 0 || i >= groupCount) return;
     const Span& span = spans[size_t(i)];
-    if (span.begin < 0 || span.end <= span.begin) return;
+    if (span.length <= 0) return;
     *begin = size_t(span.begin);
-    *end = size_t(span.end);
+    *end = size_t(span.begin + span.length);
 }
 
 }  // namespace sqstd

@@ -32,8 +32,9 @@ public:
     // past the end, or when the pattern failed to compile.
     bool search(const char* text, size_t length, size_t start, size_t* begin, size_t* end);
 
-    // After a successful match or search: group `i`'s range. A group that
-    // took no part in the match, or matched nothing, gives begin = end = 0.
+    // Group `i`'s slot as the last calls left it (see matchGroup): a slot
+    // that never recorded, was cleared or holds an empty range gives
+    // begin = end = 0.
     void capture(int i, size_t* begin, size_t* end) const;
 
 private:
@@ -55,7 +56,7 @@ private:
         signed char low, high;
     };
     struct Span {
-        ptrdiff_t begin = -1, end = -1;
+        ptrdiff_t begin = 0, length = 0;
     };
 
     int newNode(Op op);
@@ -67,12 +68,12 @@ private:
     int parseNumber();
     bool fail(const char* text);
 
-    ptrdiff_t matchNode(int n, ptrdiff_t pos, int following);
-    ptrdiff_t matchSequence(int n, ptrdiff_t pos);
+    ptrdiff_t attempt(ptrdiff_t pos);
+    ptrdiff_t matchGroup(int group, int body, ptrdiff_t pos, int follower);
+    ptrdiff_t matchSequence(int n, ptrdiff_t pos, int follower, bool inAlternative);
+    ptrdiff_t matchElement(int n, ptrdiff_t pos, int follower, int lookahead);
     bool classMatches(const Node& node, unsigned char c) const;
     bool atBoundary(ptrdiff_t pos) const;
-    void resetCaptures();
-    void releaseCaptures(int from);
 
     std::vector<Node> nodes;
     std::vector<Range> ranges;
@@ -92,8 +93,8 @@ private:
     const char* subject = nullptr;
     ptrdiff_t subjectEnd = 0;
     ptrdiff_t rangeStart = 0;
-    int nextGroup = 1;
-    std::vector<Span> spans;
+    int nextGroup = 0;
+    std::vector<Span> spans;  // one slot per group, kept between calls
 };
 
 }  // namespace sqstd

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "squirrel.h"
+#include "squirrel/opcodes.h"
 
 namespace {
 
@@ -493,6 +494,61 @@ TEST_F(Vm, DamagedCompiledStreamsAreRefused) {
     EXPECT_TRUE(SQ_FAILED(sq_readclosure(v, readFromString, &damaged)));
     EXPECT_EQ("invalid or corrupted closure stream", lastError());
     EXPECT_EQ(0, sq_gettop(v));
+}
+
+TEST_F(Vm, CompareOrdersTheTopAgainstTheValueBelow) {
+    sq_pushinteger(v, 1);
+    sq_pushinteger(v, 2);
+    EXPECT_GT(sq_cmp(v), 0);
+    EXPECT_EQ(2, sq_gettop(v));
+    sq_pop(v, 2);
+    sq_pushstring(v, "b", -1);
+    sq_pushstring(v, "a", -1);
+    EXPECT_LT(sq_cmp(v), 0);
+    sq_pop(v, 2);
+}
+
+TEST_F(Vm, HostCallsRunGeneratorFunctionsAsPlainFunctions) {
+    ASSERT_TRUE(run("function early(x) { if (x) return \"no yield\"; yield 1; }"));
+    sq_pushroottable(v);
+    sq_pushstring(v, "early", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2)));
+    sq_pushroottable(v);
+    sq_pushbool(v, SQTrue);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 2, SQTrue, SQFalse)));
+    const SQChar* s = "";
+    sq_getstring(v, -1, &s);
+    EXPECT_STREQ("no yield", s);
+    sq_pop(v, 1);
+    sq_pushroottable(v);
+    sq_pushbool(v, SQFalse);
+    EXPECT_TRUE(SQ_FAILED(sq_call(v, 2, SQTrue, SQFalse)));
+    EXPECT_EQ("trying to yield a 'null',only genenerator can be yielded", lastError());
+    sq_pop(v, 2);
+}
+
+TEST_F(Vm, CompactForeachInStreamsKeepsItsKeyAfterTheContainer) {
+    const char* src = "local s = 0; foreach (i, v in [1, 2, 3]) s += i * 10 + v; return s;";
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_compilebuffer(v, src, SQInteger(strlen(src)), "compact", SQFalse)));
+    std::string bytes;
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_writeclosure(v, writeToString, &bytes)));
+    sq_pop(v, 1);
+    size_t at = std::string::npos;
+    for (size_t i = 0; i + 3 < bytes.size(); i++) {
+        if (uint8_t(bytes[i]) == squirrel::OP_FOREACH && uint8_t(bytes[i + 2]) == uint8_t(bytes[i + 1]) + 1) {
+            at = i;
+        }
+    }
+    ASSERT_NE(std::string::npos, at);
+    bytes[at + 2] = 0;
+    StringSource in{bytes};
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_readclosure(v, readFromString, &in)));
+    sq_pushroottable(v);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQFalse)));
+    SQInteger sum = 0;
+    sq_getinteger(v, -1, &sum);
+    EXPECT_EQ(36, sum);
+    sq_pop(v, 2);
 }
 
 TEST(VmLifetime, OpenRunCloseCycles) {

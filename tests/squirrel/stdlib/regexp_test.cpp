@@ -156,8 +156,8 @@ TEST(RegexpCaptures, RecordGroupsInTheOrderOfTheirParentheses) {
 
     Regexp skipped = compile("(a)|(b)");
     ASSERT_TRUE(skipped.search("b", 1, 0, &b, &e));
-    EXPECT_EQ(group(skipped, 1), "0-0");
-    EXPECT_EQ(group(skipped, 2), "0-0");  // reached out of order: unrecorded
+    EXPECT_EQ(group(skipped, 1), "0-0");  // recorded, then cleared by its own failure
+    EXPECT_EQ(group(skipped, 2), "0-1");
 
     Regexp nested = compile("((a)(b))c");
     ASSERT_TRUE(nested.search("zabc", 4, 0, &b, &e));
@@ -172,8 +172,47 @@ TEST(RegexpCaptures, RecordGroupsInTheOrderOfTheirParentheses) {
 
     Regexp failed = compile("(a)x|(a)y");
     ASSERT_TRUE(failed.search("ay", 2, 0, &b, &e));
-    EXPECT_EQ(group(failed, 1), "0-0");  // released when its branch failed
+    EXPECT_EQ(group(failed, 1), "0-1");  // kept although its branch failed later
+    EXPECT_EQ(group(failed, 2), "0-1");
     EXPECT_EQ(group(failed, 99), "0-0");
+}
+
+TEST(RegexpCaptures, KeepSlotsAcrossAttemptsAndCalls) {
+    size_t b = 0, e = 0;
+    Regexp stale = compile("x(a)y|z");
+    ASSERT_TRUE(stale.search("xaz", 3, 0, &b, &e));
+    EXPECT_EQ(group(stale, 0), "2-3");
+    EXPECT_EQ(group(stale, 1), "1-2");  // from the failed attempt at 0
+
+    Regexp again = compile("b|(a)");
+    ASSERT_TRUE(again.search("ab", 2, 0, &b, &e));
+    EXPECT_EQ(group(again, 1), "0-1");
+    ASSERT_TRUE(again.search("ab", 2, 1, &b, &e));
+    EXPECT_EQ(group(again, 0), "1-2");
+    EXPECT_EQ(group(again, 1), "0-1");  // the second call never enters group 1
+}
+
+TEST(RegexpCaptures, LookaheadTestsRecordGroups) {
+    size_t b = 0, e = 0;
+    Regexp below = compile("a{2}(a)");
+    ASSERT_TRUE(below.match("aaa", 3));
+    EXPECT_EQ(group(below, 1), "1-2");  // tested after one repetition, below the minimum
+
+    Regexp usedUp = compile("(ab)+(c)");
+    ASSERT_TRUE(usedUp.search("ababc", 5, 0, &b, &e));
+    EXPECT_EQ(group(usedUp, 1), "0-2");
+    EXPECT_EQ(group(usedUp, 2), "0-0");  // the failing test at 2 used group 2 up
+
+    Regexp inner = compile("((a)|b)+");
+    ASSERT_TRUE(inner.match("ba", 2));
+    EXPECT_EQ(group(inner, 1), "0-1");
+    EXPECT_EQ(group(inner, 2), "0-0");
+}
+
+TEST(RegexpQuantifiers, LookPastTheEndOfTheirGroupOutsideAlternatives) {
+    EXPECT_EQ(searchIn("(a.*)b", "axbyb"), "0-3");
+    EXPECT_EQ(searchIn("(a.*)b|c", "axbyb"), "none");
+    EXPECT_EQ(searchIn("a.*b|c", "axbyb"), "0-3");
 }
 
 TEST(RegexpCaptures, NonCapturingGroupsTakeNoNumber) {

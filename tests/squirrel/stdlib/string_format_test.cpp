@@ -61,6 +61,9 @@ TEST(FormatDirectiveErrors, NameTheFirstProblem) {
     EXPECT_EQ(format("%p", {integerArg(1)}), "error: invalid format");
     EXPECT_EQ(format("%n", {integerArg(1)}), "error: invalid format");
     EXPECT_EQ(format("abc%", {integerArg(1)}), "error: invalid format");
+    EXPECT_EQ(format("%-", {integerArg(1)}), "error: invalid format");
+    EXPECT_EQ(format("x%+ #0", {integerArg(1)}), "error: invalid format");
+    EXPECT_EQ(format("%5.", {integerArg(1)}), "error: invalid format");
     EXPECT_EQ(format("100%"), "error: not enough paramters for the given format string");
 }
 

@@ -22,6 +22,7 @@ public:
     TestVm() {
         vm = sq_open(1024);
         sq_setforeignptr(vm, this);
+        latest = this;
         sq_setprintfunc(vm, capture);
         sq_pushroottable(vm);
         sqstd_register_iolib(vm);
@@ -31,7 +32,10 @@ public:
         sqstd_seterrorhandlers(vm);
         sq_pop(vm, 1);
     }
-    ~TestVm() { sq_close(vm); }
+    ~TestVm() {
+        sq_close(vm);
+        if (latest == this) latest = nullptr;
+    }
     TestVm(const TestVm&) = delete;
     TestVm& operator=(const TestVm&) = delete;
 
@@ -74,8 +78,13 @@ private:
         va_start(args, format);
         vsnprintf(buffer, sizeof buffer, format, args);
         va_end(args);
-        static_cast<TestVm*>(sq_getforeignptr(v))->lines.push_back(buffer);
+        // Threads have no foreign pointer of their own: their reports go
+        // to the VM opened last.
+        TestVm* self = static_cast<TestVm*>(sq_getforeignptr(v));
+        if (!self) self = latest;
+        if (self) self->lines.push_back(buffer);
     }
+    static inline TestVm* latest = nullptr;
 };
 
 // A fresh folder under the system temporary folder, removed afterwards.
