@@ -137,13 +137,13 @@ TEST(MeshBlocks, AMatchCarriesAcrossLineEnds) {
 }
 
 TEST(MeshParsing, ReadsAllBlocksOfACrLfFile) {
-    MeshSpec spec = quadMesh();
-    spec.materials = {{1, 0.5f, 0, 1, ""}, {0.25f, 0.5f, 0.75f, 0.5f, "tex.bmp"}};
-    spec.faces.push_back({0, 2, 3});
-    spec.faceMaterials = {1, 0};
-    flatNormals(spec);
+    MeshLayout layout = quadMesh();
+    layout.materials = {{1, 0.5f, 0, 1, ""}, {0.25f, 0.5f, 0.75f, 0.5f, "tex.bmp"}};
+    layout.faces.push_back({0, 2, 3});
+    layout.faceMaterials = {1, 0};
+    flatNormals(layout);
     MESH_DATA mesh;
-    ASSERT_TRUE(parse(mesh, spec.text()));
+    ASSERT_TRUE(parse(mesh, layout.text()));
     EXPECT_EQ(mesh.vertexCount, 4);
     EXPECT_EQ(mesh.vertices[2].x, 1.0f);
     EXPECT_EQ(mesh.vertices[2].y, -1.0f);
@@ -170,13 +170,13 @@ TEST(MeshParsing, ReadsAllBlocksOfACrLfFile) {
 }
 
 TEST(MeshParsing, BareLfAndAMissingFinalLineEndReadAsTheCrLfTwin) {
-    MeshSpec spec = cubeMesh();
-    spec.materials[0].texture = "a b.bmp";
-    spec.texCoords.assign(8, TexCoord{0.5f, 0.25f});
-    std::string twin = spec.text("\r\n");
+    MeshLayout layout = cubeMesh();
+    layout.materials[0].texture = "a b.bmp";
+    layout.texCoords.assign(8, TexCoord{0.5f, 0.25f});
+    std::string twin = layout.text("\r\n");
     MESH_DATA a, b, c;
     ASSERT_TRUE(parse(a, twin));
-    ASSERT_TRUE(parse(b, spec.text("\n")));
+    ASSERT_TRUE(parse(b, layout.text("\n")));
     ASSERT_TRUE(parse(c, twin.substr(0, twin.size() - 2)));
     for (const MESH_DATA* m : {&b, &c}) {
         EXPECT_EQ(m->vertexCount, a.vertexCount);
@@ -229,9 +229,9 @@ TEST(MeshParsing, SearchOrderOfNormalsAndCoordinates) {
     EXPECT_EQ(mesh.normalCount, -1);
     EXPECT_TRUE(mesh.normals.empty());
 
-    MeshSpec spec = quadMesh();
-    spec.writeNormals = false;
-    ASSERT_TRUE(parse(mesh, spec.text()));
+    MeshLayout layout = quadMesh();
+    layout.writeNormals = false;
+    ASSERT_TRUE(parse(mesh, layout.text()));
     EXPECT_EQ(mesh.normalCount, -1);
     EXPECT_EQ(mesh.texCoordCount, 4);
 }

@@ -13,8 +13,8 @@ namespace {
 
 const std::string kNotRead = "ファイルが読み込めませんでした。";
 
-PartSpec part(uint8_t kind, const std::string& name, const std::string& mesh = "") {
-    PartSpec p;
+PartRecord part(uint8_t kind, const std::string& name, const std::string& mesh = "") {
+    PartRecord p;
     p.kind = kind;
     p.name = name;
     p.meshFile = mesh;
@@ -23,17 +23,17 @@ PartSpec part(uint8_t kind, const std::string& name, const std::string& mesh = "
 
 // A two-part model: a textured body with a child arm without mesh.
 Bytes twoParts() {
-    PartSpec body = part(1, "body", "body.x");
+    PartRecord body = part(1, "body", "body.x");
     body.children = {1};
     body.vectors[6] = {1, 2, 3};
     body.vectors[4] = {9, 9, 9};  // the file's rotation is dropped
-    PartSpec arm = part(2, "arm");
+    PartRecord arm = part(2, "arm");
     arm.parent = 0;
     return modelFile({body, arm});
 }
 
 std::string texturedQuad(const std::string& texture) {
-    MeshSpec m = quadMesh();
+    MeshLayout m = quadMesh();
     m.materials[0].texture = texture;
     return m.text();
 }
@@ -106,14 +106,14 @@ TEST_F(ModelFiles, FailuresShowTheirMessages) {
 
 TEST_F(ModelFiles, IndicesOutsideTheTablesFailTheLoad) {
     MODEL_DATA model;
-    std::vector<PartSpec> parts(101, part(0, "p"));
+    std::vector<PartRecord> parts(101, part(0, "p"));
     write("many.mdl", modelFile(parts));
     EXPECT_FALSE(loadModelFile(model, "many.mdl", false, 0.0f));
-    PartSpec child = part(0, "c");
+    PartRecord child = part(0, "c");
     child.children = {-1, 100};
     write("child.mdl", modelFile({child}));
     EXPECT_FALSE(loadModelFile(model, "child.mdl", false, 0.0f));
-    PartSpec parent = part(0, "c");
+    PartRecord parent = part(0, "c");
     parent.parent = 250;
     write("parent.mdl", modelFile({parent}));
     EXPECT_FALSE(loadModelFile(model, "parent.mdl", false, 0.0f));
@@ -177,7 +177,7 @@ TEST_F(AnimationFiles, MalformedFilesLeaveTheAnimationAsItWas) {
     ANIME_DATA anime;
     write("ok.ani", animeFile("pair.mdl", {{{0, 45}}}, 5));
     ASSERT_TRUE(loadAnimeFile(anime, model, "ok.ani"));
-    std::vector<std::vector<KeySpec>> tracks(101, std::vector<KeySpec>{KeySpec{0}});
+    std::vector<std::vector<KeyRecord>> tracks(101, std::vector<KeyRecord>{KeyRecord{0}});
     write("many.ani", animeFile("pair.mdl", tracks, 5));
     EXPECT_FALSE(loadAnimeFile(anime, model, "many.ani"));
     write("mesh.ani", animeFile("pair.mdl", {{{0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 100}}}, 5));

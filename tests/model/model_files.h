@@ -25,17 +25,17 @@ inline std::string crlf(const std::vector<std::string>& lines, const char* end =
     return out;
 }
 
-struct MeshMaterialSpec {
+struct MaterialRecord {
     float r = 1.0f, g = 1.0f, b = 1.0f, a = 1.0f;
     std::string texture;  // written as given inside quotation marks; empty: none
 };
 
 // A mesh file in the usual layout of exporters: header, Mesh with
 // positions and faces, then the material list, normals and coordinates.
-struct MeshSpec {
+struct MeshLayout {
     std::vector<render::Vec3> positions;
     std::vector<std::vector<int>> faces;
-    std::vector<MeshMaterialSpec> materials{MeshMaterialSpec{}};
+    std::vector<MaterialRecord> materials{MaterialRecord{}};
     std::vector<int> faceMaterials;  // empty: material 0 for every face
     std::vector<render::Vec3> normals;  // empty: one normal per face from `faceNormals`
     std::vector<std::vector<int>> normalFaces;
@@ -75,7 +75,7 @@ struct MeshSpec {
             int m = faceMaterials.empty() ? 0 : faceMaterials[i];
             l.push_back("  " + std::to_string(m) + (i + 1 < faces.size() ? "," : ";"));
         }
-        for (const MeshMaterialSpec& m : materials) {
+        for (const MaterialRecord& m : materials) {
             l.push_back("  Material {");
             std::snprintf(buf, sizeof buf, "   %.6f;%.6f;%.6f;%.6f;;", m.r, m.g, m.b, m.a);
             l.push_back(buf);
@@ -117,15 +117,15 @@ struct MeshSpec {
 };
 
 // Gives every face one normal of its own, (0, 0, -1) unless set.
-inline void flatNormals(MeshSpec& m, render::Vec3 n = {0.0f, 0.0f, -1.0f}) {
+inline void flatNormals(MeshLayout& m, render::Vec3 n = {0.0f, 0.0f, -1.0f}) {
     m.normals.assign(1, n);
     m.normalFaces.clear();
     for (const auto& f : m.faces) m.normalFaces.push_back(std::vector<int>(f.size(), 0));
 }
 
 // One quad facing -z: corners left-top, right-top, right-bottom, left-bottom.
-inline MeshSpec quadMesh() {
-    MeshSpec m;
+inline MeshLayout quadMesh() {
+    MeshLayout m;
     m.positions = {{-1, 1, 0}, {1, 1, 0}, {1, -1, 0}, {-1, -1, 0}};
     m.faces = {{0, 1, 2, 3}};
     flatNormals(m);
@@ -135,8 +135,8 @@ inline MeshSpec quadMesh() {
 
 // The cube with corners at (+-1, +-1, +-1): eight shared positions and six
 // quads, each wound clockwise seen from outside, with outward normals.
-inline MeshSpec cubeMesh() {
-    MeshSpec m;
+inline MeshLayout cubeMesh() {
+    MeshLayout m;
     for (int i = 0; i < 8; ++i)
         m.positions.push_back({i & 1 ? 1.0f : -1.0f, i & 2 ? 1.0f : -1.0f, i & 4 ? 1.0f : -1.0f});
     // -z, +z, -x, +x, -y, +y; each starting at the corner that makes both
@@ -160,7 +160,7 @@ inline void putName(Bytes& b, const std::string& name) {
     std::memcpy(b.data() + at, name.data(), std::min<size_t>(name.size(), kNameLength));
 }
 
-struct PartSpec {
+struct PartRecord {
     uint8_t kind = 0;
     std::string name;
     std::string meshFile;
@@ -169,11 +169,11 @@ struct PartSpec {
     render::Vec3 vectors[8] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {}, {}, {}, {}, {}};
 };
 
-inline Bytes modelFile(const std::vector<PartSpec>& parts, int32_t root = 0) {
+inline Bytes modelFile(const std::vector<PartRecord>& parts, int32_t root = 0) {
     Bytes b;
     put32(b, uint32_t(int32_t(parts.size()) - 1));
     put32(b, uint32_t(root));
-    for (const PartSpec& p : parts) {
+    for (const PartRecord& p : parts) {
         b.push_back(p.kind);
         putName(b, p.name);
         putName(b, p.meshFile);
@@ -189,7 +189,7 @@ inline Bytes modelFile(const std::vector<PartSpec>& parts, int32_t root = 0) {
     return b;
 }
 
-struct KeySpec {
+struct KeyRecord {
     int16_t frame = -1;
     int16_t rx = 0, ry = 0, rz = 0;
     int8_t dx = 1, dy = 1, dz = 1;
@@ -198,7 +198,7 @@ struct KeySpec {
 };
 
 // Tracks of keys; missing key slots are written empty (frame -1).
-inline Bytes animeFile(const std::string& modelName, const std::vector<std::vector<KeySpec>>& tracks,
+inline Bytes animeFile(const std::string& modelName, const std::vector<std::vector<KeyRecord>>& tracks,
                        int32_t frameCount, int32_t version = 1) {
     Bytes b;
     put32(b, uint32_t(version));
@@ -207,7 +207,7 @@ inline Bytes animeFile(const std::string& modelName, const std::vector<std::vect
     put32(b, 0);
     for (const auto& keys : tracks) {
         for (int i = 0; i < kTrackKeys; ++i) {
-            KeySpec k = i < int(keys.size()) ? keys[size_t(i)] : KeySpec{};
+            KeyRecord k = i < int(keys.size()) ? keys[size_t(i)] : KeyRecord{};
             put16(b, uint16_t(k.frame));
             put16(b, uint16_t(k.rx));
             put16(b, uint16_t(k.ry));

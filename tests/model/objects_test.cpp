@@ -32,8 +32,8 @@ std::vector<Entry> entries(const std::string& text) {
     return out;
 }
 
-PartSpec meshPart(const std::string& mesh) {
-    PartSpec p;
+PartRecord meshPart(const std::string& mesh) {
+    PartRecord p;
     p.kind = 1;
     p.name = "root";
     p.meshFile = mesh;
@@ -42,7 +42,7 @@ PartSpec meshPart(const std::string& mesh) {
 
 // The dummy model of a game folder: one part without mesh.
 void writeDummy(const ScratchFolder& folder) {
-    PartSpec p;
+    PartRecord p;
     p.name = "dummy";
     folder.write("system\\dummy\\dummy.mdl", modelFile({p}));
 }
@@ -126,7 +126,7 @@ TEST_F(ObjectLoading, CharaWithModelScaleBoxAndAnimations) {
 
 TEST_F(ObjectLoading, AMeshModelIsWrappedInTheDummyModel) {
     writeDummy(folder);
-    MeshSpec m = quadMesh();
+    MeshLayout m = quadMesh();
     m.materials[0].texture = "skin.bmp";
     write("prop\\Box.MDL", m.text());
     writeTexture("prop\\skin.bmp");

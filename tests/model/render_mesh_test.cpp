@@ -11,8 +11,8 @@ using namespace model_test;
 
 namespace {
 
-bool build(const MeshSpec& spec, RENDER_MESH& out, MESH_DATA& mesh, float alpha = 1.0f) {
-    Bytes b = bytesOf(spec.text());
+bool build(const MeshLayout& layout, RENDER_MESH& out, MESH_DATA& mesh, float alpha = 1.0f) {
+    Bytes b = bytesOf(layout.text());
     return loadMeshMemory(mesh, b.data(), b.size(), out, alpha);
 }
 
@@ -24,20 +24,20 @@ render::Vec3 at(const RENDER_MESH& m, int i) {
 }  // namespace
 
 TEST(RenderMeshBuild, QuadBecomesTwoTrianglesWithTheirCornersData) {
-    MeshSpec spec = quadMesh();
-    spec.normals = {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {0, 0, 2}};
-    spec.normalFaces = {{3, 2, 1, 0}};
+    MeshLayout layout = quadMesh();
+    layout.normals = {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {0, 0, 2}};
+    layout.normalFaces = {{3, 2, 1, 0}};
     RENDER_MESH out;
     MESH_DATA mesh;
-    ASSERT_TRUE(build(spec, out, mesh));
+    ASSERT_TRUE(build(layout, out, mesh));
     ASSERT_EQ(out.vertexCount, 6);
     const int corners[6] = {0, 1, 2, 0, 2, 3};
     for (int i = 0; i < 6; ++i) {
-        render::Vec3 p = spec.positions[size_t(corners[i])];
+        render::Vec3 p = layout.positions[size_t(corners[i])];
         EXPECT_EQ(out.vertices[size_t(i)].x, p.x) << i;
         EXPECT_EQ(out.vertices[size_t(i)].y, p.y) << i;
         // Normal of the same corner of the normal face.
-        EXPECT_EQ(out.normals[size_t(i)].z, spec.normals[size_t(3 - corners[i])].z) << i;
+        EXPECT_EQ(out.normals[size_t(i)].z, layout.normals[size_t(3 - corners[i])].z) << i;
         EXPECT_EQ(out.vertices[size_t(i)].specular, 0xFF000000u);
         EXPECT_EQ(out.vertices[size_t(i)].reserved, 0u);
         // Untextured: coordinates (0, 0) although the file has some.
@@ -49,14 +49,14 @@ TEST(RenderMeshBuild, QuadBecomesTwoTrianglesWithTheirCornersData) {
 }
 
 TEST(RenderMeshBuild, MaterialColoursAndTextures) {
-    MeshSpec spec = quadMesh();
-    spec.faces = {{0, 1, 2}, {0, 2, 3}};
-    flatNormals(spec);
-    spec.materials = {{1.0f, 0.5f, 0.0f, 1.0f, ""}, {0.2f, 0.2f, 0.2f, 0.5f, "a.bmp"}};
-    spec.faceMaterials = {0, 1};
+    MeshLayout layout = quadMesh();
+    layout.faces = {{0, 1, 2}, {0, 2, 3}};
+    flatNormals(layout);
+    layout.materials = {{1.0f, 0.5f, 0.0f, 1.0f, ""}, {0.2f, 0.2f, 0.2f, 0.5f, "a.bmp"}};
+    layout.faceMaterials = {0, 1};
     RENDER_MESH out;
     MESH_DATA mesh;
-    ASSERT_TRUE(build(spec, out, mesh));
+    ASSERT_TRUE(build(layout, out, mesh));
     EXPECT_EQ(out.vertices[0].diffuse, 0xFFFF7F00u);  // 0.5 x 255 = 127.5, truncated
     EXPECT_EQ(out.vertices[3].diffuse, 0x7FFFFFFFu);  // textured: white, alpha 0.5
     EXPECT_EQ(out.vertices[4].tu, 1.0f);               // corner 2: (1, 1)
@@ -67,44 +67,44 @@ TEST(RenderMeshBuild, MaterialColoursAndTextures) {
     EXPECT_EQ(mesh.textureSlots, (std::vector<int32_t>{-1, -1}));
 
     // The field's alpha factor 0.5 halves alpha and the specular alpha.
-    ASSERT_TRUE(build(spec, out, mesh, 0.5f));
+    ASSERT_TRUE(build(layout, out, mesh, 0.5f));
     EXPECT_EQ(out.vertices[0].diffuse, 0x7FFF7F00u);
     EXPECT_EQ(out.vertices[0].specular, 0x7F000000u);
 }
 
 TEST(RenderMeshBuild, LastTexturedMaterialNamesTheMeshTexture) {
-    MeshSpec spec = quadMesh();
-    spec.materials = {{1, 1, 1, 1, "a.bmp"}, {1, 1, 1, 1, "dir\\sub\\b.bmp"}, {1, 1, 1, 1, ""}};
+    MeshLayout layout = quadMesh();
+    layout.materials = {{1, 1, 1, 1, "a.bmp"}, {1, 1, 1, 1, "dir\\sub\\b.bmp"}, {1, 1, 1, 1, ""}};
     RENDER_MESH out;
     MESH_DATA mesh;
-    ASSERT_TRUE(build(spec, out, mesh));
+    ASSERT_TRUE(build(layout, out, mesh));
     EXPECT_STREQ(out.textureName, "b.bmp");  // no face uses it; it wins anyway
     EXPECT_STREQ(mesh.textureBaseNames[0].text, "a.bmp");
     EXPECT_STREQ(mesh.textureBaseNames[1].text, "b.bmp");
     EXPECT_STREQ(mesh.textureBaseNames[2].text, "");
 
     // Quotation marks inside the name go from the mesh's texture name.
-    spec.materials = {{1, 1, 1, 1, "\"x\"\\q\"t.bmp"}};
-    ASSERT_TRUE(build(spec, out, mesh));
+    layout.materials = {{1, 1, 1, 1, "\"x\"\\q\"t.bmp"}};
+    ASSERT_TRUE(build(layout, out, mesh));
     EXPECT_STREQ(out.textureName, "qt.bmp");
 }
 
 TEST(RenderMeshBuild, MissingNormalsAndCoordinatesReadAsZero) {
-    MeshSpec spec = quadMesh();
-    spec.writeNormals = false;
-    spec.materials[0].texture = "t.bmp";
-    spec.texCoords.resize(2);
+    MeshLayout layout = quadMesh();
+    layout.writeNormals = false;
+    layout.materials[0].texture = "t.bmp";
+    layout.texCoords.resize(2);
     RENDER_MESH out;
     MESH_DATA mesh;
-    ASSERT_TRUE(build(spec, out, mesh));
+    ASSERT_TRUE(build(layout, out, mesh));
     EXPECT_EQ(out.vertices[1].tu, 1.0f);
     EXPECT_EQ(out.vertices[2].tu, 0.0f);  // position 2 has no coordinates
     EXPECT_EQ(out.normals[0].z, 0.0f);
 }
 
 TEST(ShellBuild, SharedCubeCornersMoveAlongTheDiagonals) {
-    MeshSpec spec = cubeMesh();
-    Bytes b = bytesOf(spec.text());
+    MeshLayout layout = cubeMesh();
+    Bytes b = bytesOf(layout.text());
     RENDER_MESH out, shell;
     MESH_DATA mesh;
     ASSERT_TRUE(loadMeshWithShellMemory(mesh, b.data(), b.size(), out, shell, 0.5f, 1.0f));
@@ -122,24 +122,24 @@ TEST(ShellBuild, SharedCubeCornersMoveAlongTheDiagonals) {
 }
 
 TEST(ShellBuild, SeparateCornersMoveAlongTheirFaceNormals) {
-    MeshSpec cube = cubeMesh();
-    MeshSpec spec;
+    MeshLayout cube = cubeMesh();
+    MeshLayout layout;
     for (size_t f = 0; f < cube.faces.size(); ++f) {
         std::vector<int> face;
         for (int k : cube.faces[f]) {
-            face.push_back(int(spec.positions.size()));
-            spec.positions.push_back(cube.positions[size_t(k)]);
+            face.push_back(int(layout.positions.size()));
+            layout.positions.push_back(cube.positions[size_t(k)]);
         }
-        spec.faces.push_back(face);
+        layout.faces.push_back(face);
     }
-    spec.normals = cube.normals;
-    spec.normalFaces = cube.normalFaces;
-    Bytes b = bytesOf(spec.text());
+    layout.normals = cube.normals;
+    layout.normalFaces = cube.normalFaces;
+    Bytes b = bytesOf(layout.text());
     RENDER_MESH out, shell;
     MESH_DATA mesh;
     ASSERT_TRUE(loadMeshWithShellMemory(mesh, b.data(), b.size(), out, shell, 0.25f, 1.0f));
     for (int i = 0; i < 36; ++i) {
-        render::Vec3 n = spec.normals[size_t(i / 6)];
+        render::Vec3 n = layout.normals[size_t(i / 6)];
         render::Vec3 p = at(out, i), q = at(shell, i);
         EXPECT_EQ(q.x, p.x + 0.25f * n.x);
         EXPECT_EQ(q.y, p.y + 0.25f * n.y);
@@ -148,17 +148,17 @@ TEST(ShellBuild, SeparateCornersMoveAlongTheirFaceNormals) {
 }
 
 TEST(ShellBuild, CancellingNormalsAndAnInfiniteDistanceLeaveCornersInPlace) {
-    MeshSpec spec = quadMesh();
-    spec.faces = {{0, 1, 2}, {2, 1, 0}};
-    spec.normals = {{0, 0, -1}, {0, 0, 1}};
-    spec.normalFaces = {{0, 0, 0}, {1, 1, 1}};
-    Bytes b = bytesOf(spec.text());
+    MeshLayout layout = quadMesh();
+    layout.faces = {{0, 1, 2}, {2, 1, 0}};
+    layout.normals = {{0, 0, -1}, {0, 0, 1}};
+    layout.normalFaces = {{0, 0, 0}, {1, 1, 1}};
+    Bytes b = bytesOf(layout.text());
     RENDER_MESH out, shell;
     MESH_DATA mesh;
     ASSERT_TRUE(loadMeshWithShellMemory(mesh, b.data(), b.size(), out, shell, 1.0f, 1.0f));
     for (int i = 0; i < 6; ++i) EXPECT_EQ(shell.vertices[size_t(i)].x, out.vertices[size_t(i)].x);
 
-    MeshSpec quad = quadMesh();
+    MeshLayout quad = quadMesh();
     b = bytesOf(quad.text());
     ASSERT_TRUE(loadMeshWithShellMemory(mesh, b.data(), b.size(), out, shell, 0.125f / 0.0f, 1.0f));
     for (int i = 0; i < 6; ++i) {
@@ -184,7 +184,7 @@ TEST(CollisionShapeBuild, CubeGivesSixPlanesRadiusAndLowestY) {
 
     // Planes compare bit for bit: starting the +x side at another corner
     // gives its second triangle a normal with -0 for y, a plane of its own.
-    MeshSpec turned = cubeMesh();
+    MeshLayout turned = cubeMesh();
     turned.faces[3] = {3, 7, 5, 1};
     b = bytesOf(turned.text());
     ASSERT_TRUE(loadCollisionShapeMemory(shape, b.data(), b.size(), 2.0f));
@@ -192,11 +192,11 @@ TEST(CollisionShapeBuild, CubeGivesSixPlanesRadiusAndLowestY) {
 }
 
 TEST(CollisionShapeBuild, VerticesAboveGroundAndDegenerateTriangles) {
-    MeshSpec spec = quadMesh();
-    spec.positions = {{0, 1, 0}, {1, 1, 0}, {1, 2, 0}, {2, 2, 0}};
-    spec.faces = {{0, 1, 2}, {0, 0, 3}};
-    flatNormals(spec);
-    Bytes b = bytesOf(spec.text());
+    MeshLayout layout = quadMesh();
+    layout.positions = {{0, 1, 0}, {1, 1, 0}, {1, 2, 0}, {2, 2, 0}};
+    layout.faces = {{0, 1, 2}, {0, 0, 3}};
+    flatNormals(layout);
+    Bytes b = bytesOf(layout.text());
     COLLISION_SHAPE shape;
     ASSERT_TRUE(loadCollisionShapeMemory(shape, b.data(), b.size(), 1.0f));
     EXPECT_EQ(shape.planeCount, 1);  // the zero-area triangle adds none
@@ -205,21 +205,21 @@ TEST(CollisionShapeBuild, VerticesAboveGroundAndDegenerateTriangles) {
 }
 
 TEST(CollisionShapeBuild, FiftyPlanesStopTheBuild) {
-    MeshSpec spec;
+    MeshLayout layout;
     for (int i = 0; i < 60; ++i) {
         float a = float(i) * 0.1f;
-        int base = int(spec.positions.size());
-        spec.positions.push_back({std::cos(a), 0, std::sin(a)});
-        spec.positions.push_back({std::cos(a), 1, std::sin(a) + 0.5f});
-        spec.positions.push_back({std::cos(a) + 0.5f, float(i), std::sin(a)});
-        spec.faces.push_back({base, base + 1, base + 2});
+        int base = int(layout.positions.size());
+        layout.positions.push_back({std::cos(a), 0, std::sin(a)});
+        layout.positions.push_back({std::cos(a), 1, std::sin(a) + 0.5f});
+        layout.positions.push_back({std::cos(a) + 0.5f, float(i), std::sin(a)});
+        layout.faces.push_back({base, base + 1, base + 2});
     }
-    flatNormals(spec);
-    Bytes b = bytesOf(spec.text());
+    flatNormals(layout);
+    Bytes b = bytesOf(layout.text());
     COLLISION_SHAPE shape;
     EXPECT_FALSE(loadCollisionShapeMemory(shape, b.data(), b.size(), 1.0f));
     EXPECT_EQ(shape.planeCount, kCollisionPlanes);
-    EXPECT_EQ(shape.radius, render::length(spec.positions[149]));  // the 50th triangle's top
+    EXPECT_EQ(shape.radius, render::length(layout.positions[149]));  // the 50th triangle's top
 }
 
 TEST(CollisionShapeBuild, MissingFileLeavesTheShapeReset) {

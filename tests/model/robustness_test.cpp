@@ -74,7 +74,7 @@ void walkMesh(const Bytes& b) {
 }
 
 Bytes richMesh() {
-    MeshSpec m = cubeMesh();
+    MeshLayout m = cubeMesh();
     m.materials = {{1, 0, 0, 1, "dir\\a.bmp"}, {0, 1, 0, 0.5f, ""}};
     m.faceMaterials = {0, 1, 0, 1, 0, 1};
     m.texCoords.assign(8, TexCoord{0.25f, 0.75f});
@@ -122,12 +122,12 @@ using MalformedModelFiles = ModelFixture;
 
 TEST_F(MalformedModelFiles, TruncatedGarbledAndOversized) {
     write("body.x", bytesOf(quadMesh().text()));
-    PartSpec a;
+    PartRecord a;
     a.kind = 1;
     a.name = "a";
     a.meshFile = "body.x";
     a.children = {1, 2};
-    PartSpec b = a;
+    PartRecord b = a;
     b.kind = 2;
     b.parent = 0;
     b.children = {};
@@ -157,7 +157,7 @@ TEST_F(MalformedModelFiles, TruncatedGarbledAndOversized) {
 }
 
 TEST_F(MalformedModelFiles, AnimationFilesTruncatedGarbledAndOversized) {
-    PartSpec p;
+    PartRecord p;
     p.kind = 2;
     write("m.mdl", modelFile({p, p}));
     MODEL_DATA model;
@@ -187,7 +187,7 @@ using MalformedDescriptions = ModelFixture;
 
 TEST_F(MalformedDescriptions, TruncatedGarbledAndOversized) {
     write("q.x", bytesOf(quadMesh().text()));
-    PartSpec p;
+    PartRecord p;
     p.kind = 1;
     p.meshFile = "q.x";
     write("q.mdl", modelFile({p}));

@@ -36,14 +36,14 @@ std::string buildError(const std::string& t) {
 }
 
 Bytes sampleModel() {
-    PartSpec a;
+    PartRecord a;
     a.kind = 1;
     a.name = "body \"main\"\\x";
     a.meshFile = "body.x";
     a.children = {1, -1, 2};
     a.vectors[3] = {0.1f, -0.0f, 1e-30f};
     a.vectors[6] = {3.14159274f, 1e30f, -2.5f};
-    PartSpec b;
+    PartRecord b;
     b.kind = 2;
     b.name = "\x83\x41\x81\x5b\x83\x80";  // a name in code page 932
     b.parent = 0;
@@ -154,7 +154,7 @@ TEST_F(SystemAssets, TheGameFoldersOwnFilesWin) {
     write("System\\Board\\Board.cha", "MODEL:[q.mdl]\r\n");
     EXPECT_EQ(systemAssetPath("system\\board\\board.cha"), "system\\board\\board.cha");
     EXPECT_NE(systemAssetFolder("system\\dummy\\", "dummy.mdl"), "system\\dummy\\");
-    write("system\\dummy\\dummy.mdl", modelFile({PartSpec{}}));
+    write("system\\dummy\\dummy.mdl", modelFile({PartRecord{}}));
     EXPECT_EQ(systemAssetFolder("system\\dummy\\", "dummy.mdl"), "system\\dummy\\");
     // Neither has it: the game path stays.
     EXPECT_EQ(systemAssetPath("system\\none.bmp"), "system\\none.bmp");
