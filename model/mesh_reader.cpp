@@ -104,24 +104,6 @@ bool isSeparator(char c) { return c == ',' || c == ';'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// Moves `at` to the first character that can start a token; false at the
-// end of the text.
-bool skipToToken(const MeshText& text, TextPosition& at) {
-    int lines = text.lineCount();
-    while (at.line < lines) {
-        const char* s = text.line(at.line);
-        int length = text.lineLength(at.line);
-        while (at.column < length) {
-            char c = s[at.column];
-            if (c != ' ' && !isSeparator(c)) return true;
-            ++at.column;
-        }
-        ++at.line;
-        at.column = 0;
-    }
-    return false;
-}
-
 // A float the way atof yields it, then stored in a float: out-of-range
 // values become infinities instead of an undefined conversion.
 float narrow(double value) {
@@ -294,12 +276,39 @@ struct NumberReader {
     const MeshText& text;
     TextPosition at;
     MeshToken token;
+    int cachedLine = -1;
+    const char* lineText = nullptr;
+    const char* lineEnd = nullptr;
+
+    // Moves `at` to the first character of the next token: `s` is its
+    // line, `p` the character, `end` the line's end. False at the end of
+    // the text.
+    bool start(const char*& s, const char*& p, const char*& end) {
+        int lines = text.lineCount();
+        while (at.line < lines) {
+            if (at.line != cachedLine) {
+                cachedLine = at.line;
+                lineText = text.line(at.line);
+                lineEnd = lineText + text.lineLength(at.line);
+            }
+            const char* q = lineText + at.column;
+            while (q < lineEnd && (*q == ' ' || isSeparator(*q))) ++q;
+            if (q < lineEnd) {
+                at.column = int(q - lineText);
+                s = lineText;
+                p = q;
+                end = lineEnd;
+                return true;
+            }
+            ++at.line;
+            at.column = 0;
+        }
+        return false;
+    }
 
     float real() {
-        if (!skipToToken(text, at)) return 0.0f;
-        const char* s = text.line(at.line);
-        const char* p = s + at.column;
-        const char* end = s + text.lineLength(at.line);
+        const char *s, *p, *end;
+        if (!start(s, p, end)) return 0.0f;
         if (plainNumberStart(p, end)) {
             double value = 0.0;
             const char* stop = nullptr;
@@ -323,10 +332,8 @@ struct NumberReader {
     }
 
     int32_t integer() {
-        if (!skipToToken(text, at)) return 0;
-        const char* s = text.line(at.line);
-        const char* p = s + at.column;
-        const char* end = s + text.lineLength(at.line);
+        const char *s, *p, *end;
+        if (!start(s, p, end)) return 0;
         const char* q = p;
         if (q < end && *q == '-') ++q;
         const char* digits = q;
