@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "graphics/camera.h"
 #include "graphics/messages.h"
 #include "render/pixel_format.h"
 
@@ -11,10 +12,6 @@ namespace graphics {
 
 namespace {
 
-constexpr float kDefaultFov = 0.3490658f;  // 20 degrees
-constexpr float kDefaultAspect = 0.75f;
-constexpr float kDefaultNear = 1.0f;
-constexpr float kDefaultFar = 1000.0f;
 constexpr uint32_t kFogColor = 0xFF4C9CCC;
 constexpr int kMaxOfferedFormats = 16;
 
@@ -126,7 +123,7 @@ bool G_D3D::initDevice() {
     d3dDevice->setRenderState(render::RenderState::FogEnd, render::floatBits(fogEnd));
 
     render::Matrix projection;
-    setProjection(projection, kDefaultFov, kDefaultAspect, kDefaultNear, kDefaultFar);
+    setProjection(projection, kFieldOfView, kAspect, kNearPlane, kFarPlane);
     d3dDevice->setTransform(render::Transform::Projection, projection);
     return true;
 }

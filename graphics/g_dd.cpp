@@ -52,7 +52,16 @@ const char* displayResultText(DisplayResult result) {
     }
 }
 
-G_DD::G_DD() : fontFile(kDefaultFontFile) {}
+G_DD::G_DD() : fontFile(kDefaultFontFile) {
+    // Texts that change every frame (the frame-rate line, a counter) replace
+    // cached entries: with room for a whole script text they do so without
+    // allocating.
+    for (CachedText& entry : textCache) {
+        entry.source.reserve(kCachedTextCapacity);
+        entry.text.reserve(kCachedTextCapacity);
+        entry.underlined.reserve(kCachedUnderlines);
+    }
+}
 
 G_DD::~G_DD() {
     // A derived class releases its device in its own destructor; here only
@@ -387,19 +396,21 @@ namespace {
 // Text drawing takes '&' as a prefix, as the old DrawTextA without
 // DT_NOPREFIX does: "&&" draws one '&', "&x" draws x underlined, and a
 // '&' at the end draws nothing.
+// Works in place (the result is never longer), so a cached entry keeps its
+// storage.
 void resolvePrefixes(std::u32string& text, std::vector<size_t>& underlined) {
-    std::u32string out;
     underlined.clear();
+    size_t out = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] != U'&') {
-            out += text[i];
+            text[out++] = text[i];
             continue;
         }
         if (++i >= text.size()) break;
-        if (text[i] != U'&') underlined.push_back(out.size());
-        out += text[i];
+        if (text[i] != U'&') underlined.push_back(out);
+        text[out++] = text[i];
     }
-    text = std::move(out);
+    text.resize(out);
 }
 
 }  // namespace
@@ -419,7 +430,7 @@ void G_DD::drawText(int surfaceIndex, const render::Rect& rect, const char* text
         entry = &textCache[textCacheNext];
         textCacheNext = (textCacheNext + 1) % kTextCacheEntries;
         entry->source = text;
-        entry->text = platform::cp932ToUtf32(entry->source);
+        platform::cp932ToUtf32(entry->source, entry->text);
         resolvePrefixes(entry->text, entry->underlined);
     }
     font.drawText(*surface, rect.left, rect.top, entry->text.data(), entry->text.size(), colorRef);

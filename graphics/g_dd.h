@@ -171,6 +171,8 @@ protected:
     // Text conversion cache: scripts draw the same texts every frame, so
     // converted texts are kept and reused instead of converted anew.
     static constexpr int kTextCacheEntries = 32;
+    static constexpr size_t kCachedTextCapacity = 256;  // a script text and its terminator
+    static constexpr size_t kCachedUnderlines = 16;
     struct CachedText {
         std::string source;
         std::u32string text;             // prefixes resolved

@@ -110,13 +110,19 @@ char32_t nextUtf8(std::string_view text, size_t& pos) {
 
 std::u32string cp932ToUtf32(std::string_view cp932) {
     std::u32string result;
+    result.reserve(cp932.size());
+    cp932ToUtf32(cp932, result);
+    return result;
+}
+
+void cp932ToUtf32(std::string_view cp932, std::u32string& result) {
+    result.clear();
     Converter& converter = cp932ToUtf32Converter();
     if (!converter.isOpen()) {
         // No CP932 tables in this C library: keep ASCII, replace the rest.
         for (char c : cp932) result += uint8_t(c) < 0x80 ? char32_t(uint8_t(c)) : kReplacement;
-        return result;
+        return;
     }
-    result.reserve(cp932.size());
     const char* in = cp932.data();
     size_t inLeft = cp932.size();
     while (inLeft > 0) {
@@ -137,7 +143,6 @@ std::u32string cp932ToUtf32(std::string_view cp932) {
             --inLeft;
         }
     }
-    return result;
 }
 
 std::string cp932ToUtf8(std::string_view cp932) {

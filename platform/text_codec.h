@@ -13,6 +13,9 @@ namespace platform {
 
 std::string cp932ToUtf8(std::string_view cp932);
 std::u32string cp932ToUtf32(std::string_view cp932);
+// The same into `out`, whose storage is reused: a text that fits its
+// capacity converts without allocating.
+void cp932ToUtf32(std::string_view cp932, std::u32string& out);
 std::string utf8ToCp932(std::string_view utf8);
 std::string utf32ToUtf8(std::u32string_view text);
 

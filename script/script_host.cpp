@@ -114,7 +114,7 @@ void ScriptHost::loadScript() {
         openVm();
         scriptObject = ScriptVm::compileFile(nextFilePath);
         ScriptVm::run(scriptObject);
-        ScriptFunction::bind("onLoad").call();
+        ScriptFunction::callGlobal("onLoad");
     } catch (const ScriptError& error) {
         reportError(error.text.c_str(), "onLoad");
         services.stopRunning();
@@ -218,7 +218,7 @@ void ScriptHost::setDebugMsg(const char* text) {
 
 bool ScriptHost::callScript(const char* name) {
     try {
-        ScriptFunction::bind(name).call();
+        ScriptFunction::callGlobal(name);
         return true;
     } catch (const ScriptError& error) {
         reportError(error.text.c_str(), name);

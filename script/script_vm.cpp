@@ -136,28 +136,17 @@ ScriptObject ScriptVm::run(const ScriptObject& script) {
     return result;
 }
 
-ScriptFunction ScriptFunction::bind(const char* name) {
+void ScriptFunction::callGlobal(const char* name) {
     HSQUIRRELVM vm = ScriptVm::handle();
-    ScriptFunction function;
+    const SQInteger top = sq_gettop(vm);
     ScriptVm::rootTable().push();
     sq_pushstring(vm, name, -1);
-    if (SQ_SUCCEEDED(sq_get(vm, -2))) {
-        function.function = ScriptObject(vm, -1);
-        sq_pop(vm, 1);
-    }
-    sq_pop(vm, 1);
-    return function;
-}
-
-void ScriptFunction::call() {
-    HSQUIRRELVM vm = ScriptVm::handle();
-    sq_pushobject(vm, function.handle());
+    // A missing name is called as null, so the failure reads as any other.
+    if (SQ_FAILED(sq_get(vm, -2))) sq_pushnull(vm);
     ScriptVm::rootTable().push();
-    if (SQ_FAILED(sq_call(vm, 1, SQTrue, SQTrue))) {
-        sq_pop(vm, 1);
-        throw ScriptError{"SquirrelFunction<> call failed"};
-    }
-    sq_pop(vm, 2);
+    const bool failed = SQ_FAILED(sq_call(vm, 1, SQFalse, SQTrue));
+    sq_settop(vm, top);
+    if (failed) throw ScriptError{"SquirrelFunction<> call failed"};
 }
 
 }  // namespace script

@@ -61,18 +61,16 @@ private:
     static ScriptObject* root;
 };
 
-// A script function found by name in the root table, called with the
-// root table as `this` and no arguments.
+// Script functions called by name from the root table, with the root
+// table as `this` and no arguments.
 class ScriptFunction {
 public:
-    static ScriptFunction bind(const char* name);
-
-    // Throws ScriptError "SquirrelFunction<> call failed" when the call
-    // fails or the name was not a function.
-    void call();
-
-private:
-    ScriptObject function;
+    // Looks `name` up at the moment of the call (a script may replace its
+    // callbacks while it runs) and calls it on the VM's stack, without a
+    // host reference: a call allocates nothing of its own. Throws
+    // ScriptError "SquirrelFunction<> call failed" when the call fails or
+    // the name is not a function.
+    static void callGlobal(const char* name);
 };
 
 }  // namespace script

@@ -33,6 +33,7 @@ public:
     int presentCount() const { return presents; }
 
 private:
+    static constexpr size_t kQueueReserve = 256;
     std::vector<WindowEvent> queue;
     size_t queueHead = 0;
     std::string title;

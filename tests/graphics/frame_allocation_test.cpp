@@ -1,33 +1,14 @@
 // A frame of the main loop allocates nothing once the first has run.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+#include "../support/allocation_counter.h"
 #include "graphics/script_textures.h"
 #include "test_display.h"
 
 namespace {
 
-std::atomic<bool> counting{false};
-std::atomic<int> allocations{0};
-
-}  // namespace
-
-// The replacements pair malloc with free on purpose; the compiler only
-// sees the standard pairing of new with delete.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t size) {
-    if (counting) ++allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-
-namespace {
+using allocation_counter::allocations;
+using allocation_counter::counting;
 
 using namespace graphics;
 using namespace graphics_test;

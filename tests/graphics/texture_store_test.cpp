@@ -212,3 +212,56 @@ TEST_F(FillTextureLight, VerticesGetTheLightRamp) {
 }
 
 }  // namespace
+
+namespace {
+
+// The store needs no display: an adapter and the device's formats make
+// its textures, and without a device nothing stays bound.
+TEST(TextureStoreWithoutDisplay, LoadsSharesAndReleasesOnAnAdapterAlone) {
+    ScratchFolder folder;
+    folder.write("Model\\skin.bmp", makeBmp24(4, 2, gradient));
+    render::Adapter adapter;
+    TextureStore store(adapter);
+    store.setFormats(render::PixelFormat::A8R8G8B8, render::PixelFormat::Unknown, false);
+    store.setTextureFolder("Model\\");
+    int index = -1;
+    ASSERT_TRUE(store.findOrLoadMaterialTexture("skin.bmp", index));
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(store.textureSlot(0).surface->pixelArgb(1, 0), 0xFF000000u | gradient(1, 0));
+    int again = -1;
+    ASSERT_TRUE(store.findOrLoadMaterialTexture("skin.bmp", again));
+    EXPECT_EQ(store.textureSlot(0).refCount, 2);
+    store.bindTexture(0);
+    EXPECT_EQ(store.boundTexture(), -1);
+    EXPECT_EQ(store.releaseTexture(0), 1);
+    EXPECT_EQ(store.releaseTexture(0), 0);
+    EXPECT_EQ(store.textureSlot(0).state, 0);
+}
+
+TEST(TextureStoreWithoutDisplay, RefusedSurfaceIsReportedAndLoadsNothing) {
+    ScratchFolder folder;
+    folder.write("a.bmp", makeBmp24(2, 2, gradient));
+    render::Adapter adapter;
+    TextureStore store(adapter);
+    int reports = 0;
+    bool sawInvalidFormat = false;
+    struct Seen {
+        int* reports;
+        bool* invalid;
+    } seen{&reports, &sawInvalidFormat};
+    store.setSurfaceFailureHandler(
+        [](void* context, bool invalidFormat) {
+            auto* s = static_cast<Seen*>(context);
+            ++*s->reports;
+            *s->invalid = invalidFormat;
+        },
+        &seen);
+    store.setTextureFolder("");
+    // No formats given yet: the surface cannot be made.
+    EXPECT_EQ(store.findOrLoadTexture("a.bmp"), -1);
+    EXPECT_EQ(reports, 1);
+    EXPECT_TRUE(sawInvalidFormat);
+    EXPECT_EQ(store.textureSlot(0).state, 0);
+}
+
+}  // namespace

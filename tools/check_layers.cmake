@@ -1,0 +1,60 @@
+# Checks the direction of dependencies between the source folders:
+#   cmake -DROOT=<source tree> [-DLAYERS=a,b,c] -P tools/check_layers.cmake
+# LAYERS lists the folders lowest first (the top CMakeLists.txt passes its
+# own list). A folder may include headers of its own folder and of the
+# folders listed before it, never of one listed after it, and never another folder's
+# private "*_local.h". The engine's public headers ("squirrel.h",
+# "sqstd*.h") count as squirrel/. Fails with one line per offending include.
+cmake_minimum_required(VERSION 3.22)
+
+if(LAYERS)
+    string(REPLACE "," ";" layers "${LAYERS}")
+else()
+    set(layers platform squirrel render graphics data sound model scene script app)
+endif()
+if(NOT ROOT)
+    message(FATAL_ERROR "usage: cmake -DROOT=<source tree> -P check_layers.cmake")
+endif()
+
+set(problems "")
+set(checked 0)
+list(LENGTH layers layerCount)
+math(EXPR lastLayer "${layerCount} - 1")
+foreach(index RANGE ${lastLayer})
+    list(GET layers ${index} layer)
+    file(GLOB_RECURSE sources "${ROOT}/${layer}/*.h" "${ROOT}/${layer}/*.cpp" "${ROOT}/${layer}/*.c")
+    foreach(source IN LISTS sources)
+        math(EXPR checked "${checked} + 1")
+        file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+        file(RELATIVE_PATH relative "${ROOT}" "${source}")
+        get_filename_component(sourceDir "${relative}" DIRECTORY)
+        foreach(line IN LISTS includes)
+            string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*" "\\1" header "${line}")
+            if(header MATCHES "^(squirrel|sqstd[a-z]*)\\.h$")
+                set(target squirrel)
+            elseif(header MATCHES "^([a-z_]+)/")
+                set(target "${CMAKE_MATCH_1}")
+            else()
+                continue()  # a file of the same folder, found beside the source
+            endif()
+            list(FIND layers "${target}" targetIndex)
+            if(targetIndex GREATER index)
+                string(APPEND problems "${relative}: ${layer}/ may not include ${header} (${target}/ is above it)\n")
+            endif()
+            if(header MATCHES "_local\\.h$")
+                get_filename_component(headerDir "${header}" DIRECTORY)
+                if(NOT headerDir STREQUAL sourceDir)
+                    string(APPEND problems "${relative}: ${header} is private to ${headerDir}/\n")
+                endif()
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+
+if(checked EQUAL 0)
+    message(FATAL_ERROR "no sources found under ${ROOT}")
+endif()
+if(problems)
+    message(FATAL_ERROR "includes against the layer order:\n${problems}")
+endif()
+message(STATUS "layer order kept in ${checked} files")
