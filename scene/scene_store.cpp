@@ -87,12 +87,7 @@ void SceneStore::detachModel(int index) {
 }
 
 void SceneStore::registerObject(ObjectRecord& o) {
-    o.lastX = o.x;
-    o.lastY = o.y;
-    o.lastZ = o.z;
-    o.lastRx = o.rx;
-    o.lastRy = o.ry;
-    o.lastRz = o.rz;
+    o.rememberPlacement();
     if (!validIndex(o.index) || objects[o.index].model < 0) return;
     ObjectSlot& slot = objects[o.index];
     slot.x = o.x;
