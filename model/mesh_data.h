@@ -11,8 +11,9 @@ namespace model {
 constexpr int kTokenLength = 256;        // characters of one token, without the NUL
 constexpr int kTextureNameLength = 256;  // 255 characters and the NUL
 // Counts above these refuse the mesh before anything is allocated. A
-// count may also not exceed the file's length in bytes: a value the text
-// lacks reads as 0, but a 20-byte file never asks for a million vertices.
+// count of positions, faces, normals or coordinates may also not exceed
+// the file's length in bytes: a value the text lacks reads as 0, but a
+// 20-byte file never asks for a million vertices.
 constexpr int kMaxMeshElements = 1 << 22;
 constexpr int kMaxMaterials = 4096;
 constexpr size_t kMaxMeshFileBytes = size_t(1) << 30;

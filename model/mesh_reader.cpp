@@ -297,9 +297,9 @@ struct NumberReader {
     }
 
     // A count: refused (false) when negative or above the limits.
-    bool count(int32_t& out, int limit) {
+    bool count(int32_t& out, int limit, bool boundedByText = true) {
         out = integer();
-        return out >= 0 && out <= limit && size_t(out) <= text.byteCount();
+        return out >= 0 && out <= limit && (!boundedByText || size_t(out) <= text.byteCount());
     }
 
     void vector(render::Vec3& v) {
@@ -351,7 +351,7 @@ bool parseMesh(MESH_DATA& mesh, const MeshText& text) {
     int listLine = findBlock(text, meshLine, "MeshMaterialList");
     if (listLine < 0) return false;
     in.at = {listLine + 1, 0};
-    if (!in.count(mesh.materialCount, kMaxMaterials)) return false;
+    if (!in.count(mesh.materialCount, kMaxMaterials, false)) return false;
     if (!in.count(mesh.faceMaterialCount, kMaxMeshElements)) return false;
     mesh.faceMaterials.resize(size_t(mesh.faceMaterialCount));
     for (int32_t& m : mesh.faceMaterials) {
