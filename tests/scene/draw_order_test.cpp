@@ -176,6 +176,7 @@ TEST_F(SceneFrames, BoardsByEffect) {
     show(wall, "wall.cha");
 
     BoardRecord b;
+    b.ry = 180.0f;  // the board's face towards the eye
     b.scaleX = b.scaleY = b.scaleZ = 1.2f;
     b.z = 2.0f;  // behind the wall
     b.right = b.bottom = 8.0f;
@@ -191,6 +192,7 @@ TEST_F(SceneFrames, BoardsByEffect) {
     b.colorG = 0.5f;
     store.queueBoard(b);
     BoardRecord plain;  // the 16 x 16 reference square, untextured, turned in its plane
+    plain.ry = 180.0f;
     plain.scaleX = plain.scaleY = plain.scaleZ = 1.0f;
     plain.x = 2.5f;
     plain.y = 1.2f;

@@ -80,7 +80,9 @@ protected:
     // The quad of the billboard model at the game's own path.
     void writeBoardModel() const {
         MeshSpec quad = model_test::quadMesh();
-        quad.positions = {{-0.5f, 0.5f, 0}, {0.5f, 0.5f, 0}, {0.5f, -0.5f, 0}, {-0.5f, -0.5f, 0}};
+        // Facing +z, as lookAtCamera turns a board's +z side to the eye.
+        quad.positions = {{0.5f, 0.5f, 0}, {-0.5f, 0.5f, 0}, {-0.5f, -0.5f, 0}, {0.5f, -0.5f, 0}};
+        model_test::flatNormals(quad, {0.0f, 0.0f, 1.0f});
         writeText("system\\board\\board.x", quad.text());
         PartSpec part;
         part.kind = 1;
