@@ -17,6 +17,17 @@ inline void writeText(const std::string& path, const std::string& text) {
     writeBytes(path, model_test::bytesOf(text));
 }
 
+// "DIR/NAME.cha" naming "NAME.mdl", one part drawing "NAME.x"; dir ends in '/'.
+inline void writeOnePartModel(const std::string& dir, const std::string& name, const model_test::MeshSpec& mesh) {
+    writeText(dir + name + ".x", mesh.text());
+    model_test::PartSpec part;
+    part.kind = 1;
+    part.name = name;
+    part.meshFile = name + ".x";
+    writeBytes(dir + name + ".mdl", model_test::modelFile({part}));
+    writeText(dir + name + ".cha", "MODEL:[" + name + ".mdl]\r\n");
+}
+
 // folder ends in '/'; makes model/, image/ and system/board/ in it.
 inline void writeSceneAssets(const std::string& folder) {
     using model_test::KeySpec;
@@ -70,25 +81,13 @@ inline void writeSceneAssets(const std::string& folder) {
 
     MeshSpec crate = model_test::cubeMesh();
     crate.materials = {MeshMaterialSpec{0.6f, 0.4f, 0.2f, 1.0f, ""}};
-    writeText(folder + "model/crate.x", crate.text());
-    PartSpec box;
-    box.kind = 1;
-    box.name = "crate";
-    box.meshFile = "crate.x";
-    writeBytes(folder + "model/crate.mdl", model_test::modelFile({box}));
-    writeText(folder + "model/crate.cha", "MODEL:[crate.mdl]\r\n");
+    writeOnePartModel(folder + "model/", "crate", crate);
 
     MeshSpec quad = model_test::quadMesh();
     // Facing +z, as lookAtCamera turns a board's +z side to the eye.
     quad.positions = {{0.5f, 0.5f, 0}, {-0.5f, 0.5f, 0}, {-0.5f, -0.5f, 0}, {0.5f, -0.5f, 0}};
     model_test::flatNormals(quad, {0.0f, 0.0f, 1.0f});
-    writeText(folder + "system/board/board.x", quad.text());
-    PartSpec board;
-    board.kind = 1;
-    board.name = "board";
-    board.meshFile = "board.x";
-    writeBytes(folder + "system/board/board.mdl", model_test::modelFile({board}));
-    writeText(folder + "system/board/board.cha", "MODEL:[board.mdl]\r\n");
+    writeOnePartModel(folder + "system/board/", "board", quad);
 
     writeBytes(folder + "image/spark.bmp", graphics_test::makeBmp24(8, 8, [](int x, int y) {
         int d = (x - 4) * (x - 4) + (y - 4) * (y - 4);
