@@ -5,6 +5,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "model/system_assets.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
@@ -180,7 +181,10 @@ void G_APP_2::stopInputThread() {
 void G_APP_2::run() {
     if (!isRunning()) return;
     platform::Clock& clock = platform::clock();
-    lighting.fillTexture = d3d->textures().findOrLoadTexture(kFillTexture);
+    // Texture names are relative to the game folder from here on; a game
+    // without its own light ramp uses the host's.
+    d3d->textures().setTextureFolder("");
+    lighting.fillTexture = d3d->textures().findOrLoadTexture(model::systemAssetPath(kFillTexture).c_str());
     onConfigure();
     tickAccumulator = 20;
     tickClock = clock.now();

@@ -1,5 +1,7 @@
 #include "app/game_main.h"
 
+#include "model/model_data.h"
+#include "model/system_assets.h"
 #include "platform/message_box.h"
 
 namespace app {
@@ -9,13 +11,34 @@ namespace {
 // The light every run starts with, from above and in front.
 constexpr render::Vec3 kStartLight{0.0f, 0.70710677f, 0.70710677f};
 
+// The game whose display shows the models' message boxes; one at a time.
+GAME_MAIN* modelMessageOwner = nullptr;
+
+void showModelMessage(const std::string& text, const std::string& caption) {
+    if (modelMessageOwner) modelMessageOwner->showMessage(text.c_str(), caption.c_str());
+    else platform::showMessageBox(text.c_str(), caption.c_str(), nullptr);
+}
+
 }  // namespace
 
 GAME_MAIN::GAME_MAIN() = default;
 
-GAME_MAIN::~GAME_MAIN() = default;
+GAME_MAIN::~GAME_MAIN() {
+    if (modelMessageOwner == this) {
+        modelMessageOwner = nullptr;
+        model::setMessagePresenter(nullptr);
+    }
+}
+
+void GAME_MAIN::connectModels() {
+    modelMessageOwner = this;
+    model::setMessagePresenter(showModelMessage);
+    model::setTextureStore(d3d ? &d3d->textures() : nullptr);
+}
 
 void GAME_MAIN::onStart() {
+    connectModels();
+    scene.loadBoardModel(model::systemAssetPath(scene::kBoardModelFile).c_str());
     script::ScriptSubsystems parts;
     parts.sound = sound();
     if (d3d) {
@@ -23,15 +46,18 @@ void GAME_MAIN::onStart() {
         parts.textureStore = &d3d->textures();
     }
     parts.camera = &camera;
+    parts.scene = &scene;
     host.attach(parts);
     host.onStart();
 }
 
 void GAME_MAIN::onEnd() {
     host.onEnd();
-    // The display and the players go at shut-down: the host keeps nothing
-    // of them beyond this point.
+    // The display and the players go at shut-down: the host and the models
+    // keep nothing of them beyond this point.
     host.attach({});
+    scene.reset();
+    model::setTextureStore(nullptr);
 }
 
 void GAME_MAIN::messageBox(const char* text, const char* caption) {
@@ -63,14 +89,13 @@ void GAME_MAIN::prepareScene() {
 }
 
 void GAME_MAIN::resetScene() {
+    scene.reset();
     if (d3d) textures.releaseAllScriptTextures(d3d->textures());
 }
 
 void GAME_MAIN::drawScene() {
     if (!d3d) return;
-    textures.drawPass(*d3d, 0);
-    textures.drawPass(*d3d, 1);
-    textures.clearQueue();
+    scene.drawFrame({*d3d, lighting, camera, textures});
 }
 
 }  // namespace app

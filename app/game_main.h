@@ -2,6 +2,7 @@
 #pragma once
 #include "app/g_app_2.h"
 #include "graphics/script_textures.h"
+#include "scene/scene_store.h"
 #include "script/game_services.h"
 #include "script/script_host.h"
 
@@ -9,7 +10,7 @@ namespace app {
 
 // The game: the frame of G_APP_2 driving the script host. It hands the
 // host the subsystems the script functions drive (sound, the scripts'
-// textures, the camera) and answers the few frame services the host asks
+// textures, the camera, the scene store) and answers the few frame services the host asks
 // of it (running state, message boxes, title, text, input).
 class GAME_MAIN : public G_APP_2, public script::GameServices {
 public:
@@ -25,6 +26,7 @@ public:
 
     script::ScriptHost& scriptHost() { return host; }
     graphics::ScriptTextures& scriptTextures() { return textures; }
+    scene::SceneStore& sceneStore() { return scene; }
 
     // GameServices.
     bool isRunning() override { return G_APP::isRunning(); }
@@ -49,8 +51,13 @@ public:
     bool inputButton(int n) override { return n >= 0 && n <= 4 && inputState().buttons[n] != 0; }
 
 private:
+    // Models load their textures into the display's store and show their
+    // message boxes through the display.
+    void connectModels();
+
     script::ScriptHost host{*this};
     graphics::ScriptTextures textures;
+    scene::SceneStore scene;
 };
 
 }  // namespace app

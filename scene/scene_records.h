@@ -29,6 +29,12 @@ struct ObjectRecord {
     float scaleX = 1, scaleY = 1, scaleZ = 1;
     float colorR = 1, colorG = 1, colorB = 1, colorA = 1;
     uint8_t isSetColor = 0;
+
+    // The start of the next movement that checkObst tests.
+    void rememberPlacement() {
+        lastX = x, lastY = y, lastZ = z;
+        lastRx = rx, lastRy = ry, lastRz = rz;
+    }
 };
 
 // The record behind a BoardManager instance: a billboard.

@@ -5,6 +5,7 @@
 
 #include "graphics/camera.h"
 #include "scene/scene_records.h"
+#include "scene/scene_store.h"
 #include "script/script_api.h"
 #include "script/script_host.h"
 
@@ -13,6 +14,7 @@ namespace script {
 namespace {
 
 const render::Vec3& eye() { return ScriptHost::current()->camera().eye; }
+scene::SceneStore* store() { return ScriptHost::current()->parts().scene; }
 
 template <typename Record>
 void initRecord(void* memory) {
@@ -25,20 +27,23 @@ using PorigonRecord = scene::ObjectRecord;
 PorigonRecord& porigon(void* record) { return *static_cast<PorigonRecord*>(record); }
 BoardRecord& board(void* record) { return *static_cast<BoardRecord*>(record); }
 
-// Until the scene store is part of this host, models never load, nothing
-// is queued or hit, and an animation has no frames.
-void porigonLoad(void*, const Argument*, Result& r) { r.b = false; }
-void porigonUnload(void*, const Argument*, Result&) {}
-void porigonDraw(void*, const Argument*, Result&) {}
-void porigonGetMaxAnimeFrame(void*, const Argument*, Result& r) { r.f = -1.0f; }
+// Without a scene store models never load, nothing is queued or hit, and
+// an animation has no frames; update() still keeps its last-update copy.
+void porigonLoad(void* p, const Argument* a, Result& r) {
+    r.b = store() && store()->attachModel(porigon(p).index, a[0].s);
+}
+void porigonUnload(void* p, const Argument*, Result&) {
+    if (store()) store()->detachModel(porigon(p).index);
+}
+void porigonDraw(void* p, const Argument*, Result&) {
+    if (store()) store()->queueObject(porigon(p));
+}
+void porigonGetMaxAnimeFrame(void* p, const Argument* a, Result& r) {
+    r.f = store() ? store()->maxAnimeFrame(porigon(p).index, a[0].i) : -1.0f;
+}
 void porigonUpdate(void* p, const Argument*, Result&) {
-    PorigonRecord& o = porigon(p);
-    o.lastX = o.x;
-    o.lastY = o.y;
-    o.lastZ = o.z;
-    o.lastRx = o.rx;
-    o.lastRy = o.ry;
-    o.lastRz = o.rz;
+    if (store()) store()->registerObject(porigon(p));
+    else porigon(p).rememberPlacement();
 }
 void porigonCheckHit(void*, const Argument*, Result& r) { r.b = false; }
 void porigonGetHitX(void* p, const Argument*, Result& r) { r.f = porigon(p).hitX; }
@@ -50,7 +55,9 @@ void porigonLookAtCamera(void* p, const Argument*, Result&) {
     PorigonRecord& o = porigon(p);
     lookAtCamera(o.x, o.y, o.z, eye().x, eye().y, eye().z, o.rx, o.ry);
 }
-void boardDraw(void*, const Argument*, Result&) {}
+void boardDraw(void* p, const Argument*, Result&) {
+    if (store()) store()->queueBoard(board(p));
+}
 void boardLookAtCamera(void* p, const Argument*, Result&) {
     BoardRecord& b = board(p);
     lookAtCamera(b.x, b.y, b.z, eye().x, eye().y, eye().z, b.rx, b.ry);

@@ -11,6 +11,10 @@ namespace sound {
 class SoundFunctions;
 }  // namespace sound
 
+namespace scene {
+class SceneStore;
+}  // namespace scene
+
 namespace script {
 
 // The subsystems the script functions drive, handed to the script host by
@@ -24,6 +28,8 @@ struct ScriptSubsystems {
     graphics::TextureStore* textureStore = nullptr;
     // Null: the host's own camera takes the scripts' eye and target.
     graphics::Camera* camera = nullptr;
+    // The objects and boards of PorigonManager and BoardManager.
+    scene::SceneStore* scene = nullptr;
 };
 
 }  // namespace script

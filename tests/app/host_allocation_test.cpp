@@ -1,12 +1,14 @@
 // A running game's tick and frame allocate nothing once it has warmed up:
 // the whole host (script calls, script functions, sound, 2D images, text,
-// the frame-rate line, presentation) runs on storage made at start and load.
+// the frame-rate line, models and boards, presentation) runs on storage made
+// at start and load.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "../graphics/test_images.h"
 #include "../support/allocation_counter.h"
+#include "game_models.h"
 #include "app/game_main.h"
 #include "platform/clock.h"
 #include "platform/null/headless_window.h"
@@ -50,6 +52,7 @@ TEST(HostAllocation, RunningTicksAndFramesAllocateNothing) {
         "cp -R '" + std::string(TESSERAE_TEST_GAMES) + "/steady_frames/.' '" + folder.root().string() + "'";
     ASSERT_EQ(system(command.c_str()), 0);
     folder.write("image\\tile.bmp", graphics_test::makeBmp24(8, 8, [](int x, int y) { return uint32_t(x * 30 + y); }));
+    app_test::writeSceneAssets(folder.root().string() + "/");
     std::string wave = makeWave(2000);
     folder.write("wave\\beep.wav", graphics_test::Bytes(wave.begin(), wave.end()));
 
