@@ -49,8 +49,8 @@ void writeBytes(const std::filesystem::path& path, const model_test::Bytes& byte
 }
 
 // A ball of kSlices x kSlices quads, closed, wound to face outwards.
-model_test::MeshSpec ball(float radius, float r, float g, float b) {
-    model_test::MeshSpec m;
+model_test::MeshLayout ball(float radius, float r, float g, float b) {
+    model_test::MeshLayout m;
     for (int i = 0; i <= kSlices; ++i) {
         float v = float(M_PI) * float(i) / kSlices;
         for (int j = 0; j < kSlices; ++j) {
@@ -65,7 +65,7 @@ model_test::MeshSpec ball(float radius, float r, float g, float b) {
             m.faces.push_back({a, bb, bb + kSlices, a + kSlices});
         }
     }
-    m.materials = {model_test::MeshMaterialSpec{r, g, b, 1.0f, "skin.bmp"}};
+    m.materials = {model_test::MaterialRecord{r, g, b, 1.0f, "skin.bmp"}};
     m.normals = m.positions;
     m.normalFaces = m.faces;
     for (size_t i = 0; i < m.positions.size(); ++i) m.texCoords.push_back({float(i % 5) / 4, float(i / 5) / 5});
@@ -73,8 +73,8 @@ model_test::MeshSpec ball(float radius, float r, float g, float b) {
 }
 
 void writeGame(const std::filesystem::path& root) {
-    using model_test::KeySpec;
-    using model_test::PartSpec;
+    using model_test::KeyRecord;
+    using model_test::PartRecord;
     writeBytes(root / "model" / "skin.bmp", graphics_test::makeBmp24(16, 16, [](int x, int y) {
         return (x / 4 + y / 4) % 2 ? 0xC0C0C0u : 0x606060u;
     }));
@@ -83,9 +83,9 @@ void writeGame(const std::filesystem::path& root) {
     }));
     for (int m = 0; m < kModels; ++m) {
         std::string name = "m" + std::to_string(m);
-        model_test::MeshSpec mesh = ball(0.5f, float(m % 5) / 4, float(m % 7) / 6, 0.8f);
+        model_test::MeshLayout mesh = ball(0.5f, float(m % 5) / 4, float(m % 7) / 6, 0.8f);
         std::ofstream(root / "model" / (name + ".x"), std::ios::binary) << mesh.text();
-        std::vector<PartSpec> parts(kPartsPerModel);
+        std::vector<PartRecord> parts(kPartsPerModel);
         for (int p = 0; p < kPartsPerModel; ++p) {
             parts[p].kind = 1;
             parts[p].name = "part" + std::to_string(p);
@@ -95,9 +95,9 @@ void writeGame(const std::filesystem::path& root) {
         }
         parts[0].children = {1, 2, 3};
         writeBytes(root / "model" / (name + ".mdl"), model_test::modelFile(parts));
-        std::vector<std::vector<KeySpec>> tracks(kPartsPerModel);
+        std::vector<std::vector<KeyRecord>> tracks(kPartsPerModel);
         for (int p = 0; p < kPartsPerModel; ++p) {
-            KeySpec a{0}, b{10}, c{20};
+            KeyRecord a{0}, b{10}, c{20};
             a.meshSource = b.meshSource = c.meshSource = int16_t(p);
             b.rx = 40;
             b.ty = 0.2f;
@@ -108,10 +108,10 @@ void writeGame(const std::filesystem::path& root) {
             << "MODEL:[" << name << ".mdl]\r\nANIME:[0," << name << ".ani]\r\n";
     }
     std::filesystem::create_directories(root / "system" / "board");
-    model_test::MeshSpec quad = model_test::quadMesh();
+    model_test::MeshLayout quad = model_test::quadMesh();
     quad.positions = {{0.5f, 0.5f, 0}, {-0.5f, 0.5f, 0}, {-0.5f, -0.5f, 0}, {0.5f, -0.5f, 0}};
     std::ofstream(root / "system" / "board" / "board.x", std::ios::binary) << quad.text();
-    PartSpec board;
+    PartRecord board;
     board.kind = 1;
     board.name = "board";
     board.meshFile = "board.x";

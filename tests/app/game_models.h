@@ -18,9 +18,9 @@ inline void writeText(const std::string& path, const std::string& text) {
 }
 
 // "DIR/NAME.cha" naming "NAME.mdl", one part drawing "NAME.x"; dir ends in '/'.
-inline void writeOnePartModel(const std::string& dir, const std::string& name, const model_test::MeshSpec& mesh) {
+inline void writeOnePartModel(const std::string& dir, const std::string& name, const model_test::MeshLayout& mesh) {
     writeText(dir + name + ".x", mesh.text());
-    model_test::PartSpec part;
+    model_test::PartRecord part;
     part.kind = 1;
     part.name = name;
     part.meshFile = name + ".x";
@@ -30,60 +30,60 @@ inline void writeOnePartModel(const std::string& dir, const std::string& name, c
 
 // folder ends in '/'; makes model/, image/ and system/board/ in it.
 inline void writeSceneAssets(const std::string& folder) {
-    using model_test::KeySpec;
-    using model_test::MeshMaterialSpec;
-    using model_test::MeshSpec;
-    using model_test::PartSpec;
+    using model_test::KeyRecord;
+    using model_test::MaterialRecord;
+    using model_test::MeshLayout;
+    using model_test::PartRecord;
     std::filesystem::create_directories(folder + "model");
     std::filesystem::create_directories(folder + "image");
     std::filesystem::create_directories(folder + "system/board");
 
     // A robot: a body with a head and two legs that swing in its walk.
-    MeshSpec body = model_test::cubeMesh();
-    body.materials = {MeshMaterialSpec{0.2f, 0.5f, 0.9f, 1.0f, ""}};
+    MeshLayout body = model_test::cubeMesh();
+    body.materials = {MaterialRecord{0.2f, 0.5f, 0.9f, 1.0f, ""}};
     writeText(folder + "model/body.x", body.text());
-    MeshSpec leg = model_test::cubeMesh();
+    MeshLayout leg = model_test::cubeMesh();
     for (render::Vec3& p : leg.positions) {
         p.x *= 0.3f;
         p.y = p.y > 0 ? 0.0f : -1.6f;
         p.z *= 0.3f;
     }
-    leg.materials = {MeshMaterialSpec{0.9f, 0.8f, 0.2f, 1.0f, ""}};
+    leg.materials = {MaterialRecord{0.9f, 0.8f, 0.2f, 1.0f, ""}};
     writeText(folder + "model/leg.x", leg.text());
-    PartSpec torso;
+    PartRecord torso;
     torso.kind = 1;
     torso.name = "body";
     torso.meshFile = "body.x";
     torso.children = {1, 2};
-    PartSpec left;
+    PartRecord left;
     left.kind = 1;
     left.name = "left";
     left.meshFile = "leg.x";
     left.parent = 0;
     left.vectors[6] = {-0.5f, -1.0f, 0.0f};
-    PartSpec right = left;
+    PartRecord right = left;
     right.name = "right";
     right.vectors[6] = {0.5f, -1.0f, 0.0f};
     writeBytes(folder + "model/robot.mdl", model_test::modelFile({torso, left, right}));
     auto swing = [](int part, int from) {
-        KeySpec a{0}, b{10}, c{20};
+        KeyRecord a{0}, b{10}, c{20};
         a.meshSource = b.meshSource = c.meshSource = int16_t(part);
         a.rx = int16_t(from);
         b.rx = int16_t(360 - from);
         c.rx = int16_t(from);
         b.dx = -1;
-        return std::vector<KeySpec>{a, b, c};
+        return std::vector<KeyRecord>{a, b, c};
     };
-    KeySpec still{0};
+    KeyRecord still{0};
     still.meshSource = 0;
     writeBytes(folder + "model/walk.ani", model_test::animeFile("robot.mdl", {{still}, swing(1, 30), swing(2, 330)}, 20));
     writeText(folder + "model/robot.cha", "MODEL:[robot.mdl]\r\nANIME:[0,walk.ani]\r\n");
 
-    MeshSpec crate = model_test::cubeMesh();
-    crate.materials = {MeshMaterialSpec{0.6f, 0.4f, 0.2f, 1.0f, ""}};
+    MeshLayout crate = model_test::cubeMesh();
+    crate.materials = {MaterialRecord{0.6f, 0.4f, 0.2f, 1.0f, ""}};
     writeOnePartModel(folder + "model/", "crate", crate);
 
-    MeshSpec quad = model_test::quadMesh();
+    MeshLayout quad = model_test::quadMesh();
     // Facing +z, as lookAtCamera turns a board's +z side to the eye.
     quad.positions = {{0.5f, 0.5f, 0}, {-0.5f, 0.5f, 0}, {-0.5f, -0.5f, 0}, {0.5f, -0.5f, 0}};
     model_test::flatNormals(quad, {0.0f, 0.0f, 1.0f});

@@ -127,7 +127,9 @@ TEST_F(SystemAssets, TheHostsCopiesServeAGameFolderWithoutThem) {
     ASSERT_TRUE(loadDescription(board, path.c_str()));
     const RENDER_MESH& quad = board.model.parts[board.model.rootPart].mesh;
     ASSERT_EQ(quad.vertexCount, 6);
-    const float expected[6][2] = {{-0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, -0.5f}, {-0.5f, 0.5f}, {0.5f, -0.5f}, {-0.5f, -0.5f}};
+    // Left-top, right-top, right-bottom; left-top, right-bottom, left-bottom,
+    // as seen from +z, the side lookAtCamera turns to the eye.
+    const float expected[6][2] = {{0.5f, 0.5f}, {-0.5f, 0.5f}, {-0.5f, -0.5f}, {0.5f, 0.5f}, {-0.5f, -0.5f}, {0.5f, -0.5f}};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(quad.vertices[size_t(i)].x, expected[i][0]);
         EXPECT_EQ(quad.vertices[size_t(i)].y, expected[i][1]);

@@ -120,12 +120,12 @@ TEST_F(SceneFrames, TintOutlineAndBoth) {
 TEST_F(SceneFrames, PartTreePosedBetweenTwoKeys) {
     writeText("body.x", colouredCube(0.2f, 0.6f, 1.0f).text());
     writeText("arm.x", armMesh(2.0f, 0.3f, 1.0f, 0.8f, 0.1f).text());
-    PartSpec body;
+    PartRecord body;
     body.kind = 1;
     body.name = "body";
     body.meshFile = "body.x";
     body.children = {1};
-    PartSpec arm;
+    PartRecord arm;
     arm.kind = 1;
     arm.name = "arm";
     arm.meshFile = "arm.x";
@@ -133,9 +133,9 @@ TEST_F(SceneFrames, PartTreePosedBetweenTwoKeys) {
     arm.vectors[6] = {1.0f, 0.5f, 0.0f};  // the shoulder
     folder.write("robot.mdl", model_test::modelFile({body, arm}));
     // The arm turns from 0 to 90 degrees about z over ten frames.
-    KeySpec still{0};
+    KeyRecord still{0};
     still.meshSource = 0;
-    KeySpec down{0}, up{10};
+    KeyRecord down{0}, up{10};
     down.meshSource = up.meshSource = 1;
     up.rz = 90;
     folder.write("wave.ani", model_test::animeFile("robot.mdl", {{still}, {down, up}}, 10));

@@ -18,27 +18,27 @@
 
 namespace scene_test {
 
-using model_test::KeySpec;
-using model_test::MeshMaterialSpec;
-using model_test::MeshSpec;
-using model_test::PartSpec;
+using model_test::KeyRecord;
+using model_test::MaterialRecord;
+using model_test::MeshLayout;
+using model_test::PartRecord;
 
 // The unit cube (corners at +-1) in one colour.
-inline MeshSpec colouredCube(float r, float g, float b, float a = 1.0f) {
-    MeshSpec mesh = model_test::cubeMesh();
-    mesh.materials = {MeshMaterialSpec{r, g, b, a, ""}};
+inline MeshLayout colouredCube(float r, float g, float b, float a = 1.0f) {
+    MeshLayout mesh = model_test::cubeMesh();
+    mesh.materials = {MaterialRecord{r, g, b, a, ""}};
     return mesh;
 }
 
 // A box from (0, -h, -h) to (length, h, h): an arm turning about its base.
-inline MeshSpec armMesh(float length, float h, float r, float g, float b) {
-    MeshSpec mesh = model_test::cubeMesh();
+inline MeshLayout armMesh(float length, float h, float r, float g, float b) {
+    MeshLayout mesh = model_test::cubeMesh();
     for (render::Vec3& p : mesh.positions) {
         p.x = p.x > 0 ? length : 0.0f;
         p.y *= h;
         p.z *= h;
     }
-    mesh.materials = {MeshMaterialSpec{r, g, b, 1.0f, ""}};
+    mesh.materials = {MaterialRecord{r, g, b, 1.0f, ""}};
     return mesh;
 }
 
@@ -67,9 +67,9 @@ protected:
     }
 
     // "NAME.cha" naming "NAME.mdl", one part (kind 1) drawing "NAME.x".
-    void writeModel(const std::string& name, const MeshSpec& mesh, const std::string& extra = "") const {
+    void writeModel(const std::string& name, const MeshLayout& mesh, const std::string& extra = "") const {
         writeText(name + ".x", mesh.text());
-        PartSpec part;
+        PartRecord part;
         part.kind = 1;
         part.name = "body";
         part.meshFile = name + ".x";
@@ -79,12 +79,12 @@ protected:
 
     // The quad of the billboard model at the game's own path.
     void writeBoardModel() const {
-        MeshSpec quad = model_test::quadMesh();
+        MeshLayout quad = model_test::quadMesh();
         // Facing +z, as lookAtCamera turns a board's +z side to the eye.
         quad.positions = {{0.5f, 0.5f, 0}, {-0.5f, 0.5f, 0}, {-0.5f, -0.5f, 0}, {0.5f, -0.5f, 0}};
         model_test::flatNormals(quad, {0.0f, 0.0f, 1.0f});
         writeText("system\\board\\board.x", quad.text());
-        PartSpec part;
+        PartRecord part;
         part.kind = 1;
         part.name = "board";
         part.meshFile = "board.x";

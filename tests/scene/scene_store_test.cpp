@@ -100,9 +100,9 @@ TEST_F(SceneModels, UpdateRegistersOnlySlotsWithAModel) {
 
 TEST_F(SceneModels, AnimationLengthsAnswerForSlotAndAnimation) {
     openDisplay();
-    MeshSpec cube = colouredCube(1, 0, 0);
+    MeshLayout cube = colouredCube(1, 0, 0);
     writeModel("walker", cube, "ANIME:[2,walk.ani]\r\n");
-    folder.write("walk.ani", model_test::animeFile("walker.mdl", {{KeySpec{0}, KeySpec{12}}}, 24));
+    folder.write("walk.ani", model_test::animeFile("walker.mdl", {{KeyRecord{0}, KeyRecord{12}}}, 24));
     EXPECT_EQ(store.maxAnimeFrame(4, 2), -1.0f);   // no model yet
     EXPECT_EQ(store.maxAnimeFrame(-1, 2), -1.0f);
     ASSERT_TRUE(store.attachModel(4, "walker.cha"));

@@ -13,18 +13,20 @@ std::string onePartModel(int kind, const char* name, const char* mesh) {
            "  v4 0 0 0\n  v5 0 0 0\n  v6 0 0 0\n  v7 0 0 0\n";
 }
 
-// The board quad, one unit square facing -z: triangles (left-top,
+// The board quad, one unit square facing +z: triangles (left-top,
 // right-top, right-bottom) and (left-top, right-bottom, left-bottom),
-// clockwise seen from the front. White, untextured; drawing rewrites
-// colours and coordinates per board.
+// clockwise seen from the front. lookAtCamera turns a board's +z side to
+// the eye, so a board turned to the camera shows this face, its texture
+// the right way round. White, untextured; drawing rewrites colours and
+// coordinates per board.
 const char* const kBoardMesh =
     "xof 0303txt 0032\r\n"
     "Mesh {\r\n"
     " 4;\r\n"
-    " -0.500000;0.500000;0.000000;,\r\n"
     " 0.500000;0.500000;0.000000;,\r\n"
-    " 0.500000;-0.500000;0.000000;,\r\n"
-    " -0.500000;-0.500000;0.000000;;\r\n"
+    " -0.500000;0.500000;0.000000;,\r\n"
+    " -0.500000;-0.500000;0.000000;,\r\n"
+    " 0.500000;-0.500000;0.000000;;\r\n"
     " 2;\r\n"
     " 3;0,1,2;,\r\n"
     " 3;0,2,3;;\r\n"
@@ -42,7 +44,7 @@ const char* const kBoardMesh =
     " }\r\n"
     " MeshNormals {\r\n"
     "  1;\r\n"
-    "  0.000000;0.000000;-1.000000;;\r\n"
+    "  0.000000;0.000000;1.000000;;\r\n"
     "  2;\r\n"
     "  3;0,0,0;,\r\n"
     "  3;0,0,0;;\r\n"
