@@ -40,6 +40,18 @@ void WavePlayer::releaseAll() {
     mixer = nullptr;
 }
 
+// A wave whose buffer would outgrow the mixer's bound is refused at load,
+// as content, so that it cannot latch a device failure later.
+bool WavePlayer::fitsOneBuffer(const WaveFormat& format, uint32_t dataSize) const {
+    platform::PcmFormat pcm;
+    pcm.channels = format.channels;
+    pcm.rate = int(format.samplesPerSec);
+    pcm.bits = format.bitsPerSample;
+    uint64_t frames = dataSize / uint32_t(pcm.blockAlign());
+    int outputRate = mixer ? mixer->rate() : platform::kOutputRate;
+    return platform::convertedFrames(pcm, frames, outputRate) <= platform::kMaxBufferFrames;
+}
+
 int WavePlayer::bufferOf(int handle) const { return validHandle(handle) ? playBuffers[handle] : -1; }
 
 bool WavePlayer::initialize(platform::AudioMixer* audioMixer) {
@@ -82,7 +94,7 @@ bool WavePlayer::loadWaveData(const char* name, int slot) {
     WaveFormat format;
     const uint8_t* data = nullptr;
     uint32_t dataSize = 0;
-    if (!readWave(file.data(), file.size(), format, data, dataSize)) {
+    if (!readWave(file.data(), file.size(), format, data, dataSize) || !fitsOneBuffer(format, dataSize)) {
         error = formatText(text::kDsBadContent, name);
         return false;
     }
