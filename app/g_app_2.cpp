@@ -5,11 +5,13 @@
 #include <cstring>
 #include <system_error>
 
+#include "app/exit_status.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/null/headless_window.h"
 #include "platform/null/null_audio.h"
+#include "platform/watchdog.h"
 
 namespace app {
 
@@ -36,6 +38,7 @@ void G_APP_2::initMembers() {
 }
 
 void G_APP_2::showFailure(const char* text, const char* caption) {
+    noteFailure(kExitHostFailure);
     if (d3d) d3d->showMessage(text, caption);
     else platform::showMessageBox(text, caption, mainWindow.get());
 }
@@ -54,6 +57,7 @@ void G_APP_2::startUp() {
 
     if (!d3d->createDisplay() || !d3d->isReady()) {
         platform::showMessageBox("DirectDrawの初期化に失敗しました。", "エラー", mainWindow.get());
+        noteFailure(kExitHostFailure);
         setRunning(false);
         return;
     }
@@ -85,8 +89,12 @@ void G_APP_2::startSound() {
     platform::Clock& clock = platform::clock();
     mixer = std::make_unique<platform::AudioMixer>();
     if (!runControl.audioOut.empty()) {
-        if (capture.open(runControl.audioOut, mixer->rate())) mixer->setCapture(&capture);
-        else fprintf(stderr, "tesserae: cannot write the sound capture '%s'\n", runControl.audioOut.c_str());
+        if (capture.open(runControl.audioOut, mixer->rate())) {
+            mixer->setCapture(&capture);
+        } else {
+            fprintf(stderr, "tesserae: cannot write the sound capture '%s'\n", runControl.audioOut.c_str());
+            noteFailure(kExitHostFailure);
+        }
     }
     // A run on the virtual clock renders sound on that clock, so its
     // capture repeats exactly; without a device the clock drives it too.
@@ -103,6 +111,9 @@ void G_APP_2::startSound() {
     midiPlayer = std::make_unique<sound::MidiPlayer>(soundReport);
     if (!midiPlayer->create(mixer.get(), std::string(baseFolder) + "midi", runControl.soundFont)) {
         d3d->showMessage(midiPlayer->errorText().c_str(), "DirectMusic Error!");
+        // Without --soundfont the game runs on without music, as it always
+        // did; a SoundFont the user named and cannot be used is an error.
+        if (!runControl.soundFont.empty()) noteFailure(kExitHostFailure);
     }
     soundFunctions = std::make_unique<sound::SoundFunctions>(wavePlayer.get(), midiPlayer.get());
 }
@@ -113,8 +124,10 @@ void G_APP_2::stopSound() {
     midiPlayer.reset();
     audioOutput.reset();
     if (mixer) mixer->setCapture(nullptr);
-    if (capture.isOpen() && !capture.close())
+    if (capture.isOpen() && !capture.close()) {
         fprintf(stderr, "tesserae: the sound capture '%s' is incomplete\n", runControl.audioOut.c_str());
+        noteFailure(kExitHostFailure);
+    }
     mixer.reset();
 }
 
@@ -195,7 +208,20 @@ void G_APP_2::run() {
     int pass = 0;
     while (isRunning()) {
         deliverScripted(++pass);
+        // A signal or the time limit ends the run as the close box does.
+        if (platform::Watchdog::stopRequested() && !closeRequested && mainWindow) {
+            closeRequested = true;
+            mainWindow->requestClose();
+            continue;
+        }
         if (!mainWindow || mainWindow->isMinimised() || !mainWindow->isActive()) {
+            if (canNeverResume()) {
+                fputs("tesserae: the headless window is minimised or inactive and no scripted event is "
+                      "left to bring it back; ending the run\n",
+                      stderr);
+                setRunning(false);
+                break;
+            }
             pumpMessages();
             continue;
         }
@@ -221,6 +247,13 @@ void G_APP_2::deliverScripted(int pass) {
             headless->post(s.event);
         }
     }
+}
+
+// A paused headless window resumes only through a scripted event; with
+// none left to come, the run would wait for ever.
+bool G_APP_2::canNeverResume() {
+    auto* headless = dynamic_cast<platform::HeadlessWindow*>(mainWindow.get());
+    return headless && !headless->hasPendingEvents() && nextScripted >= runControl.scripted.size();
 }
 
 void G_APP_2::restartLogicTime() {

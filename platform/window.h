@@ -93,6 +93,10 @@ public:
 
     void setEventHandler(EventHandler* handler) { eventHandler = handler; }
 
+    // Delivers a Close event now, as if the user had asked to close: the
+    // handler may take it, otherwise the window is destroyed.
+    void requestClose() { dispatch({EventType::Close}); }
+
     // The last presented frame as 0xFFRRGGBB pixels, row by row.
     const std::vector<uint32_t>& lastFrame() const { return frameCopy; }
     int lastFrameWidth() const { return frameWidth; }

@@ -202,6 +202,9 @@ void presentMessageBox(const std::string& text, const std::string& caption, Wind
 }  // namespace
 
 std::unique_ptr<Window> createSdlWindow(std::string& error) {
+    // SIGINT and SIGTERM belong to the program's watchdog, which ends the
+    // run even when the main loop no longer reads events.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         error = SDL_GetError();
         return nullptr;

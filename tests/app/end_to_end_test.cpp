@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/exit_status.h"
 #include "app/options.h"
 #include "app/program.h"
 #include "platform/files.h"
@@ -100,7 +106,7 @@ TEST(HeadlessRun, MissingInitScriptShowsTheBoxAndEnds) {
     options.gameDir = game.folder;
     std::string before = platform::currentDir();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(app::runProgram(options), 0);
+    EXPECT_EQ(app::runProgram(options), app::kExitScriptError);
     std::string printed = testing::internal::GetCapturedStderr();
     platform::setCurrentDir(before);
     auto boxes = platform::shownMessageBoxes();
@@ -119,7 +125,7 @@ TEST(HeadlessRun, SecondInstanceIsRefused) {
     options.headless = true;
     options.gameDir = game.folder;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(app::runProgram(options), 0);
+    EXPECT_EQ(app::runProgram(options), app::kExitLocked);
     testing::internal::GetCapturedStderr();
     auto boxes = platform::shownMessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
@@ -134,6 +140,106 @@ TEST(CommandLineErrors, BadArgumentsExitWithStatusTwo) {
         std::string command = std::string(TESSERAE_BINARY) + " --headless " + args + " >/dev/null 2>&1";
         int status = system(command.c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << args;
+    }
+}
+
+// The program's exit status for a command line; a run that hangs fails
+// through `timeout` (status 124) instead of blocking the tests.
+int exitStatus(const std::string& arguments, const std::string& errorFile = "/dev/null") {
+    std::string command = "timeout 300 " + std::string(TESSERAE_BINARY) + " " + arguments + " >/dev/null 2>'" +
+                          errorFile + "'";
+    int status = system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ExitStatus, OneValuePerClassOfCause) {
+    GameCopy good("moving_image"), broken("compile_error"), missing("missing");
+    const std::string run = "--headless --virtual-clock --frames 5 ";
+    EXPECT_EQ(exitStatus(run + "'" + good.folder + "'"), app::kExitNormal);
+    EXPECT_EQ(exitStatus(run + "'" + broken.folder + "'"), app::kExitScriptError);
+    EXPECT_EQ(exitStatus(run + "'" + missing.folder + "'"), app::kExitScriptError);
+    EXPECT_EQ(exitStatus(run + "--soundfont /nonexistent.sf2 '" + good.folder + "'"), app::kExitHostFailure);
+    EXPECT_EQ(exitStatus(run + "--audio-out /nonexistent/a.wav '" + good.folder + "'"), app::kExitHostFailure);
+    EXPECT_EQ(exitStatus(run + "--screenshot /nonexistent/s.png '" + good.folder + "'"), app::kExitHostFailure);
+    EXPECT_EQ(exitStatus(run + "--frames 0 '" + good.folder + "'"), app::kExitUsage);
+    platform::InstanceLock first;
+    ASSERT_TRUE(first.acquire(good.folder));
+    EXPECT_EQ(exitStatus(run + "'" + good.folder + "'"), app::kExitLocked);
+}
+
+// A WAV capture whose RIFF and data sizes agree with its length.
+void expectCompleteCapture(const std::string& path) {
+    std::string bytes = readBytes(path);
+    ASSERT_GE(bytes.size(), 44u) << path;
+    auto u32 = [&](size_t at) {
+        return uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8 |
+               uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
+    };
+    EXPECT_EQ(u32(4), bytes.size() - 8);
+    EXPECT_EQ(u32(40), bytes.size() - 44);
+}
+
+TEST(Watchdog, EndsARunStuckInACallback) {
+    GameCopy game("stuck");
+    std::string errors = game.folder + "errors.txt";
+    EXPECT_EQ(exitStatus("--headless --max-seconds 1 --audio-out '" + game.folder + "a.wav' '" + game.folder + "'",
+                         errors),
+              app::kExitTimeLimit);
+    std::string printed = readBytes(errors);
+    EXPECT_NE(printed.find("(--max-seconds); ending the run"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("a script callback does not return"), std::string::npos) << printed;
+}
+
+TEST(Watchdog, EndsARunThatBehavesLikeTheCloseBox) {
+    GameCopy game("endless");
+    std::string errors = game.folder + "errors.txt";
+    EXPECT_EQ(exitStatus("--headless --max-seconds 1 --audio-out '" + game.folder + "a.wav' '" + game.folder + "'",
+                         errors),
+              app::kExitTimeLimit);
+    std::string printed = readBytes(errors);
+    EXPECT_NE(printed.find("(--max-seconds); ending the run"), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("does not return"), std::string::npos) << printed;
+    expectCompleteCapture(game.folder + "a.wav");
+}
+
+// SIGINT and SIGTERM end a headless run as the close box ends a windowed
+// one: the pass finishes, the shut-down runs, the capture is complete and
+// no half-written save is left behind.
+TEST(Signals, EndAHeadlessRunLikeTheCloseBox) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        GameCopy game("endless");
+        std::string errors = game.folder + "errors.txt", capture = game.folder + "a.wav";
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (!freopen(errors.c_str(), "w", stderr)) _exit(126);
+            execl(TESSERAE_BINARY, TESSERAE_BINARY, "--headless", "--virtual-clock", "--max-seconds", "300",
+                  "--audio-out", capture.c_str(), game.folder.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // The log's first line says the game runs.
+        int status = 0;
+        bool exited = false;
+        while (!platform::fileExists(game.folder + "20000101_000000.log")) {
+            if (waitpid(child, &status, WNOHANG) == child) {
+                exited = true;
+                break;
+            }
+            usleep(10000);
+        }
+        ASSERT_FALSE(exited) << readBytes(errors);
+        kill(child, signal);
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        std::string printed = readBytes(errors);
+        EXPECT_NE(printed.find(signal == SIGTERM ? "SIGTERM received" : "SIGINT received"), std::string::npos)
+            << printed;
+        EXPECT_EQ(printed.find("ending at once"), std::string::npos) << printed;
+        expectCompleteCapture(capture);
+        for (const auto& entry : std::filesystem::directory_iterator(game.folder))
+            EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+        EXPECT_TRUE(platform::fileExists(game.folder + "save.dat"));
     }
 }
 

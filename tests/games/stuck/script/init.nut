@@ -1,0 +1,20 @@
+// A callback that never returns, from the third tick on: only the
+// watchdog ends this run.
+function onLoad()
+{
+	::ticks <- 0;
+}
+
+function onProc()
+{
+	ticks += 1;
+	if (ticks >= 3) while (true) {}
+}
+
+function onDraw()
+{
+}
+
+function onUnload()
+{
+}
