@@ -67,6 +67,7 @@ void ScriptHost::onStart() {
     platform::Clock& clock = platform::clock();
     sqstd_seedrandom(clock.isVirtual() ? kVirtualClockSeed : unsigned(clock.unixTime()));
     scriptState = State::Loading;
+    errorReported = false;
     copyText(nextFilePath, sizeof nextFilePath, kFirstScript);
     services.prepareScene();
     snprintf(extension, sizeof extension, ".%s", "nut");
@@ -227,6 +228,7 @@ bool ScriptHost::callScript(const char* name) {
 }
 
 void ScriptHost::reportError(const char* text, const char* caption) {
+    errorReported = true;
     services.messageBox(text, caption);
 }
 
