@@ -59,6 +59,10 @@ int runGame(const Options& options) {
     }
     platform::InstanceLock instance;
     if (!instance.acquire(gameDir)) {
+        if (!instance.failureReason().empty()) {
+            fprintf(stderr, "tesserae: cannot take the single-instance lock: %s\n", instance.failureReason().c_str());
+            return kExitLocked;
+        }
         platform::showMessageBox("すでにプログラムは起動しています。", "多重起動エラー", nullptr);
         return kExitLocked;
     }

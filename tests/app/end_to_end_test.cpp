@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -161,6 +162,8 @@ TEST(ExitStatus, OneValuePerClassOfCause) {
     EXPECT_EQ(exitStatus(run + "--soundfont /nonexistent.sf2 '" + good.folder + "'"), app::kExitHostFailure);
     EXPECT_EQ(exitStatus(run + "--audio-out /nonexistent/a.wav '" + good.folder + "'"), app::kExitHostFailure);
     EXPECT_EQ(exitStatus(run + "--screenshot /nonexistent/s.png '" + good.folder + "'"), app::kExitHostFailure);
+    ASSERT_EQ(mkfifo((good.folder + "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(exitStatus(run + "--screenshot '" + good.folder + "fifo' '" + good.folder + "'"), app::kExitHostFailure);
     EXPECT_EQ(exitStatus(run + "--frames 0 '" + good.folder + "'"), app::kExitUsage);
     platform::InstanceLock first;
     ASSERT_TRUE(first.acquire(good.folder));
