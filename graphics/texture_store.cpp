@@ -128,6 +128,13 @@ int TextureStore::loadTextureSlot(int slot, const char* fileName) {
 
     bool palettised = softwareDevice && paletteFormat != render::PixelFormat::Unknown;
     render::PixelFormat format = palettised ? paletteFormat : colourFormat;
+    // Refused as an unreadable image is: the slot stays free.
+    size_t bytes = size_t(picture.width()) * size_t(picture.height()) * size_t(render::bytesPerPixel(format));
+    if (picture.width() > kMaxTextureSize || picture.height() > kMaxTextureSize ||
+        memoryInUse() + bytes > memoryBudget) {
+        image.reset();
+        return -1;
+    }
     uint32_t palette[kPaletteEntries];
     if (palettised) {
         if (picture.depth() == 8) {
@@ -166,6 +173,16 @@ int TextureStore::loadTextureSlot(int slot, const char* fileName) {
     copyText(s.folder, sizeof s.folder, textureFolder);
     s.index = slot;
     return slot;
+}
+
+size_t TextureStore::memoryInUse() const {
+    size_t total = 0;
+    for (const TextureSlot& s : slots) {
+        if (s.surface)
+            total += size_t(s.surface->width()) * size_t(s.surface->height()) *
+                     size_t(render::bytesPerPixel(s.surface->format()));
+    }
+    return total;
 }
 
 void TextureStore::convertImage(const G_BMP& image, const G_BMP* alpha, render::Surface& surface, bool palettised) {
