@@ -1,6 +1,8 @@
 #include "script/script_host.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -22,6 +24,12 @@ constexpr int kVirtualClockSeed = 20070612;  // any fixed value: runs repeat exa
 
 char logFileName[kPathBytes] = {};
 char messageBuffer[1 << 20];
+
+// A script's coordinate plus the screen's extent, kept inside the 32-bit
+// range instead of wrapping.
+int32_t offsetClamped(int32_t value, int32_t extent) {
+    return int32_t(std::clamp<int64_t>(int64_t(value) + extent, INT32_MIN, INT32_MAX));
+}
 
 // Copies at most `capacity - 1` bytes and always terminates.
 void copyText(char* to, size_t capacity, const char* from) {
@@ -180,8 +188,8 @@ void ScriptHost::onDraw2D() {
     for (int i = 0; i < textQueue.count; ++i) {
         const QueuedText& entry = textQueue.entries[i];
         services.createFont(entry.height, entry.height / 2, 400);
-        services.drawText(entry.text, entry.x, entry.y, entry.x + kScreenWidth,
-                          entry.y + kScreenHeight, entry.colour);
+        services.drawText(entry.text, entry.x, entry.y, offsetClamped(entry.x, kScreenWidth),
+                          offsetClamped(entry.y, kScreenHeight), entry.colour);
     }
     if (debugConsole.enabled) {
         int top = 30;

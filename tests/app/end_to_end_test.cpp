@@ -170,6 +170,13 @@ TEST(ExitStatus, OneValuePerClassOfCause) {
     EXPECT_EQ(exitStatus(run + "'" + good.folder + "'"), app::kExitLocked);
 }
 
+TEST(HeadlessRun, TextAtAnyHeightAndPositionDrawsWithoutABox) {
+    GameCopy game("text_extremes");
+    std::string errors = game.folder + "errors.txt";
+    EXPECT_EQ(exitStatus("--headless --virtual-clock --frames 5 '" + game.folder + "'", errors), app::kExitNormal);
+    EXPECT_EQ(readBytes(errors), "");
+}
+
 // A WAV capture whose RIFF and data sizes agree with its length.
 void expectCompleteCapture(const std::string& path) {
     std::string bytes = readBytes(path);

@@ -118,6 +118,28 @@ TEST(TextOverlay, QueueKeepsOneHundredTextsCutTo255Bytes) {
     EXPECT_EQ(game.services.drawn.size(), 201u);
 }
 
+// A text's rectangle reaches 640 by 480 beyond its point, but never past
+// the ends of the integer range.
+TEST(TextOverlay, RectanglesStopAtTheEndsOfTheIntegerRange) {
+    HostDriver game("text_extremes");
+    game.start();
+    game.tick();
+    game.tick();
+    game.services.drawn.clear();
+    game.frame();
+    ASSERT_EQ(game.services.drawn.size(), 5u);  // the frame-rate line and four texts
+    const auto& far = game.services.drawn[1];
+    EXPECT_EQ(far.left, INT32_MAX);
+    EXPECT_EQ(far.right, INT32_MAX);
+    EXPECT_EQ(far.bottom, INT32_MAX);
+    const auto& near = game.services.drawn[2];
+    EXPECT_EQ(near.left, INT32_MIN);
+    EXPECT_EQ(near.right, INT32_MIN + 640);
+    EXPECT_EQ(near.bottom, INT32_MIN + 480);
+    EXPECT_EQ(near.fontHeight, -20);
+    EXPECT_EQ(near.fontWidth, -10);
+}
+
 TEST(ScriptLog, NoMessagesNoLogFile) {
     HostDriver game("text_limits");
     game.start();
