@@ -115,6 +115,9 @@ TEST(HeadlessRun, MissingInitScriptShowsTheBoxAndEnds) {
     EXPECT_EQ(boxes[0].caption, "onLoad");
     EXPECT_EQ(boxes[0].text, "cannot open the file");
     EXPECT_NE(printed.find("MessageBox: onLoad: cannot open the file"), std::string::npos);
+    EXPECT_NE(printed.find("tesserae: the script '" + game.folder + "script/init.nut' does not exist\n"),
+              std::string::npos)
+        << printed;
 }
 
 TEST(HeadlessRun, SecondInstanceIsRefused) {
