@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/message_box.h"
@@ -207,6 +208,16 @@ std::unique_ptr<Window> createSdlWindow(std::string& error) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         error = SDL_GetError();
+        return nullptr;
+    }
+    // Without a display SDL falls back to drivers that show nothing; a game
+    // must not run invisibly unless the user chose such a driver by name.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* chosen = getenv("SDL_VIDEODRIVER");
+    if (driver && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0) &&
+        !(chosen && strcmp(chosen, driver) == 0)) {
+        error = std::string("no display: only SDL's '") + driver + "' video driver is available";
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return nullptr;
     }
     return std::make_unique<SdlWindow>();

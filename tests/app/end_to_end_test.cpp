@@ -180,6 +180,21 @@ TEST(HeadlessRun, TextAtAnyHeightAndPositionDrawsWithoutABox) {
     EXPECT_EQ(readBytes(errors), "");
 }
 
+// Without a display SDL would fall back to a driver that shows nothing:
+// the program says so instead of running a game nobody sees.
+TEST(ExitStatus, NoDisplayWithoutHeadlessIsSaid) {
+    GameCopy game("moving_image");
+    std::string errors = game.folder + "errors.txt";
+    std::string command = "env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY timeout 300 " +
+                          std::string(TESSERAE_BINARY) + " --frames 3 '" + game.folder + "' >/dev/null 2>'" +
+                          errors + "'";
+    int status = system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), app::kExitHostFailure);
+    EXPECT_NE(readBytes(errors).find("tesserae: cannot open a window (no display: only SDL's '"), std::string::npos)
+        << readBytes(errors);
+}
+
 // A WAV capture whose RIFF and data sizes agree with its length.
 void expectCompleteCapture(const std::string& path) {
     std::string bytes = readBytes(path);
