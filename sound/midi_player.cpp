@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "platform/clock.h"
+#include "platform/file_report.h"
 #include "platform/files.h"
 #include "sound/sound_text.h"
 
@@ -189,6 +190,9 @@ bool MidiPlayer::loadMidiFile(const char* name) {
         code = text::kDmFormatNotSupported;
     }
     if (code) {
+        platform::reportFileOnce(code == text::kDmFailedOpen ? "cannot read the MIDI file '%s'"
+                                                              : "cannot play the MIDI file '%s'",
+                                 folder + "\\" + name);
         error = formatText(text::kDmCannotLoad, name) + formatText(code);
         if (error.size() > 256) error.resize(256);
         report(formatText(text::kDmFailed, error, std::string::npos));

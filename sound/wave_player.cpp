@@ -1,6 +1,7 @@
 #include "sound/wave_player.h"
 
 #include "platform/audio_mixer.h"
+#include "platform/file_report.h"
 #include "platform/files.h"
 #include "sound/sound_text.h"
 
@@ -88,6 +89,7 @@ bool WavePlayer::loadWaveData(const char* name, int slot) {
     }
     std::vector<uint8_t> file;
     if (!platform::readFile(waveFolder + name, file)) {
+        platform::reportFileOnce("cannot read the wave '%s'", waveFolder + name);
         error = formatText(text::kDsCannotLoad, name);
         return false;
     }
@@ -95,6 +97,7 @@ bool WavePlayer::loadWaveData(const char* name, int slot) {
     const uint8_t* data = nullptr;
     uint32_t dataSize = 0;
     if (!readWave(file.data(), file.size(), format, data, dataSize) || !fitsOneBuffer(format, dataSize)) {
+        platform::reportFileOnce("cannot play the wave '%s' (format, rate or length)", waveFolder + name);
         error = formatText(text::kDsBadContent, name);
         return false;
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "graphics/messages.h"
+#include "platform/file_report.h"
 #include "test_display.h"
 
 using namespace graphics;
@@ -279,8 +280,15 @@ TEST(TextureStoreLimits, SizeAndTotalMemoryAreBounded) {
     TextureStore store(adapter);
     store.setFormats(render::PixelFormat::A8R8G8B8, render::PixelFormat::Unknown, false);
     store.setTextureFolder("");
+    platform::clearFileReports();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(store.findOrLoadTexture("wide.bmp"), -1);
     EXPECT_EQ(store.findOrLoadTexture("wide.bmp"), -1);
     EXPECT_EQ(store.findOrLoadTexture("high.bmp"), -1);
+    // Each refusal is said once, with the limit.
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "tesserae: the image 'wide.bmp' is larger than 4096 x 4096, the largest texture\n"
+              "tesserae: the image 'high.bmp' is larger than 4096 x 4096, the largest texture\n");
     EXPECT_EQ(store.textureSlot(0).state, 0);
     EXPECT_EQ(store.findOrLoadTexture("edge.bmp"), 0);
     EXPECT_EQ(store.memoryInUse(), size_t(kMaxTextureSize) * 4);
