@@ -93,7 +93,13 @@ int runGame(const Options& options) {
     game->runSequence(makeWindow);
     // The script's error ended the run even when a host failure came first.
     int result = game->scriptHost().hasReportedError() ? kExitScriptError : game->failureStatus();
-    if (!game->window()) {
+    if (!game->window() && (settings.clientWidth() <= 0 || settings.clientHeight() <= 0)) {
+        fprintf(stderr,
+                "tesserae: cannot open a window of %d x %d: init.dat gives the window scale %d "
+                "(0 for 640 x 480, 1 for 320 x 240)\n",
+                settings.clientWidth(), settings.clientHeight(), int(settings.windowScale));
+        result = kExitHostFailure;
+    } else if (!game->window()) {
         fprintf(stderr, "tesserae: cannot open a window%s%s%s; --headless runs without one\n",
                 windowError.empty() ? "" : " (", windowError.c_str(), windowError.empty() ? "" : ")");
         result = kExitHostFailure;

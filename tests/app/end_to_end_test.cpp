@@ -195,6 +195,17 @@ TEST(ExitStatus, NoDisplayWithoutHeadlessIsSaid) {
         << readBytes(errors);
 }
 
+// A window scale that leaves no window names init.dat as the cause.
+TEST(ExitStatus, WindowScaleWithoutAWindowNamesInitDat) {
+    GameCopy game("moving_image");
+    std::ofstream(game.folder + "init.dat", std::ios::binary) << std::string("\1\0\0\0\0\2\x20\0", 8);
+    std::string errors = game.folder + "errors.txt";
+    EXPECT_EQ(exitStatus("--headless --frames 3 '" + game.folder + "'", errors), app::kExitHostFailure);
+    EXPECT_EQ(readBytes(errors),
+              "tesserae: cannot open a window of 0 x 0: init.dat gives the window scale 2 (0 for 640 x 480, 1 "
+              "for 320 x 240)\n");
+}
+
 // A WAV capture whose RIFF and data sizes agree with its length.
 void expectCompleteCapture(const std::string& path) {
     std::string bytes = readBytes(path);
