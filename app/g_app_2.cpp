@@ -245,6 +245,15 @@ void G_APP_2::deliverScripted(int pass) {
             memcpy(scriptedReading.buttons, s.padButtons, sizeof scriptedReading.buttons);
         } else if (headless) {
             headless->post(s.event);
+        } else if (mainWindow) {
+            // A real window takes keys, the mouse and close; mouse buttons
+            // press where the mouse is.
+            platform::WindowEvent event = s.event;
+            if (event.type == platform::EventType::MouseDown || event.type == platform::EventType::MouseUp) {
+                event.x = uint16_t(mouse.x);
+                event.y = uint16_t(mouse.y);
+            }
+            mainWindow->deliver(event);
         }
     }
 }

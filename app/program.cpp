@@ -44,6 +44,17 @@ int runGame(const Options& options) {
     control.frameLimit = options.frames;
     control.headless = options.headless;
     if (!options.input.empty() && !readScriptedInput(options.input, control.scripted)) return kExitUsage;
+    if (!options.headless) {
+        // Only a headless window can be minimised and restored by a file.
+        for (const platform::ScriptedInput& s : control.scripted) {
+            if (s.kind == platform::ScriptedInput::Kind::Window &&
+                (s.event.type == platform::EventType::Minimise || s.event.type == platform::EventType::Restore)) {
+                fprintf(stderr, "tesserae: %s: line %d: minimise and restore need --headless\n",
+                        options.input.c_str(), s.line);
+                return kExitUsage;
+            }
+        }
+    }
     // Output files named relative to where the program was started.
     auto hostPath = [](const std::string& path) {
         return path.empty() || path[0] == '/' ? path : platform::currentDir() + path;

@@ -96,6 +96,9 @@ public:
     // Delivers a Close event now, as if the user had asked to close: the
     // handler may take it, otherwise the window is destroyed.
     void requestClose() { dispatch({EventType::Close}); }
+    // Delivers an event now as if the window had received it (keys reach
+    // the key table); the window's own state does not change.
+    void deliver(const WindowEvent& event) { dispatch(event); }
 
     // The last presented frame as 0xFFRRGGBB pixels, row by row.
     const std::vector<uint32_t>& lastFrame() const { return frameCopy; }

@@ -206,6 +206,26 @@ TEST(ExitStatus, WindowScaleWithoutAWindowNamesInitDat) {
               "for 320 x 240)\n");
 }
 
+// Scripted keys, mouse and close reach a real window (here SDL's dummy
+// driver, chosen by name); minimise and restore are refused there.
+TEST(ScriptedInput, KeysAndMouseReachAWindow) {
+    GameCopy game("input_echo");
+    std::ofstream(game.folder + "input.txt") << "1 mouse move 100 50\n3 mouse down left\n6 mouse up left\n"
+                                                "8 key down LEFT\n20 key up LEFT\n";
+    std::string command = "SDL_VIDEODRIVER=dummy timeout 300 " + std::string(TESSERAE_BINARY) +
+                          " --virtual-clock --input '" + game.folder + "input.txt' '" + game.folder + "' 2>&1";
+    ASSERT_EQ(system(command.c_str()), 0);
+    EXPECT_EQ(readBytes(game.folder + "20000101_000000.log"), "click 100 50\r\nleft\r\n");
+
+    std::ofstream(game.folder + "input.txt") << "# pause\n5 minimise\n";
+    std::string errors = game.folder + "errors.txt";
+    command = "SDL_VIDEODRIVER=dummy timeout 300 " + std::string(TESSERAE_BINARY) + " --input '" + game.folder +
+              "input.txt' '" + game.folder + "' 2>'" + errors + "'";
+    int status = system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == app::kExitUsage);
+    EXPECT_EQ(readBytes(errors), "tesserae: " + game.folder + "input.txt: line 2: minimise and restore need --headless\n");
+}
+
 // A WAV capture whose RIFF and data sizes agree with its length.
 void expectCompleteCapture(const std::string& path) {
     std::string bytes = readBytes(path);
