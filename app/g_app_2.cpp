@@ -72,6 +72,9 @@ void G_APP_2::startUp() {
     d3d->present(true);
 
     if (d3d->device()) d3d->device()->setTransform(render::Transform::Projection, camera.projection());
+    // The fill texture and every texture after it are named from the game
+    // folder until a model or field names its own.
+    d3d->textures().setTextureFolder("");
 
     startSound();
 

@@ -117,6 +117,12 @@ protected:
     int frameHeight = 0;
 };
 
+// The zoom a window of `width` x `height` game pixels can take on a
+// desktop of the given size: the one asked for (at least 1), lowered until
+// the window fits; 1 when even that does not fit or the desktop is unknown
+// (a size of 0).
+int fitZoom(int zoom, int width, int height, int desktopWidth, int desktopHeight);
+
 // Converts one pixel row of a frame to 0xFFRRGGBB.
 void convertRow(const FrameView& frame, int row, uint32_t* out);
 

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -26,8 +27,11 @@ public:
 
     bool create(const WindowDesc& desc) override {
         if (desc.width <= 0 || desc.height <= 0) return false;
-        zoom = desc.zoom < 1 ? 1 : desc.zoom;
         fullScreen = desc.fullScreen;
+        // A zoomed window never outgrows the desktop it opens on.
+        SDL_Rect desktop{0, 0, 0, 0};
+        if (SDL_GetDisplayUsableBounds(0, &desktop) != 0) desktop = SDL_Rect{0, 0, 0, 0};
+        zoom = fullScreen ? std::max(desc.zoom, 1) : fitZoom(desc.zoom, desc.width, desc.height, desktop.w, desktop.h);
         clientWidth = desc.width;
         clientHeight = desc.height;
         Uint32 flags = SDL_WINDOW_HIDDEN;
