@@ -196,7 +196,9 @@ void G_APP_2::stopInputThread() {
 void G_APP_2::run() {
     if (!isRunning()) return;
     platform::Clock& clock = platform::clock();
-    lighting.fillTexture = d3d->textures().findOrLoadTexture(kFillTexture);
+    // The fill texture is optional (meshes then skip the light pass), so
+    // its absence is not reported as a failed image.
+    lighting.fillTexture = platform::fileExists(kFillTexture) ? d3d->textures().findOrLoadTexture(kFillTexture) : -1;
     onConfigure();
     tickAccumulator = 20;
     tickClock = clock.now();
