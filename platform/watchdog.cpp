@@ -56,6 +56,7 @@ void Watchdog::finish() {
     if (!running) return;
     finished.store(true);
     thread.join();
+    stopFlag.store(false);
     // A signal that came after the watchdog's last look still ends the run
     // as a signal; it must not reach its default action when the mask goes.
     sigset_t set = stopSignals();

@@ -261,6 +261,50 @@ TEST(Watchdog, EndsARunThatBehavesLikeTheCloseBox) {
     expectCompleteCapture(game.folder + "a.wav");
 }
 
+// The program, started with `arguments` and stderr into `errors`, once
+// the game's log exists; -1 when it ended before that.
+pid_t startUntilLogged(const std::vector<std::string>& arguments, const std::string& folder,
+                       const std::string& errors) {
+    pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (!freopen(errors.c_str(), "w", stderr)) _exit(126);
+        std::vector<char*> argv{const_cast<char*>(TESSERAE_BINARY)};
+        for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(TESSERAE_BINARY, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    while (!platform::fileExists(folder + "20000101_000000.log")) {
+        if (waitpid(child, &status, WNOHANG) == child) return -1;
+        usleep(10000);
+    }
+    return child;
+}
+
+// In a window too, a signal ends a run whose callback never returns, once
+// the grace period is over.
+TEST(Signals, EndAWindowedRunStuckInACallback) {
+    GameCopy game("stuck");
+    std::string errors = game.folder + "errors.txt";
+    const char* driver = getenv("SDL_VIDEODRIVER");
+    std::string previous = driver ? driver : "";
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    pid_t child = startUntilLogged({"--virtual-clock", "--max-seconds", "300", game.folder}, game.folder, errors);
+    if (driver) setenv("SDL_VIDEODRIVER", previous.c_str(), 1);
+    else unsetenv("SDL_VIDEODRIVER");
+    ASSERT_GT(child, 0) << readBytes(errors);
+    kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    std::string printed = readBytes(errors);
+    EXPECT_NE(printed.find("SIGTERM received; ending the run"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("a script callback does not return); ending at once"), std::string::npos) << printed;
+}
+
 // SIGINT and SIGTERM end a headless run as the close box ends a windowed
 // one: the pass finishes, the shut-down runs, the capture is complete and
 // no half-written save is left behind.
@@ -268,25 +312,11 @@ TEST(Signals, EndAHeadlessRunLikeTheCloseBox) {
     for (int signal : {SIGTERM, SIGINT}) {
         GameCopy game("endless");
         std::string errors = game.folder + "errors.txt", capture = game.folder + "a.wav";
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            if (!freopen(errors.c_str(), "w", stderr)) _exit(126);
-            execl(TESSERAE_BINARY, TESSERAE_BINARY, "--headless", "--virtual-clock", "--max-seconds", "300",
-                  "--audio-out", capture.c_str(), game.folder.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        // The log's first line says the game runs.
+        pid_t child = startUntilLogged({"--headless", "--virtual-clock", "--max-seconds", "300", "--audio-out",
+                                        capture, game.folder},
+                                       game.folder, errors);
+        ASSERT_GT(child, 0) << readBytes(errors);
         int status = 0;
-        bool exited = false;
-        while (!platform::fileExists(game.folder + "20000101_000000.log")) {
-            if (waitpid(child, &status, WNOHANG) == child) {
-                exited = true;
-                break;
-            }
-            usleep(10000);
-        }
-        ASSERT_FALSE(exited) << readBytes(errors);
         kill(child, signal);
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);

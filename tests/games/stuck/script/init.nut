@@ -8,7 +8,9 @@ function onLoad()
 function onProc()
 {
 	ticks += 1;
-	if (ticks >= 3) while (true) {}
+	if (ticks < 3) return;
+	print("stuck");
+	while (true) {}
 }
 
 function onDraw()
