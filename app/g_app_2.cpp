@@ -5,12 +5,14 @@
 #include <cstring>
 #include <system_error>
 
+#include "app/exit_status.h"
 #include "model/system_assets.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/null/headless_window.h"
 #include "platform/null/null_audio.h"
+#include "platform/watchdog.h"
 
 namespace app {
 
@@ -37,6 +39,7 @@ void G_APP_2::initMembers() {
 }
 
 void G_APP_2::showFailure(const char* text, const char* caption) {
+    noteFailure(kExitHostFailure);
     if (d3d) d3d->showMessage(text, caption);
     else platform::showMessageBox(text, caption, mainWindow.get());
 }
@@ -55,6 +58,7 @@ void G_APP_2::startUp() {
 
     if (!d3d->createDisplay() || !d3d->isReady()) {
         platform::showMessageBox("DirectDrawの初期化に失敗しました。", "エラー", mainWindow.get());
+        noteFailure(kExitHostFailure);
         setRunning(false);
         return;
     }
@@ -69,6 +73,9 @@ void G_APP_2::startUp() {
     d3d->present(true);
 
     if (d3d->device()) d3d->device()->setTransform(render::Transform::Projection, camera.projection());
+    // The fill texture and every texture after it are named from the game
+    // folder until a model or field names its own.
+    d3d->textures().setTextureFolder("");
 
     startSound();
 
@@ -86,8 +93,12 @@ void G_APP_2::startSound() {
     platform::Clock& clock = platform::clock();
     mixer = std::make_unique<platform::AudioMixer>();
     if (!runControl.audioOut.empty()) {
-        if (capture.open(runControl.audioOut, mixer->rate())) mixer->setCapture(&capture);
-        else fprintf(stderr, "tesserae: cannot write the sound capture '%s'\n", runControl.audioOut.c_str());
+        if (capture.open(runControl.audioOut, mixer->rate())) {
+            mixer->setCapture(&capture);
+        } else {
+            fprintf(stderr, "tesserae: cannot write the sound capture '%s'\n", runControl.audioOut.c_str());
+            noteFailure(kExitHostFailure);
+        }
     }
     // A run on the virtual clock renders sound on that clock, so its
     // capture repeats exactly; without a device the clock drives it too.
@@ -104,6 +115,9 @@ void G_APP_2::startSound() {
     midiPlayer = std::make_unique<sound::MidiPlayer>(soundReport);
     if (!midiPlayer->create(mixer.get(), std::string(baseFolder) + "midi", runControl.soundFont)) {
         d3d->showMessage(midiPlayer->errorText().c_str(), "DirectMusic Error!");
+        // Without --soundfont the game runs on without music, as it always
+        // did; a SoundFont the user named and cannot be used is an error.
+        if (!runControl.soundFont.empty()) noteFailure(kExitHostFailure);
     }
     soundFunctions = std::make_unique<sound::SoundFunctions>(wavePlayer.get(), midiPlayer.get());
 }
@@ -114,8 +128,10 @@ void G_APP_2::stopSound() {
     midiPlayer.reset();
     audioOutput.reset();
     if (mixer) mixer->setCapture(nullptr);
-    if (capture.isOpen() && !capture.close())
+    if (capture.isOpen() && !capture.close()) {
         fprintf(stderr, "tesserae: the sound capture '%s' is incomplete\n", runControl.audioOut.c_str());
+        noteFailure(kExitHostFailure);
+    }
     mixer.reset();
 }
 
@@ -181,10 +197,11 @@ void G_APP_2::stopInputThread() {
 void G_APP_2::run() {
     if (!isRunning()) return;
     platform::Clock& clock = platform::clock();
-    // Texture names are relative to the game folder from here on; a game
-    // without its own light ramp uses the host's.
-    d3d->textures().setTextureFolder("");
-    lighting.fillTexture = d3d->textures().findOrLoadTexture(model::systemAssetPath(kFillTexture).c_str());
+    // The fill texture is optional (meshes then skip the light pass), so
+    // its absence is not reported as a failed image. A game without its
+    // own light ramp uses the host's.
+    const std::string fill = model::systemAssetPath(kFillTexture);
+    lighting.fillTexture = platform::fileExists(fill) ? d3d->textures().findOrLoadTexture(fill.c_str()) : -1;
     onConfigure();
     tickAccumulator = 20;
     tickClock = clock.now();
@@ -199,7 +216,20 @@ void G_APP_2::run() {
     int pass = 0;
     while (isRunning()) {
         deliverScripted(++pass);
+        // A signal or the time limit ends the run as the close box does.
+        if (platform::Watchdog::stopRequested() && !closeRequested && mainWindow) {
+            closeRequested = true;
+            mainWindow->requestClose();
+            continue;
+        }
         if (!mainWindow || mainWindow->isMinimised() || !mainWindow->isActive()) {
+            if (canNeverResume()) {
+                fputs("tesserae: the headless window is minimised or inactive and no scripted event is "
+                      "left to bring it back; ending the run\n",
+                      stderr);
+                setRunning(false);
+                break;
+            }
             pumpMessages();
             continue;
         }
@@ -223,8 +253,24 @@ void G_APP_2::deliverScripted(int pass) {
             memcpy(scriptedReading.buttons, s.padButtons, sizeof scriptedReading.buttons);
         } else if (headless) {
             headless->post(s.event);
+        } else if (mainWindow) {
+            // A real window takes keys, the mouse and close; mouse buttons
+            // press where the mouse is.
+            platform::WindowEvent event = s.event;
+            if (event.type == platform::EventType::MouseDown || event.type == platform::EventType::MouseUp) {
+                event.x = uint16_t(mouse.x);
+                event.y = uint16_t(mouse.y);
+            }
+            mainWindow->deliver(event);
         }
     }
+}
+
+// A paused headless window resumes only through a scripted event; with
+// none left to come, the run would wait for ever.
+bool G_APP_2::canNeverResume() {
+    auto* headless = dynamic_cast<platform::HeadlessWindow*>(mainWindow.get());
+    return headless && !headless->hasPendingEvents() && nextScripted >= runControl.scripted.size();
 }
 
 void G_APP_2::restartLogicTime() {

@@ -93,6 +93,13 @@ public:
     bool screenshotWritten() const { return screenshotOk; }
     sound::MidiPlayer* midi() { return midiPlayer.get(); }
 
+    // kExitNormal, or the status of the first failure of the run (see
+    // app/exit_status.h).
+    int failureStatus() const { return failure; }
+    void noteFailure(int status) {
+        if (failure == 0) failure = status;
+    }
+
 protected:
     // Restarts the measurement of the current pass's logic time, so time
     // spent loading a script file is not added to the accumulator.
@@ -113,6 +120,7 @@ private:
     void stopInputThread();
     void samplerPass();
     void deliverScripted(int pass);
+    bool canNeverResume();
     bool readPad(PadReading& reading);
 
     InputRing ring;
@@ -142,6 +150,8 @@ private:
     RunControl runControl;
     size_t nextScripted = 0;
     int framesDrawn = 0;
+    int failure = 0;
+    bool closeRequested = false;
 };
 
 }  // namespace app

@@ -33,6 +33,7 @@ std::string usageText() {
            "  --audio-out FILE      write the mixed sound output as a WAV file\n"
            "  --soundfont FILE      SoundFont for MIDI music\n"
            "  --zoom N              show the frame N times larger (1 to 8)\n"
+           "  --max-seconds N       end the run after N seconds of wall time (status 5)\n"
            "  --help                show this text\n"
            "  --version             show the version\n";
 }
@@ -107,6 +108,13 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& options, st
             ok = takeValue();
             if (ok && !parseCount(value.c_str(), 1, kMaxZoom, options.zoom)) {
                 error = "--zoom needs a whole number from 1 to " + std::to_string(kMaxZoom) +
+                        ", not '" + value + "'";
+                ok = false;
+            }
+        } else if (name == "--max-seconds") {
+            ok = takeValue();
+            if (ok && !parseCount(value.c_str(), 1, kMaxSecondsLimit, options.maxSeconds)) {
+                error = "--max-seconds needs a whole number from 1 to " + std::to_string(kMaxSecondsLimit) +
                         ", not '" + value + "'";
                 ok = false;
             }

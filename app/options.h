@@ -15,6 +15,7 @@ struct Options {
     std::string audioOut;     // WAV capture of the mixed sound
     std::string soundfont;
     int zoom = 1;
+    int maxSeconds = 0;       // 0: no limit on the run's wall time
 };
 
 enum class ParseResult { Run, Help, Version, Error };
@@ -26,5 +27,6 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& options, st
 std::string usageText();
 
 constexpr int kMaxZoom = 8;
+constexpr int kMaxSecondsLimit = 1000000;  // about 11 days
 
 }  // namespace app

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/exit_status.h"
 #include "app/game_main.h"
 #include "app/startup_settings.h"
 #include "platform/clock.h"
@@ -13,6 +14,7 @@
 #include "platform/message_box.h"
 #include "platform/null/headless_window.h"
 #include "platform/sdl/sdl_window.h"
+#include "platform/watchdog.h"
 
 namespace app {
 
@@ -32,13 +34,27 @@ bool readScriptedInput(const std::string& file, std::vector<platform::ScriptedIn
     return true;
 }
 
-}  // namespace
+// How long a stop request (a signal, the time limit) may take to end the
+// run before the watchdog ends the process: a pass and the shut-down of a
+// game that behaves take a small part of it, even on a loaded machine.
+constexpr uint32_t kStopGrace = 5000;
 
-int runProgram(const Options& options) {
+int runGame(const Options& options) {
     RunControl control;
     control.frameLimit = options.frames;
     control.headless = options.headless;
-    if (!options.input.empty() && !readScriptedInput(options.input, control.scripted)) return 2;
+    if (!options.input.empty() && !readScriptedInput(options.input, control.scripted)) return kExitUsage;
+    if (!options.headless) {
+        // Only a headless window can be minimised and restored by a file.
+        for (const platform::ScriptedInput& s : control.scripted) {
+            if (s.kind == platform::ScriptedInput::Kind::Window &&
+                (s.event.type == platform::EventType::Minimise || s.event.type == platform::EventType::Restore)) {
+                fprintf(stderr, "tesserae: %s: line %d: minimise and restore need --headless\n",
+                        options.input.c_str(), s.line);
+                return kExitUsage;
+            }
+        }
+    }
     // Output files named relative to where the program was started.
     auto hostPath = [](const std::string& path) {
         return path.empty() || path[0] == '/' ? path : platform::currentDir() + path;
@@ -50,16 +66,20 @@ int runProgram(const Options& options) {
     std::string gameDir = options.gameDir.empty() ? platform::executableDir() : options.gameDir;
     if (!platform::isDirectory(gameDir)) {
         fprintf(stderr, "tesserae: '%s' is not a folder\n", gameDir.c_str());
-        return 2;
+        return kExitUsage;
     }
     platform::InstanceLock instance;
     if (!instance.acquire(gameDir)) {
+        if (!instance.failureReason().empty()) {
+            fprintf(stderr, "tesserae: cannot take the single-instance lock: %s\n", instance.failureReason().c_str());
+            return kExitLocked;
+        }
         platform::showMessageBox("すでにプログラムは起動しています。", "多重起動エラー", nullptr);
-        return 0;
+        return kExitLocked;
     }
     if (!platform::setCurrentDir(gameDir)) {
         fprintf(stderr, "tesserae: cannot enter the folder '%s'\n", gameDir.c_str());
-        return 2;
+        return kExitUsage;
     }
 
     platform::VirtualClock virtualClock;
@@ -81,17 +101,41 @@ int runProgram(const Options& options) {
         if (options.headless) return std::make_unique<platform::HeadlessWindow>();
         return platform::createSdlWindow(windowError);
     };
-    int result = game->runSequence(makeWindow);
-    if (!game->window()) {
+    game->runSequence(makeWindow);
+    // The script's error ended the run even when a host failure came first.
+    int result = game->scriptHost().hasReportedError() ? kExitScriptError : game->failureStatus();
+    if (!game->window() && (settings.clientWidth() <= 0 || settings.clientHeight() <= 0)) {
+        fprintf(stderr,
+                "tesserae: cannot open a window of %d x %d: init.dat gives the window scale %d "
+                "(0 for 640 x 480, 1 for 320 x 240)\n",
+                settings.clientWidth(), settings.clientHeight(), int(settings.windowScale));
+        result = kExitHostFailure;
+    } else if (!game->window()) {
         fprintf(stderr, "tesserae: cannot open a window%s%s%s; --headless runs without one\n",
                 windowError.empty() ? "" : " (", windowError.c_str(), windowError.empty() ? "" : ")");
-        result = 1;
+        result = kExitHostFailure;
     } else if (!game->screenshotWritten()) {
         fprintf(stderr, "tesserae: cannot write the screenshot '%s'\n", options.screenshot.c_str());
-        result = 1;
+        if (result == kExitNormal) result = kExitHostFailure;
     }
     game.reset();
     platform::setClock(nullptr);
+    return result;
+}
+
+}  // namespace
+
+int runProgram(const Options& options) {
+    platform::Watchdog watchdog;
+    if (!watchdog.start(options.maxSeconds, kStopGrace, kExitTimeLimit) && options.maxSeconds > 0) {
+        fputs("tesserae: cannot start the watchdog that --max-seconds needs\n", stderr);
+        return kExitHostFailure;
+    }
+    int result = runGame(options);
+    watchdog.finish();
+    int cause = watchdog.stopCause();
+    if (cause == platform::Watchdog::kTimeLimit) return kExitTimeLimit;
+    if (cause > 0) return 128 + cause;
     return result;
 }
 

@@ -1,6 +1,6 @@
 #include "app/startup_settings.h"
 
-#include <vector>
+#include <cstdio>
 
 #include "platform/files.h"
 
@@ -18,9 +18,14 @@ StartupSettings readStartupSettings(const uint8_t* bytes, size_t size) {
 }
 
 StartupSettings loadStartupSettings(const char* fileName) {
-    std::vector<uint8_t> bytes;
-    if (!platform::readFile(fileName, bytes)) return StartupSettings{};
-    return readStartupSettings(bytes.data(), bytes.size());
+    // Only the first 8 bytes count, however large the file (or endless
+    // the device) it names.
+    FILE* file = platform::openGameFile(fileName, "rb");
+    if (!file) return StartupSettings{};
+    uint8_t bytes[kStartupFileBytes];
+    size_t size = fread(bytes, 1, sizeof bytes, file);
+    fclose(file);
+    return readStartupSettings(bytes, size);
 }
 
 }  // namespace app

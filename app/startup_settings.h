@@ -5,6 +5,8 @@
 
 namespace app {
 
+constexpr size_t kStartupFileBytes = 8;
+
 // The 8-byte start-up file init.dat.
 struct StartupSettings {
     int32_t reserved = 1;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/file_report.h"
 #include "platform/files.h"
 
 namespace data {
@@ -50,7 +51,9 @@ std::string DataStore::savedText() const {
 
 bool DataStore::saveData(const char* file) {
     std::string text = savedText();
-    return platform::replaceFile(file, text.data(), text.size());
+    if (platform::replaceFile(file, text.data(), text.size())) return true;
+    platform::reportFileOnce("cannot write the save '%s'", file);
+    return false;
 }
 
 bool DataStore::loadData(const char* file) {

@@ -384,9 +384,25 @@ bool G_DD::ensureFontFace() {
     return fontFace.load(fontBytes.data(), fontBytes.size());
 }
 
+namespace {
+
+// The cell height GDI gives a requested height: 0 is the default, a
+// negative height is the character height (the em, without the internal
+// leading), and a height beyond what a glyph bitmap holds is drawn at the
+// largest size.
+int gdiCellHeight(int requested) {
+    int64_t cell = requested;
+    if (requested == 0) cell = kDefaultFontCell;
+    if (requested < 0) cell = (-int64_t(requested) * 2203 + 1024) / 2048;
+    return int(std::clamp<int64_t>(cell, 1, render::kMaxFontCell));
+}
+
+}  // namespace
+
 bool G_DD::createFont(int cellHeight, int charWidth, int weight) {
     if (!ready) return false;
-    if (ensureFontFace() && font.create(fontFace, cellHeight, charWidth, weight)) return true;
+    int width = int(std::min<int64_t>(charWidth < 0 ? -int64_t(charWidth) : charWidth, render::kMaxFontCharWidth));
+    if (ensureFontFace() && font.create(fontFace, gdiCellHeight(cellHeight), width, weight)) return true;
     showMessage(messages::kFontFailed, messages::kError);
     return false;
 }
@@ -450,12 +466,14 @@ void G_DD::drawText(int surfaceIndex, const render::Rect& rect, const char* text
                 lineStart = i + 1;
             }
         }
-        int left = rect.left + font.textWidth(chars + lineStart, pos - lineStart);
-        render::Rect underline{left, rect.top + line * cell + baseline + 1, left + font.textWidth(chars + pos, 1), 0};
-        underline.bottom = underline.top + 1;
-        underline.left = std::max(underline.left, 0);
-        underline.right = std::min(underline.right, surface->width());
-        if (underline.top < 0 || underline.top >= surface->height() || underline.left >= underline.right) continue;
+        // 64 bits: the rectangle may start anywhere in the 32-bit range.
+        int64_t left = int64_t(rect.left) + font.textWidth(chars + lineStart, pos - lineStart);
+        int64_t top = int64_t(rect.top) + int64_t(line) * cell + baseline + 1;
+        int64_t right = left + font.textWidth(chars + pos, 1);
+        left = std::max<int64_t>(left, 0);
+        right = std::min<int64_t>(right, surface->width());
+        if (top < 0 || top >= surface->height() || left >= right) continue;
+        render::Rect underline{int(left), int(top), int(right), int(top) + 1};
         surface->fill(&underline, render::colorRefToArgb(colorRef));
     }
 }

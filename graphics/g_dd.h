@@ -43,6 +43,8 @@ const char* displayResultText(DisplayResult result);
 // Where the text font comes from: the Japanese Gothic face that stands in
 // for the game's "ＭＳ ゴシック".
 extern const char* const kDefaultFontFile;
+// The cell of the default height (height 0): a character height of 16.
+constexpr int kDefaultFontCell = 17;
 
 // The display of the single game window: back buffer, primary, two
 // off-screen image surfaces with colour keys, the 8-bit palette, one text
@@ -105,8 +107,14 @@ public:
     virtual bool createBlankSurface(int index, int width, int height);
     virtual bool loadSurface(int index, const char* fileName);
     // Replaces the text font: a cell `height` pixels high, character width
-    // (0: proportional to the height), weight 400 normal, 600+ bold.
+    // (0: proportional to the height), weight 400 normal, 600+ bold. Any
+    // height makes a font, as GDI's do: 0 is kDefaultFontCell, a negative
+    // height is the character height, and cells and widths past
+    // render::kMaxFontCell and kMaxFontCharWidth are drawn at those sizes;
+    // a negative width counts as its magnitude. False (with the box) only
+    // when the font file cannot be read.
     virtual bool createFont(int height, int width, int weight);
+    int fontCellHeight() const { return font.cellHeight(); }
     // Code page 932 text at the rectangle's top-left, transparent, never
     // clipped to the rectangle; colorRef is 0x00BBGGRR. surfaceIndex -1 is
     // the back buffer.

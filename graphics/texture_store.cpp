@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "graphics/texture_store.h"
+#include "platform/file_report.h"
 #include "platform/files.h"
 #include "render/pixel_format.h"
 
@@ -123,11 +124,26 @@ int TextureStore::loadTextureSlot(int slot, const char* fileName) {
     if (std::strlen(fileName) >= sizeof s.fileName) return -1;
 
     std::string path = std::string(textureFolder) + fileName;
-    if (!loadImage(path.c_str(), image)) return -1;
+    if (!loadImage(path.c_str(), image)) {
+        platform::reportFileOnce("cannot read the image '%s'", path);
+        return -1;
+    }
     const G_BMP& picture = *image;
 
     bool palettised = softwareDevice && paletteFormat != render::PixelFormat::Unknown;
     render::PixelFormat format = palettised ? paletteFormat : colourFormat;
+    // Refused as an unreadable image is: the slot stays free.
+    size_t bytes = size_t(picture.width()) * size_t(picture.height()) * size_t(render::bytesPerPixel(format));
+    if (picture.width() > kMaxTextureSize || picture.height() > kMaxTextureSize) {
+        platform::reportFileOnce("the image '%s' is larger than 4096 x 4096, the largest texture", path);
+        image.reset();
+        return -1;
+    }
+    if (memoryInUse() + bytes > memoryBudget) {
+        platform::reportFileOnce("the image '%s' does not fit in the 256 MiB that textures may take", path);
+        image.reset();
+        return -1;
+    }
     uint32_t palette[kPaletteEntries];
     if (palettised) {
         if (picture.depth() == 8) {
@@ -166,6 +182,16 @@ int TextureStore::loadTextureSlot(int slot, const char* fileName) {
     copyText(s.folder, sizeof s.folder, textureFolder);
     s.index = slot;
     return slot;
+}
+
+size_t TextureStore::memoryInUse() const {
+    size_t total = 0;
+    for (const TextureSlot& s : slots) {
+        if (s.surface)
+            total += size_t(s.surface->width()) * size_t(s.surface->height()) *
+                     size_t(render::bytesPerPixel(s.surface->format()));
+    }
+    return total;
 }
 
 void TextureStore::convertImage(const G_BMP& image, const G_BMP* alpha, render::Surface& surface, bool palettised) {

@@ -13,6 +13,11 @@ namespace graphics {
 constexpr int kTextureSlots = 50;
 constexpr int kTextureNameLength = 260;
 constexpr int kTextureFolderLength = 257;  // 256 characters and a terminator
+// The largest texture every device class reports, per side.
+constexpr int kMaxTextureSize = 4096;
+// All texture surfaces of the store together: a few bytes of image header
+// must not be able to claim gigabytes.
+constexpr size_t kTextureMemoryBudget = size_t(256) << 20;
 
 // One texture-store slot. The name is compared byte for byte.
 struct TextureSlot {
@@ -72,7 +77,9 @@ public:
     // to `textureIndex`; false when it is -1.
     bool findOrLoadMaterialTexture(const char* textureName, int& textureIndex);
     // Loads `fileName` into `slot` (0-49), replacing its surface. -1 when
-    // the image cannot be read or the surface cannot be made.
+    // the image cannot be read, is wider or higher than kMaxTextureSize,
+    // would take the store past its memory budget, or the surface cannot be
+    // made.
     int loadTextureSlot(int slot, const char* fileName);
     // Remaining count; at 0 the slot is free and no texture stays bound.
     int releaseTexture(int slot);
@@ -91,6 +98,11 @@ public:
     const char* textureFolderName() const { return textureFolder; }
     const TextureSlot& textureSlot(int slot) const { return slots[slot]; }
     int boundTexture() const { return currentTexture; }
+
+    // Bytes of every texture surface held; the budget they must stay in
+    // (kTextureMemoryBudget unless a test sets another).
+    size_t memoryInUse() const;
+    void setMemoryBudget(size_t bytes) { memoryBudget = bytes; }
 
 private:
     bool readPalettePool();
@@ -111,6 +123,7 @@ private:
     uint32_t palettePool[kPaletteEntries] = {};  // ARGB
     bool palettePoolLoaded = false;
     int currentTexture = -1;
+    size_t memoryBudget = kTextureMemoryBudget;
     std::unique_ptr<G_BMP> image;
     std::unique_ptr<G_BMP> alphaImage;
 };

@@ -19,8 +19,18 @@ int16_t sampleAt(const uint8_t* frame, int bits, int channel) {
 }  // namespace
 
 bool PcmFormat::isSupported() const {
-    return (channels == 1 || channels == 2) && (bits == 8 || bits == 16) && rate >= 1 &&
-           rate <= 384000;
+    return (channels == 1 || channels == 2) && (bits == 8 || bits == 16) &&
+           rate >= kMinSourceRate && rate <= kMaxSourceRate;
+}
+
+uint64_t convertedFrames(const PcmFormat& format, uint64_t frames, int outputRate) {
+    assert(format.rate > 0 && outputRate > 0);
+    if (frames == 0) return 0;
+    // A size_t frame count times a rate below 2^19 fits in 64 bits only
+    // below 2^45 frames; anything larger is far past every bound anyway.
+    if (frames > (uint64_t(1) << 44)) return UINT64_MAX;
+    uint64_t out = (frames * uint64_t(outputRate) + uint64_t(format.rate) / 2) / uint64_t(format.rate);
+    return out == 0 ? 1 : out;
 }
 
 void convertPcm(const PcmFormat& format, const void* data, size_t frames, int outputRate,
@@ -31,9 +41,7 @@ void convertPcm(const PcmFormat& format, const void* data, size_t frames, int ou
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     const int align = format.blockAlign();
     const int right = format.channels == 2 ? 1 : 0;
-    uint64_t outFrames = (uint64_t(frames) * uint64_t(outputRate) + uint64_t(format.rate) / 2) /
-                         uint64_t(format.rate);
-    if (outFrames == 0) outFrames = 1;
+    uint64_t outFrames = convertedFrames(format, frames, outputRate);
     out.resize(size_t(outFrames) * 2);
     if (format.rate == outputRate) {
         for (size_t i = 0; i < frames; ++i) {
@@ -85,7 +93,7 @@ AudioMixer::Buffer* AudioMixer::find(int id) {
 int AudioMixer::createBuffer(const PcmFormat& format, const void* data, size_t bytes) {
     if (!format.isSupported() || !data) return -1;
     size_t frames = bytes / size_t(format.blockAlign());
-    if (frames == 0) return -1;
+    if (frames == 0 || convertedFrames(format, frames, outputRate) > kMaxBufferFrames) return -1;
     // Converted outside the lock: a long wave must not stall the output.
     std::vector<int16_t> samples;
     convertPcm(format, data, frames, outputRate, samples);

@@ -15,6 +15,13 @@ class AudioCapture;
 constexpr int kOutputRate = 44100;
 constexpr int kMixerBuffers = 64;   // sound buffers alive at once
 constexpr int kMixerSources = 4;    // streaming sources (the synthesiser)
+// Source rates a buffer can be made from: the old sound API's lowest rate
+// up to the highest rate of today's devices.
+constexpr int kMinSourceRate = 100;
+constexpr int kMaxSourceRate = 384000;
+// No buffer holds more output frames than this (64 MiB of 16-bit stereo,
+// over six minutes at 44.1 kHz), whatever rate and length a file states.
+constexpr uint64_t kMaxBufferFrames = uint64_t(16) << 20;
 
 // Linear PCM as a wave file describes it: 8-bit unsigned or 16-bit signed
 // little-endian samples, one or two interleaved channels.
@@ -24,9 +31,14 @@ struct PcmFormat {
     int bits = 16;
 
     int blockAlign() const { return channels * bits / 8; }
-    // The formats a buffer can be made from; rates 1 to 384000.
+    // The formats a buffer can be made from; rates kMinSourceRate to
+    // kMaxSourceRate.
     bool isSupported() const;
 };
+
+// Output frames that `frames` source frames become at `outputRate`: the
+// same duration to the nearest frame, at least one for a non-empty input.
+uint64_t convertedFrames(const PcmFormat& format, uint64_t frames, int outputRate);
 
 // A source the mixer pulls on its own thread, e.g. a synthesiser. It adds
 // `frames` interleaved stereo frames to `accumulator`, on the 16-bit
@@ -61,7 +73,8 @@ public:
     int rate() const { return outputRate; }
 
     // Buffer id, or -1 when the format is unsupported, the data holds no
-    // whole frame, or every buffer is in use. The data is copied; a
+    // whole frame, its conversion would exceed kMaxBufferFrames, or every
+    // buffer is in use. The data is copied; a
     // partial last frame is dropped.
     int createBuffer(const PcmFormat& format, const void* data, size_t bytes);
     void releaseBuffer(int id);

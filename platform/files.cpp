@@ -145,6 +145,17 @@ bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data) {
 
 bool replaceFile(const std::string& windowsPath, const void* data, size_t size) {
     std::string target = resolveGamePath(windowsPath);
+    // Only a regular file is replaced: a device, a FIFO or a folder keeps
+    // its place. A symbolic link stays a link, and the regular file it
+    // names is replaced instead; a dangling link is refused.
+    struct stat st {};
+    bool existed = lstat(target.c_str(), &st) == 0;
+    if (existed && S_ISLNK(st.st_mode)) {
+        char real[PATH_MAX];
+        if (!realpath(target.c_str(), real) || stat(real, &st) != 0) return false;
+        target = real;
+    }
+    if (existed && !S_ISREG(st.st_mode)) return false;
     std::string temporary = target + ".tmp-XXXXXX";
     int fd = mkstemp(temporary.data());
     if (fd < 0) return false;
@@ -161,11 +172,12 @@ bool replaceFile(const std::string& windowsPath, const void* data, size_t size) 
         written += size_t(n);
     }
     if (ok && fsync(fd) != 0) ok = false;
-    // mkstemp makes the file 0600; a saved file gets the usual permissions.
+    // mkstemp makes the file 0600; a replaced file keeps its permissions,
+    // a new one gets the usual ones.
     if (ok) {
         mode_t mask = umask(0);
         umask(mask);
-        fchmod(fd, 0666 & ~mask);
+        fchmod(fd, existed ? st.st_mode & 07777 : 0666 & ~mask);
     }
     if (close(fd) != 0) ok = false;
     if (ok && rename(temporary.c_str(), target.c_str()) != 0) ok = false;

@@ -34,7 +34,10 @@ bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data);
 
 // Writes the bytes to a temporary file beside the target, flushes it and
 // renames it over the target, so a failed write leaves the old file whole.
-// False when any step fails; the temporary file is then removed.
+// False when any step fails; the temporary file is then removed. Only a
+// regular file is replaced, keeping its permissions: a target that exists
+// as anything else (folder, device, FIFO, dangling link) is refused, and
+// a symbolic link to a regular file stays, the file it names replaced.
 bool replaceFile(const std::string& windowsPath, const void* data, size_t size);
 
 // Removes a file; false when it did not exist or could not be removed.

@@ -25,6 +25,13 @@ void convertRow(const FrameView& frame, int row, uint32_t* out) {
     }
 }
 
+int fitZoom(int zoom, int width, int height, int desktopWidth, int desktopHeight) {
+    if (zoom < 1) zoom = 1;
+    if (desktopWidth <= 0 || desktopHeight <= 0) return zoom;
+    while (zoom > 1 && (int64_t(width) * zoom > desktopWidth || int64_t(height) * zoom > desktopHeight)) --zoom;
+    return zoom;
+}
+
 void Window::dispatch(const WindowEvent& event) {
     if (event.type == EventType::KeyDown) keyboard().press(event.key);
     if (event.type == EventType::KeyUp) keyboard().release(event.key);

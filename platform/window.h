@@ -93,6 +93,13 @@ public:
 
     void setEventHandler(EventHandler* handler) { eventHandler = handler; }
 
+    // Delivers a Close event now, as if the user had asked to close: the
+    // handler may take it, otherwise the window is destroyed.
+    void requestClose() { dispatch({EventType::Close}); }
+    // Delivers an event now as if the window had received it (keys reach
+    // the key table); the window's own state does not change.
+    void deliver(const WindowEvent& event) { dispatch(event); }
+
     // The last presented frame as 0xFFRRGGBB pixels, row by row.
     const std::vector<uint32_t>& lastFrame() const { return frameCopy; }
     int lastFrameWidth() const { return frameWidth; }
@@ -109,6 +116,12 @@ protected:
     int frameWidth = 0;
     int frameHeight = 0;
 };
+
+// The zoom a window of `width` x `height` game pixels can take on a
+// desktop of the given size: the one asked for (at least 1), lowered until
+// the window fits; 1 when even that does not fit or the desktop is unknown
+// (a size of 0).
+int fitZoom(int zoom, int width, int height, int desktopWidth, int desktopHeight);
 
 // Converts one pixel row of a frame to 0xFFRRGGBB.
 void convertRow(const FrameView& frame, int row, uint32_t* out);

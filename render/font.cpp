@@ -1,6 +1,8 @@
 // render/font.cpp
 #include "render/font.h"
 
+#include <algorithm>
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
@@ -102,7 +104,9 @@ bool Font::create(FontFace& face, int cellHeight, int charWidth, int weight) {
     if (size) FT_Done_Size(static_cast<FT_Size>(size));
     size = nullptr;
     owner = nullptr;
-    if (!face.isLoaded() || cellHeight < 1 || cellHeight > 256 || charWidth < 0 || charWidth > 256) return false;
+    if (!face.isLoaded() || cellHeight < 1 || cellHeight > kMaxFontCell || charWidth < 0 ||
+        charWidth > kMaxFontCharWidth)
+        return false;
     owner = &face;
     cell = cellHeight;
     emHeight = roundedScale(cellHeight, kUnitsPerEm, kCellUnits);
@@ -205,7 +209,9 @@ bool Font::drawText(Surface& target, int x, int y, const char32_t* text, size_t 
     const uint32_t raw = target.format() == PixelFormat::P8 ? (colorRef & 0xFF) : packPixel(target.format(), argb);
     uint8_t* pixels = target.pixels();
     const uint8_t* pool = owner->cache->pool.data();
-    int penX = x, lineTop = y;
+    // 64-bit pen positions: a script may start text anywhere in the 32-bit
+    // range, and the glyph offsets and line steps must not wrap.
+    int64_t penX = x, lineTop = y;
     for (size_t i = 0; i < length; ++i) {
         char32_t c = text[i];
         if (isLineBreak(c)) {
@@ -216,17 +222,19 @@ bool Font::drawText(Surface& target, int x, int y, const char32_t* text, size_t 
         }
         const CachedGlyph* g = c < 0x20 ? nullptr : glyph(c);
         if (!g) continue;
-        const int left = penX + g->left;
-        const int top = lineTop + baseline - g->top;
-        for (int row = 0; row < g->rows; ++row) {
-            int py = top + row;
-            if (py < 0 || py >= target.height()) continue;
+        const int64_t left = penX + g->left;
+        const int64_t top = lineTop + baseline - g->top;
+        // Only the part of the glyph on the surface is visited.
+        const int firstRow = int(std::clamp<int64_t>(-top, 0, g->rows));
+        const int endRow = int(std::clamp<int64_t>(target.height() - top, 0, g->rows));
+        const int firstCol = int(std::clamp<int64_t>(-left, 0, g->width));
+        const int endCol = int(std::clamp<int64_t>(target.width() - left, 0, g->width));
+        for (int row = firstRow; row < endRow; ++row) {
             const uint8_t* src = pool + g->offset + static_cast<size_t>(row) * g->pitch;
-            uint8_t* dst = pixels + static_cast<size_t>(py) * target.pitch();
-            for (int col = 0; col < g->width; ++col) {
-                int px = left + col;
-                if (px < 0 || px >= target.width() || !(src[col >> 3] & (0x80 >> (col & 7)))) continue;
-                uint8_t* p = dst + static_cast<size_t>(px) * bytes;
+            uint8_t* dst = pixels + static_cast<size_t>(top + row) * target.pitch();
+            for (int col = firstCol; col < endCol; ++col) {
+                if (!(src[col >> 3] & (0x80 >> (col & 7)))) continue;
+                uint8_t* p = dst + static_cast<size_t>(left + col) * bytes;
                 for (int k = 0; k < bytes; ++k) p[k] = static_cast<uint8_t>(raw >> (8 * k));
             }
         }

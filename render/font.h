@@ -11,6 +11,11 @@ namespace render {
 struct GlyphCache;
 struct CachedGlyph;
 
+// The largest cell height and character width a font is made for: the
+// 1-bit glyph of a cell this high still fits the glyph cache many times.
+constexpr int kMaxFontCell = 1024;
+constexpr int kMaxFontCharWidth = 512;
+
 // A scalable font read from bytes the caller owns and keeps alive. Rendered
 // glyphs are kept in a fixed cache shared by every Font of the face, so text
 // redrawn each frame (even through fonts made anew each frame) costs no
@@ -50,8 +55,8 @@ public:
     Font& operator=(const Font&) = delete;
 
     // False, leaving the font unusable, when the face is empty or the height
-    // is outside 1-256 or the width outside 0-256. The face must outlive
-    // the font.
+    // is outside 1-kMaxFontCell or the width outside 0-kMaxFontCharWidth.
+    // The face must outlive the font.
     bool create(FontFace& face, int cellHeight, int charWidth, int weight);
     bool isCreated() const { return owner != nullptr; }
     int cellHeight() const { return cell; }
@@ -59,7 +64,8 @@ public:
     // Draws `length` code points with the top-left of the first cell at
     // (x, y), in the GDI colour 0x00BBGGRR. "\n", "\r" and "\r\n" start a new
     // line one cell lower at x; other control characters are skipped, as are
-    // characters the face lacks. False when the font is not created or the
+    // characters the face lacks. Any x and y are safe: text beyond the
+    // surface is cut at its edge. False when the font is not created or the
     // target is lost, locked, a texture or a depth surface.
     bool drawText(Surface& target, int x, int y, const char32_t* text, size_t length, uint32_t colorRef);
 

@@ -1,6 +1,8 @@
 #include "script/script_host.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -23,11 +25,104 @@ constexpr int kVirtualClockSeed = 20070612;  // any fixed value: runs repeat exa
 char logFileName[kPathBytes] = {};
 char messageBuffer[1 << 20];
 
+// A script's coordinate plus the screen's extent, kept inside the 32-bit
+// range instead of wrapping.
+int32_t offsetClamped(int32_t value, int32_t extent) {
+    return int32_t(std::clamp<int64_t>(int64_t(value) + extent, INT32_MIN, INT32_MAX));
+}
+
 // Copies at most `capacity - 1` bytes and always terminates.
 void copyText(char* to, size_t capacity, const char* from) {
     size_t length = strnlen(from, capacity - 1);
     memcpy(to, from, length);
     to[length] = '\0';
+}
+
+// Error reports also go to stderr, where a user who sees only the box
+// text learns what failed: a compile error (everything printed while a
+// file compiles) and a run-time report, from its first line to the end of
+// the script call that raised it.
+bool echoingReport = false;
+
+// A runaway recursion ends in a report of one CALLSTACK line per frame,
+// hundreds of thousands of them. Such a report keeps its innermost and
+// outermost frames and says how many were left out; every other report is
+// logged whole.
+constexpr int kKeptFrames = 10;
+constexpr size_t kFrameLineBytes = 1024;
+bool overflowReport = false;
+bool inCallStack = false;
+int framesSeen = 0;
+char outermostFrames[kKeptFrames][kFrameLineBytes];
+int outermostLengths[kKeptFrames];
+
+bool startsWith(const char* text, const char* prefix) { return strncmp(text, prefix, strlen(prefix)) == 0; }
+
+void writeLogLine(FILE* file, const char* text, size_t length) {
+    if (file) {
+        fwrite(text, 1, length, file);
+        fwrite("\r\n", 1, 2, file);
+    }
+    // On stderr each message ends its line once, whether or not it ends in
+    // a line break.
+    if (echoingReport) {
+        fwrite(text, 1, length, stderr);
+        if (length == 0 || text[length - 1] != '\n') fputc('\n', stderr);
+    }
+}
+
+// The outermost frames kept back, after the line counting the others.
+void flushOutermostFrames(FILE* file) {
+    int kept = std::min(framesSeen - kKeptFrames, kKeptFrames);
+    int leftOut = framesSeen - kKeptFrames - kept;
+    if (leftOut > 0) {
+        char line[64];
+        int length = snprintf(line, sizeof line, "*... %d frames left out\n", leftOut);
+        writeLogLine(file, line, size_t(length));
+    }
+    for (int i = 0; i < kept; ++i) {
+        int slot = (framesSeen - kept + i) % kKeptFrames;
+        writeLogLine(file, outermostFrames[slot], size_t(outermostLengths[slot]));
+    }
+    inCallStack = false;
+    framesSeen = 0;
+}
+
+// Whether the message goes out now; a frame line of an overflow report
+// past the innermost ones is kept back (the latest kKeptFrames of them).
+bool passReportLine(FILE* file, const char* text, int length) {
+    if (startsWith(text, "\nAN ERROR HAS OCCURED [")) {
+        echoingReport = true;
+        overflowReport = strstr(text, "stack overflow]") != nullptr;
+        inCallStack = false;
+        framesSeen = 0;
+        return true;
+    }
+    if (!overflowReport) return true;
+    if (strcmp(text, "\nCALLSTACK\n") == 0) {
+        inCallStack = true;
+        framesSeen = 0;
+        return true;
+    }
+    if (inCallStack && startsWith(text, "*FUNCTION [")) {
+        if (framesSeen++ < kKeptFrames) return true;
+        int slot = (framesSeen - kKeptFrames - 1) % kKeptFrames;
+        int kept = std::min(length, int(kFrameLineBytes));
+        memcpy(outermostFrames[slot], text, size_t(kept));
+        outermostLengths[slot] = kept;
+        return false;
+    }
+    if (inCallStack) flushOutermostFrames(file);
+    return true;
+}
+
+// A log that cannot be written is said once per run.
+bool logFailureReported = false;
+
+void reportUnwritableLog() {
+    if (logFailureReported) return;
+    logFailureReported = true;
+    fprintf(stderr, "tesserae: cannot write the log '%s'\n", logFileName);
 }
 
 // The VM's print function: one CR LF line in the log per message. The
@@ -42,10 +137,25 @@ void printToLog(HSQUIRRELVM, const SQChar* format, ...) {
     if (size_t(length) >= sizeof messageBuffer) length = int(sizeof messageBuffer - 1);
     if (!logFileName[0]) return;
     FILE* file = platform::openGameFile(logFileName, "ab");
-    if (!file) return;
-    fwrite(messageBuffer, 1, size_t(length), file);
-    fwrite("\r\n", 1, 2, file);
+    if (!file) {
+        reportUnwritableLog();
+        if (!passReportLine(nullptr, messageBuffer, length)) return;
+        writeLogLine(nullptr, messageBuffer, size_t(length));
+        return;
+    }
+    if (passReportLine(file, messageBuffer, length)) writeLogLine(file, messageBuffer, size_t(length));
     fclose(file);
+}
+
+// The end of a script call or a compile ends any report it printed.
+void endReport() {
+    if (inCallStack) {
+        FILE* file = logFileName[0] ? platform::openGameFile(logFileName, "ab") : nullptr;
+        flushOutermostFrames(file);
+        if (file) fclose(file);
+    }
+    echoingReport = false;
+    overflowReport = false;
 }
 
 }  // namespace
@@ -67,6 +177,7 @@ void ScriptHost::onStart() {
     platform::Clock& clock = platform::clock();
     sqstd_seedrandom(clock.isVirtual() ? kVirtualClockSeed : unsigned(clock.unixTime()));
     scriptState = State::Loading;
+    errorReported = false;
     copyText(nextFilePath, sizeof nextFilePath, kFirstScript);
     services.prepareScene();
     snprintf(extension, sizeof extension, ".%s", "nut");
@@ -79,6 +190,7 @@ void ScriptHost::onStart() {
     platform::DateTime t = clock.localTime();
     snprintf(logFileName, sizeof logFileName, "%04d%02d%02d_%02d%02d%02d.log", t.year, t.month,
              t.day, t.hour, t.minute, t.second);
+    logFailureReported = false;
 }
 
 void ScriptHost::onTick() {
@@ -112,10 +224,17 @@ void ScriptHost::loadScript() {
     try {
         closeVm();
         openVm();
+        echoingReport = true;  // whatever compiling prints is its error
         scriptObject = ScriptVm::compileFile(nextFilePath);
+        endReport();
         ScriptVm::run(scriptObject);
         ScriptFunction::callGlobal("onLoad");
+        endReport();
     } catch (const ScriptError& error) {
+        endReport();
+        if (!platform::fileExists(nextFilePath))
+            fprintf(stderr, "tesserae: the script '%s%s' does not exist\n", platform::currentDir().c_str(),
+                    platform::resolveGamePath(nextFilePath).c_str());
         reportError(error.text.c_str(), "onLoad");
         services.stopRunning();
     }
@@ -179,8 +298,8 @@ void ScriptHost::onDraw2D() {
     for (int i = 0; i < textQueue.count; ++i) {
         const QueuedText& entry = textQueue.entries[i];
         services.createFont(entry.height, entry.height / 2, 400);
-        services.drawText(entry.text, entry.x, entry.y, entry.x + kScreenWidth,
-                          entry.y + kScreenHeight, entry.colour);
+        services.drawText(entry.text, entry.x, entry.y, offsetClamped(entry.x, kScreenWidth),
+                          offsetClamped(entry.y, kScreenHeight), entry.colour);
     }
     if (debugConsole.enabled) {
         int top = 30;
@@ -219,14 +338,17 @@ void ScriptHost::setDebugMsg(const char* text) {
 bool ScriptHost::callScript(const char* name) {
     try {
         ScriptFunction::callGlobal(name);
+        endReport();
         return true;
     } catch (const ScriptError& error) {
+        endReport();
         reportError(error.text.c_str(), name);
         return false;
     }
 }
 
 void ScriptHost::reportError(const char* text, const char* caption) {
+    errorReported = true;
     services.messageBox(text, caption);
 }
 

@@ -90,6 +90,8 @@ public:
     const TextQueue& texts() const { return textQueue; }
     const DebugConsole& console() const { return debugConsole; }
     int framesPerSecond() const { return fps; }
+    // True once a script error box was shown in this run.
+    bool hasReportedError() const { return errorReported; }
 
     // The log's name; empty before onStart. Messages the VM prints are
     // appended to it, one CR LF line each.
@@ -122,6 +124,7 @@ private:
     int32_t fps = 0;
     uint32_t secondMark = 0;
     uint32_t bitTime = 0;
+    bool errorReported = false;
 };
 
 }  // namespace script

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
 #include "platform/clock.h"
+#include "platform/file_report.h"
 #include "platform/files.h"
 #include "sound/sound_text.h"
 
@@ -73,13 +75,28 @@ int closeMemory(void* handle) {
     return FLUID_OK;
 }
 
+// The synthesiser's errors reach stderr as ours, marked as its own; its
+// warnings, notes and debugging lines are not for the user.
+void printLibraryError(int, const char* message, void*) {
+    fprintf(stderr, "tesserae: synthesiser: %s\n", message);
+}
+
 void muteLibraryChatter() {
     static std::once_flag once;
     std::call_once(once, [] {
+        fluid_set_log_function(FLUID_PANIC, printLibraryError, nullptr);
+        fluid_set_log_function(FLUID_ERR, printLibraryError, nullptr);
         fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
         fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
         fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
     });
+}
+
+// Only SoundFont 2 files ("RIFF" of form "sfbk") reach the synthesiser:
+// its loaders for other formats print their own complaints about
+// anything else.
+bool looksLikeSoundFont(const std::vector<uint8_t>& bytes) {
+    return bytes.size() >= 12 && memcmp(bytes.data(), "RIFF", 4) == 0 && memcmp(bytes.data() + 8, "sfbk", 4) == 0;
 }
 
 float gainOf(int hundredthsDb) { return float(std::pow(10.0, hundredthsDb / 2000.0)); }
@@ -107,7 +124,7 @@ void MidiPlayer::report(const std::string& line) {
 
 bool MidiPlayer::loadSoundFont(const std::string& path) {
     std::vector<uint8_t> bytes;
-    if (!platform::readFile(path, bytes) || bytes.empty()) return false;
+    if (!platform::readFile(path, bytes) || !looksLikeSoundFont(bytes)) return false;
     fluid_sfloader_t* loader = new_fluid_defsfloader(settings);
     if (!loader) return false;
     fluid_sfloader_set_callbacks(loader, openMemory, readMemory, seekMemory, tellMemory,
@@ -189,6 +206,9 @@ bool MidiPlayer::loadMidiFile(const char* name) {
         code = text::kDmFormatNotSupported;
     }
     if (code) {
+        platform::reportFileOnce(code == text::kDmFailedOpen ? "cannot read the MIDI file '%s'"
+                                                              : "cannot play the MIDI file '%s'",
+                                 folder + "\\" + name);
         error = formatText(text::kDmCannotLoad, name) + formatText(code);
         if (error.size() > 256) error.resize(256);
         report(formatText(text::kDmFailed, error, std::string::npos));

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/audio_mixer.h"
 #include "platform/byte_reader.h"
 
 namespace sound {
@@ -42,8 +43,9 @@ bool findChunk(const uint8_t* bytes, uint64_t from, uint64_t end, const char* id
 
 bool isPlayable(const WaveFormat& f) {
     return f.formatTag == kFormatPcm && (f.channels == 1 || f.channels == 2) &&
-           (f.bitsPerSample == 8 || f.bitsPerSample == 16) && f.samplesPerSec >= 1 &&
-           f.samplesPerSec <= 384000;
+           (f.bitsPerSample == 8 || f.bitsPerSample == 16) &&
+           f.samplesPerSec >= uint32_t(platform::kMinSourceRate) &&
+           f.samplesPerSec <= uint32_t(platform::kMaxSourceRate);
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ constexpr uint32_t kWaveFormatBytes = 18;
 // False when the file's content is unusable: no such chunk, a chunk that
 // runs past its parent or the file, a "fmt " chunk longer than the 18
 // bytes of a format slot, a format other than 8- or 16-bit PCM with one or
-// two channels, or a "data" chunk without a whole frame. On success `data`
+// two channels at 100 to 384000 Hz, or a "data" chunk without a whole frame. On success `data`
 // points into `bytes` and `dataSize` is the chunk's stated size.
 bool readWave(const uint8_t* bytes, size_t size, WaveFormat& format, const uint8_t*& data,
               uint32_t& dataSize);

@@ -1,6 +1,7 @@
 #include "sound/wave_player.h"
 
 #include "platform/audio_mixer.h"
+#include "platform/file_report.h"
 #include "platform/files.h"
 #include "sound/sound_text.h"
 
@@ -40,6 +41,18 @@ void WavePlayer::releaseAll() {
     mixer = nullptr;
 }
 
+// A wave whose buffer would outgrow the mixer's bound is refused at load,
+// as content, so that it cannot latch a device failure later.
+bool WavePlayer::fitsOneBuffer(const WaveFormat& format, uint32_t dataSize) const {
+    platform::PcmFormat pcm;
+    pcm.channels = format.channels;
+    pcm.rate = int(format.samplesPerSec);
+    pcm.bits = format.bitsPerSample;
+    uint64_t frames = dataSize / uint32_t(pcm.blockAlign());
+    int outputRate = mixer ? mixer->rate() : platform::kOutputRate;
+    return platform::convertedFrames(pcm, frames, outputRate) <= platform::kMaxBufferFrames;
+}
+
 int WavePlayer::bufferOf(int handle) const { return validHandle(handle) ? playBuffers[handle] : -1; }
 
 bool WavePlayer::initialize(platform::AudioMixer* audioMixer) {
@@ -76,13 +89,15 @@ bool WavePlayer::loadWaveData(const char* name, int slot) {
     }
     std::vector<uint8_t> file;
     if (!platform::readFile(waveFolder + name, file)) {
+        platform::reportFileOnce("cannot read the wave '%s'", waveFolder + name);
         error = formatText(text::kDsCannotLoad, name);
         return false;
     }
     WaveFormat format;
     const uint8_t* data = nullptr;
     uint32_t dataSize = 0;
-    if (!readWave(file.data(), file.size(), format, data, dataSize)) {
+    if (!readWave(file.data(), file.size(), format, data, dataSize) || !fitsOneBuffer(format, dataSize)) {
+        platform::reportFileOnce("cannot play the wave '%s' (format, rate or length)", waveFolder + name);
         error = formatText(text::kDsBadContent, name);
         return false;
     }

@@ -45,7 +45,8 @@ public:
 
     // Reads waveFolder + name into the slot, replacing what it held only
     // on success. True without doing anything before initialize(); false
-    // when failed, or when the file is missing or unusable (errorText says
+    // when failed, or when the file is missing or unusable, a wave whose
+    // buffer would exceed platform::kMaxBufferFrames included (errorText says
     // which, in code page 932; nothing else changes).
     bool loadWaveData(const char* name, int slot);
 
@@ -80,6 +81,7 @@ private:
     };
 
     bool validHandle(int handle) const { return handle >= 0 && handle < kWaveHandles; }
+    bool fitsOneBuffer(const WaveFormat& format, uint32_t dataSize) const;
     void releaseAll();
     void report(const std::string& line);
 

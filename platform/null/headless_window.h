@@ -27,6 +27,7 @@ public:
     // buttons take the position of the last mouse move.
     void post(const WindowEvent& event);
 
+    bool hasPendingEvents() const { return queueHead < queue.size(); }
     const std::string& windowTitle() const { return title; }
     bool isShown() const { return shown; }
     bool isCursorVisible() const { return cursorVisible; }

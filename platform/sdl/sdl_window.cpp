@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/message_box.h"
@@ -25,8 +27,11 @@ public:
 
     bool create(const WindowDesc& desc) override {
         if (desc.width <= 0 || desc.height <= 0) return false;
-        zoom = desc.zoom < 1 ? 1 : desc.zoom;
         fullScreen = desc.fullScreen;
+        // A zoomed window never outgrows the desktop it opens on.
+        SDL_Rect desktop{0, 0, 0, 0};
+        if (SDL_GetDisplayUsableBounds(0, &desktop) != 0) desktop = SDL_Rect{0, 0, 0, 0};
+        zoom = fullScreen ? std::max(desc.zoom, 1) : fitZoom(desc.zoom, desc.width, desc.height, desktop.w, desktop.h);
         clientWidth = desc.width;
         clientHeight = desc.height;
         Uint32 flags = SDL_WINDOW_HIDDEN;
@@ -202,8 +207,21 @@ void presentMessageBox(const std::string& text, const std::string& caption, Wind
 }  // namespace
 
 std::unique_ptr<Window> createSdlWindow(std::string& error) {
+    // SIGINT and SIGTERM belong to the program's watchdog, which ends the
+    // run even when the main loop no longer reads events.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         error = SDL_GetError();
+        return nullptr;
+    }
+    // Without a display SDL falls back to drivers that show nothing; a game
+    // must not run invisibly unless the user chose such a driver by name.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* chosen = getenv("SDL_VIDEODRIVER");
+    if (driver && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0) &&
+        !(chosen && strcmp(chosen, driver) == 0)) {
+        error = std::string("no display: only SDL's '") + driver + "' video driver is available";
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return nullptr;
     }
     return std::make_unique<SdlWindow>();

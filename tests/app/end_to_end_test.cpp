@@ -1,12 +1,19 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/exit_status.h"
 #include "app/options.h"
 #include "game_models.h"
 #include "app/program.h"
@@ -127,7 +134,7 @@ TEST(HeadlessRun, MissingInitScriptShowsTheBoxAndEnds) {
     options.gameDir = game.folder;
     std::string before = platform::currentDir();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(app::runProgram(options), 0);
+    EXPECT_EQ(app::runProgram(options), app::kExitScriptError);
     std::string printed = testing::internal::GetCapturedStderr();
     platform::setCurrentDir(before);
     auto boxes = platform::shownMessageBoxes();
@@ -135,6 +142,9 @@ TEST(HeadlessRun, MissingInitScriptShowsTheBoxAndEnds) {
     EXPECT_EQ(boxes[0].caption, "onLoad");
     EXPECT_EQ(boxes[0].text, "cannot open the file");
     EXPECT_NE(printed.find("MessageBox: onLoad: cannot open the file"), std::string::npos);
+    EXPECT_NE(printed.find("tesserae: the script '" + game.folder + "script/init.nut' does not exist\n"),
+              std::string::npos)
+        << printed;
 }
 
 TEST(HeadlessRun, SecondInstanceIsRefused) {
@@ -146,7 +156,7 @@ TEST(HeadlessRun, SecondInstanceIsRefused) {
     options.headless = true;
     options.gameDir = game.folder;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(app::runProgram(options), 0);
+    EXPECT_EQ(app::runProgram(options), app::kExitLocked);
     testing::internal::GetCapturedStderr();
     auto boxes = platform::shownMessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
@@ -161,6 +171,191 @@ TEST(CommandLineErrors, BadArgumentsExitWithStatusTwo) {
         std::string command = std::string(TESSERAE_BINARY) + " --headless " + args + " >/dev/null 2>&1";
         int status = system(command.c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << args;
+    }
+}
+
+// The program's exit status for a command line; a run that hangs fails
+// through `timeout` (status 124) instead of blocking the tests.
+int exitStatus(const std::string& arguments, const std::string& errorFile = "/dev/null") {
+    std::string command = "timeout 300 " + std::string(TESSERAE_BINARY) + " " + arguments + " >/dev/null 2>'" +
+                          errorFile + "'";
+    int status = system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ExitStatus, OneValuePerClassOfCause) {
+    GameCopy good("moving_image"), broken("compile_error"), missing("missing");
+    const std::string run = "--headless --virtual-clock --frames 5 ";
+    EXPECT_EQ(exitStatus(run + "'" + good.folder + "'"), app::kExitNormal);
+    EXPECT_EQ(exitStatus(run + "'" + broken.folder + "'"), app::kExitScriptError);
+    EXPECT_EQ(exitStatus(run + "'" + missing.folder + "'"), app::kExitScriptError);
+    EXPECT_EQ(exitStatus(run + "--soundfont /nonexistent.sf2 '" + good.folder + "'"), app::kExitHostFailure);
+    EXPECT_EQ(exitStatus(run + "--audio-out /nonexistent/a.wav '" + good.folder + "'"), app::kExitHostFailure);
+    EXPECT_EQ(exitStatus(run + "--screenshot /nonexistent/s.png '" + good.folder + "'"), app::kExitHostFailure);
+    ASSERT_EQ(mkfifo((good.folder + "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(exitStatus(run + "--screenshot '" + good.folder + "fifo' '" + good.folder + "'"), app::kExitHostFailure);
+    EXPECT_EQ(exitStatus(run + "--frames 0 '" + good.folder + "'"), app::kExitUsage);
+    platform::InstanceLock first;
+    ASSERT_TRUE(first.acquire(good.folder));
+    EXPECT_EQ(exitStatus(run + "'" + good.folder + "'"), app::kExitLocked);
+}
+
+TEST(HeadlessRun, TextAtAnyHeightAndPositionDrawsWithoutABox) {
+    GameCopy game("text_extremes");
+    std::string errors = game.folder + "errors.txt";
+    EXPECT_EQ(exitStatus("--headless --virtual-clock --frames 5 '" + game.folder + "'", errors), app::kExitNormal);
+    EXPECT_EQ(readBytes(errors), "");
+}
+
+// Without a display SDL would fall back to a driver that shows nothing:
+// the program says so instead of running a game nobody sees.
+TEST(ExitStatus, NoDisplayWithoutHeadlessIsSaid) {
+    GameCopy game("moving_image");
+    std::string errors = game.folder + "errors.txt";
+    std::string command = "env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY timeout 300 " +
+                          std::string(TESSERAE_BINARY) + " --frames 3 '" + game.folder + "' >/dev/null 2>'" +
+                          errors + "'";
+    int status = system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), app::kExitHostFailure);
+    EXPECT_NE(readBytes(errors).find("tesserae: cannot open a window (no display: only SDL's '"), std::string::npos)
+        << readBytes(errors);
+}
+
+// A window scale that leaves no window names init.dat as the cause.
+TEST(ExitStatus, WindowScaleWithoutAWindowNamesInitDat) {
+    GameCopy game("moving_image");
+    std::ofstream(game.folder + "init.dat", std::ios::binary) << std::string("\1\0\0\0\0\2\x20\0", 8);
+    std::string errors = game.folder + "errors.txt";
+    EXPECT_EQ(exitStatus("--headless --frames 3 '" + game.folder + "'", errors), app::kExitHostFailure);
+    EXPECT_EQ(readBytes(errors),
+              "tesserae: cannot open a window of 0 x 0: init.dat gives the window scale 2 (0 for 640 x 480, 1 "
+              "for 320 x 240)\n");
+}
+
+// Scripted keys, mouse and close reach a real window (here SDL's dummy
+// driver, chosen by name); minimise and restore are refused there.
+TEST(ScriptedInput, KeysAndMouseReachAWindow) {
+    GameCopy game("input_echo");
+    std::ofstream(game.folder + "input.txt") << "1 mouse move 100 50\n3 mouse down left\n6 mouse up left\n"
+                                                "8 key down LEFT\n20 key up LEFT\n";
+    std::string command = "SDL_VIDEODRIVER=dummy timeout 300 " + std::string(TESSERAE_BINARY) +
+                          " --virtual-clock --input '" + game.folder + "input.txt' '" + game.folder + "' 2>&1";
+    ASSERT_EQ(system(command.c_str()), 0);
+    EXPECT_EQ(readBytes(game.folder + "20000101_000000.log"), "click 100 50\r\nleft\r\n");
+
+    std::ofstream(game.folder + "input.txt") << "# pause\n5 minimise\n";
+    std::string errors = game.folder + "errors.txt";
+    command = "SDL_VIDEODRIVER=dummy timeout 300 " + std::string(TESSERAE_BINARY) + " --input '" + game.folder +
+              "input.txt' '" + game.folder + "' 2>'" + errors + "'";
+    int status = system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == app::kExitUsage);
+    EXPECT_EQ(readBytes(errors), "tesserae: " + game.folder + "input.txt: line 2: minimise and restore need --headless\n");
+}
+
+// A WAV capture whose RIFF and data sizes agree with its length.
+void expectCompleteCapture(const std::string& path) {
+    std::string bytes = readBytes(path);
+    ASSERT_GE(bytes.size(), 44u) << path;
+    auto u32 = [&](size_t at) {
+        return uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8 |
+               uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
+    };
+    EXPECT_EQ(u32(4), bytes.size() - 8);
+    EXPECT_EQ(u32(40), bytes.size() - 44);
+}
+
+TEST(Watchdog, EndsARunStuckInACallback) {
+    GameCopy game("stuck");
+    std::string errors = game.folder + "errors.txt";
+    EXPECT_EQ(exitStatus("--headless --max-seconds 1 --audio-out '" + game.folder + "a.wav' '" + game.folder + "'",
+                         errors),
+              app::kExitTimeLimit);
+    std::string printed = readBytes(errors);
+    EXPECT_NE(printed.find("(--max-seconds); ending the run"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("a script callback does not return"), std::string::npos) << printed;
+}
+
+TEST(Watchdog, EndsARunThatBehavesLikeTheCloseBox) {
+    GameCopy game("endless");
+    std::string errors = game.folder + "errors.txt";
+    EXPECT_EQ(exitStatus("--headless --max-seconds 1 --audio-out '" + game.folder + "a.wav' '" + game.folder + "'",
+                         errors),
+              app::kExitTimeLimit);
+    std::string printed = readBytes(errors);
+    EXPECT_NE(printed.find("(--max-seconds); ending the run"), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("does not return"), std::string::npos) << printed;
+    expectCompleteCapture(game.folder + "a.wav");
+}
+
+// The program, started with `arguments` and stderr into `errors`, once
+// the game's log exists; -1 when it ended before that.
+pid_t startUntilLogged(const std::vector<std::string>& arguments, const std::string& folder,
+                       const std::string& errors) {
+    pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (!freopen(errors.c_str(), "w", stderr)) _exit(126);
+        std::vector<char*> argv{const_cast<char*>(TESSERAE_BINARY)};
+        for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(TESSERAE_BINARY, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    while (!platform::fileExists(folder + "20000101_000000.log")) {
+        if (waitpid(child, &status, WNOHANG) == child) return -1;
+        usleep(10000);
+    }
+    return child;
+}
+
+// In a window too, a signal ends a run whose callback never returns, once
+// the grace period is over.
+TEST(Signals, EndAWindowedRunStuckInACallback) {
+    GameCopy game("stuck");
+    std::string errors = game.folder + "errors.txt";
+    const char* driver = getenv("SDL_VIDEODRIVER");
+    std::string previous = driver ? driver : "";
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    pid_t child = startUntilLogged({"--virtual-clock", "--max-seconds", "300", game.folder}, game.folder, errors);
+    if (driver) setenv("SDL_VIDEODRIVER", previous.c_str(), 1);
+    else unsetenv("SDL_VIDEODRIVER");
+    ASSERT_GT(child, 0) << readBytes(errors);
+    kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    std::string printed = readBytes(errors);
+    EXPECT_NE(printed.find("SIGTERM received; ending the run"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("a script callback does not return); ending at once"), std::string::npos) << printed;
+}
+
+// SIGINT and SIGTERM end a headless run as the close box ends a windowed
+// one: the pass finishes, the shut-down runs, the capture is complete and
+// no half-written save is left behind.
+TEST(Signals, EndAHeadlessRunLikeTheCloseBox) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        GameCopy game("endless");
+        std::string errors = game.folder + "errors.txt", capture = game.folder + "a.wav";
+        pid_t child = startUntilLogged({"--headless", "--virtual-clock", "--max-seconds", "300", "--audio-out",
+                                        capture, game.folder},
+                                       game.folder, errors);
+        ASSERT_GT(child, 0) << readBytes(errors);
+        int status = 0;
+        kill(child, signal);
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        std::string printed = readBytes(errors);
+        EXPECT_NE(printed.find(signal == SIGTERM ? "SIGTERM received" : "SIGINT received"), std::string::npos)
+            << printed;
+        EXPECT_EQ(printed.find("ending at once"), std::string::npos) << printed;
+        expectCompleteCapture(capture);
+        for (const auto& entry : std::filesystem::directory_iterator(game.folder))
+            EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+        EXPECT_TRUE(platform::fileExists(game.folder + "save.dat"));
     }
 }
 

@@ -85,6 +85,21 @@ TEST(MainLoopRules, MinimisedWindowPausesWithoutABurst) {
     EXPECT_GE(probe.clock.now(), 1000u + 495u);
 }
 
+// Without a scripted event left to restore or activate it, a paused
+// headless window would wait for ever: the run ends there, and the frames
+// drawn before the pause are all that count.
+TEST(MainLoopRules, PausedHeadlessWindowWithNothingLeftToResumeItEnds) {
+    for (EventType pause : {EventType::Minimise, EventType::Deactivate}) {
+        LoopProbe probe;
+        testing::internal::CaptureStderr();
+        probe.runFrames(10, {LoopProbe::at(5, {pause}), LoopProbe::at(6, {EventType::MouseMove})});
+        std::string printed = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(probe.ticksPerFrame.size(), 4u);
+        EXPECT_EQ(probe.drawnFrames(), 4);
+        EXPECT_NE(printed.find("no scripted event is left"), std::string::npos) << printed;
+    }
+}
+
 TEST(MainLoopRules, CloseEndsTheLoopAfterTheCurrentPass) {
     LoopProbe probe;
     probe.runFrames(0, {LoopProbe::at(3, {EventType::Close})});

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
 
 #include "app/input.h"
 #include "app/startup_settings.h"
@@ -172,6 +175,21 @@ TEST(StartupFile, DefaultsAndShortFiles) {
 
     const uint8_t windowedTwo[] = {1, 0, 0, 0, 2};  // only 1 means full screen
     EXPECT_FALSE(app::readStartupSettings(windowedTwo, 5).fullScreen);
+}
+
+// Only the first 8 bytes are read: an init.dat naming an endless device
+// gives its first 8 bytes instead of filling memory.
+TEST(StartupFile, ReadsOnlyItsEightBytes) {
+    char folder[] = "/tmp/tesserae-init-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    std::string file = std::string(folder) + "/init.dat";
+    ASSERT_EQ(symlink("/dev/zero", file.c_str()), 0);
+    app::StartupSettings zeros = app::loadStartupSettings(file.c_str());
+    EXPECT_EQ(zeros.reserved, 0);
+    EXPECT_FALSE(zeros.fullScreen);
+    EXPECT_EQ(zeros.colourDepth, 0);
+    unlink(file.c_str());
+    rmdir(folder);
 }
 
 }  // namespace

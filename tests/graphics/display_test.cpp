@@ -192,6 +192,31 @@ using LostSurfaces = DisplayFixture;
 
 uint32_t gradient(int x, int y) { return uint32_t(x * 30) << 16 | uint32_t(y * 30) << 8 | 0x40; }
 
+// Every height a Windows game can pass makes a font, as GDI makes one;
+// the failure box is only for a font file that cannot be read.
+TEST_F(DisplayCreation, FontsForEveryHeightAsGdiMakesThem) {
+    auto d3d = createDisplay();
+    struct Case {
+        int height, width, cell;
+    };
+    const Case cases[] = {
+        {0, 0, kDefaultFontCell},  // the default height
+        {-20, -10, 22},            // a character height of 20: round(20 x 2203 / 2048)
+        {-1, 0, 1},
+        {300, 150, 300},
+        {100000, 50000, render::kMaxFontCell},
+        {INT32_MIN, INT32_MIN, render::kMaxFontCell},
+        {INT32_MAX, INT32_MAX, render::kMaxFontCell},
+    };
+    for (const Case& c : cases) {
+        EXPECT_TRUE(d3d->createFont(c.height, c.width, 400)) << c.height;
+        EXPECT_EQ(d3d->fontCellHeight(), c.cell) << c.height;
+        d3d->drawText(-1, {INT32_MAX - 3, INT32_MAX - 3, INT32_MAX, INT32_MAX}, "A&b", 0xFFFFFF);
+        d3d->drawText(-1, {INT32_MIN, INT32_MIN, INT32_MIN + 640, INT32_MIN + 480}, "A&b\n&c", 0xFFFFFF);
+    }
+    EXPECT_TRUE(boxes().empty());
+}
+
 TEST_F(LostSurfaces, RestoredDisplaySkipsOneFrameAndReloadsTextures) {
     folder.write("t.bmp", makeBmp24(4, 4, gradient));
     folder.write("img\\s.bmp", makeBmp24(4, 4, [](int, int) { return 0x808080u; }));

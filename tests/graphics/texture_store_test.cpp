@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "graphics/messages.h"
+#include "platform/file_report.h"
 #include "test_display.h"
 
 using namespace graphics;
@@ -262,6 +263,43 @@ TEST(TextureStoreWithoutDisplay, RefusedSurfaceIsReportedAndLoadsNothing) {
     EXPECT_EQ(reports, 1);
     EXPECT_TRUE(sawInvalidFormat);
     EXPECT_EQ(store.textureSlot(0).state, 0);
+}
+
+// An image header can claim any size a bitmap allows; a texture is held to
+// the device's largest size and the store's budget, refused like an
+// unreadable image, and what is released makes room again.
+TEST(TextureStoreLimits, SizeAndTotalMemoryAreBounded) {
+    ScratchFolder folder;
+    auto grey = [](int i) { return uint32_t(i) * 0x010101u; };
+    folder.write("wide.bmp", makeBmp8(kMaxTextureSize + 1, 1, grey, [](int, int) { return uint8_t(0); }));
+    folder.write("high.bmp", makeBmp8(1, kMaxTextureSize + 1, grey, [](int, int) { return uint8_t(0); }));
+    folder.write("edge.bmp", makeBmp8(kMaxTextureSize, 1, grey, [](int, int) { return uint8_t(0); }));
+    folder.write("a.bmp", makeBmp24(4, 4, gradient));
+    folder.write("b.bmp", makeBmp24(4, 4, gradient));
+    render::Adapter adapter;
+    TextureStore store(adapter);
+    store.setFormats(render::PixelFormat::A8R8G8B8, render::PixelFormat::Unknown, false);
+    store.setTextureFolder("");
+    platform::clearFileReports();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(store.findOrLoadTexture("wide.bmp"), -1);
+    EXPECT_EQ(store.findOrLoadTexture("wide.bmp"), -1);
+    EXPECT_EQ(store.findOrLoadTexture("high.bmp"), -1);
+    // Each refusal is said once, with the limit.
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "tesserae: the image 'wide.bmp' is larger than 4096 x 4096, the largest texture\n"
+              "tesserae: the image 'high.bmp' is larger than 4096 x 4096, the largest texture\n");
+    EXPECT_EQ(store.textureSlot(0).state, 0);
+    EXPECT_EQ(store.findOrLoadTexture("edge.bmp"), 0);
+    EXPECT_EQ(store.memoryInUse(), size_t(kMaxTextureSize) * 4);
+    EXPECT_EQ(store.releaseTexture(0), 0);
+    EXPECT_EQ(store.memoryInUse(), 0u);
+
+    store.setMemoryBudget(4 * 4 * 4);  // one 4 x 4 texture
+    EXPECT_EQ(store.findOrLoadTexture("a.bmp"), 0);
+    EXPECT_EQ(store.findOrLoadTexture("b.bmp"), -1);
+    EXPECT_EQ(store.releaseTexture(0), 0);
+    EXPECT_EQ(store.findOrLoadTexture("b.bmp"), 0);
 }
 
 }  // namespace

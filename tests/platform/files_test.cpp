@@ -118,6 +118,35 @@ TEST_F(GamePathResolution, FailedReplaceKeepsTheOldFile) {
     EXPECT_TRUE(platform::isDirectory(root + "dir"));
 }
 
+// Saves and screenshots never turn a link, a FIFO or a device into a
+// regular file.
+TEST_F(GamePathResolution, ReplaceFileRefusesWhatIsNotARegularFile) {
+    ASSERT_EQ(mkfifo((root + "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(platform::replaceFile(root + "fifo", "new", 3));
+    struct stat st {};
+    ASSERT_EQ(lstat((root + "fifo").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    ASSERT_EQ(symlink("/dev/null", (root + "device").c_str()), 0);
+    EXPECT_FALSE(platform::replaceFile(root + "device", "new", 3));
+    ASSERT_EQ(symlink((root + "nowhere").c_str(), (root + "dangling").c_str()), 0);
+    EXPECT_FALSE(platform::replaceFile(root + "dangling", "new", 3));
+    EXPECT_FALSE(platform::fileExists(root + "nowhere"));
+
+    makeFolder("real");
+    makeFile("real/save.dat", "old");
+    ASSERT_EQ(chmod((root + "real/save.dat").c_str(), 0640), 0);
+    ASSERT_EQ(symlink("real/save.dat", (root + "link.dat").c_str()), 0);
+    ASSERT_TRUE(platform::replaceFile(root + "link.dat", "new", 3));
+    ASSERT_EQ(lstat((root + "link.dat").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    std::vector<uint8_t> data;
+    ASSERT_TRUE(platform::readFile(root + "real/save.dat", data));
+    EXPECT_EQ(std::string(data.begin(), data.end()), "new");
+    ASSERT_EQ(stat((root + "real/save.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
 TEST_F(GamePathResolution, MissingFilesReadAsFailures) {
     std::vector<uint8_t> data{1, 2, 3};
     EXPECT_FALSE(platform::readFile(root + "none.bin", data));

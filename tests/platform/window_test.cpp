@@ -81,6 +81,15 @@ TEST(HeadlessWindowEvents, KeyEventsReachTheKeyTable) {
     EXPECT_EQ(platform::keyboard().query(platform::vk::kF1), 0);
 }
 
+TEST(WindowZoom, LargestZoomThatFitsTheDesktop) {
+    EXPECT_EQ(platform::fitZoom(8, 640, 480, 1920, 1080), 2);
+    EXPECT_EQ(platform::fitZoom(3, 320, 240, 1920, 1080), 3);
+    EXPECT_EQ(platform::fitZoom(2, 640, 480, 1024, 768), 1);
+    EXPECT_EQ(platform::fitZoom(4, 640, 480, 320, 200), 1);  // even 1 is too large: it stays 1
+    EXPECT_EQ(platform::fitZoom(5, 640, 480, 0, 0), 5);      // desktop unknown
+    EXPECT_EQ(platform::fitZoom(0, 640, 480, 1920, 1080), 1);
+}
+
 TEST(FramePresentation, SixteenBitFramesWidenToFullRange) {
     platform::HeadlessWindow window;
     ASSERT_TRUE(window.create({}));

@@ -102,12 +102,19 @@ TEST_F(TextDrawing, RefusesBadFontsAndTargets) {
     Font font;
     EXPECT_FALSE(font.create(junk, 14, 0, 400));
     EXPECT_FALSE(font.create(face, 0, 0, 400));
+    EXPECT_FALSE(font.create(face, kMaxFontCell + 1, 0, 400));
+    EXPECT_FALSE(font.create(face, 14, kMaxFontCharWidth + 1, 400));
+    Font largest;
+    EXPECT_TRUE(largest.create(face, kMaxFontCell, kMaxFontCharWidth, 700));
     const char32_t text[] = U"A";
     auto target = adapter.createSurface(SurfaceKind::BackBuffer, 8, 8, PixelFormat::X8R8G8B8);
     EXPECT_FALSE(font.drawText(*target, 0, 0, text, 1, 0));
     ASSERT_TRUE(font.create(face, 14, 0, 400));
     // Text far outside the surface is cut at its edge, never written past it.
     EXPECT_TRUE(font.drawText(*target, -100000, 5, text, 1, 0x00FFFFFFu));
+    const char32_t lines[] = U"A\nB\nC";
+    for (int at : {INT32_MIN, INT32_MIN + 3, INT32_MAX - 3, INT32_MAX})
+        EXPECT_TRUE(font.drawText(*target, at, at, lines, 5, 0x00FFFFFFu)) << at;
     EXPECT_TRUE(font.drawText(*target, 4, 4, text, 1, 0x00FFFFFFu));
     auto depth = adapter.createSurface(SurfaceKind::DepthBuffer, 8, 8, PixelFormat::Z16);
     EXPECT_FALSE(font.drawText(*depth, 0, 0, text, 1, 0));

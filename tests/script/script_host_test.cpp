@@ -118,6 +118,28 @@ TEST(TextOverlay, QueueKeepsOneHundredTextsCutTo255Bytes) {
     EXPECT_EQ(game.services.drawn.size(), 201u);
 }
 
+// A text's rectangle reaches 640 by 480 beyond its point, but never past
+// the ends of the integer range.
+TEST(TextOverlay, RectanglesStopAtTheEndsOfTheIntegerRange) {
+    HostDriver game("text_extremes");
+    game.start();
+    game.tick();
+    game.tick();
+    game.services.drawn.clear();
+    game.frame();
+    ASSERT_EQ(game.services.drawn.size(), 5u);  // the frame-rate line and four texts
+    const auto& far = game.services.drawn[1];
+    EXPECT_EQ(far.left, INT32_MAX);
+    EXPECT_EQ(far.right, INT32_MAX);
+    EXPECT_EQ(far.bottom, INT32_MAX);
+    const auto& near = game.services.drawn[2];
+    EXPECT_EQ(near.left, INT32_MIN);
+    EXPECT_EQ(near.right, INT32_MIN + 640);
+    EXPECT_EQ(near.bottom, INT32_MIN + 480);
+    EXPECT_EQ(near.fontHeight, -20);
+    EXPECT_EQ(near.fontWidth, -10);
+}
+
 TEST(ScriptLog, NoMessagesNoLogFile) {
     HostDriver game("text_limits");
     game.start();
@@ -130,9 +152,15 @@ TEST(ScriptLog, NoMessagesNoLogFile) {
 TEST(ScriptLog, EachMessageIsOneCrLfLineAndErrorsAreReported) {
     HostDriver game("errors");
     game.start();
+    testing::internal::CaptureStderr();
     game.tick();
     game.tick();
     game.tick();  // inner() fails
+    std::string printed = testing::internal::GetCapturedStderr();
+    // The report reaches stderr too; what the script prints does not.
+    EXPECT_EQ(printed.rfind("\nAN ERROR HAS OCCURED [the index 'nosuch' does not exist]\n\nCALLSTACK\n", 0), 0u)
+        << printed;
+    EXPECT_EQ(printed.find("one"), std::string::npos);
     ASSERT_EQ(game.services.boxes.size(), 1u);
     EXPECT_EQ(game.services.boxes[0].caption, "onProc");
     EXPECT_EQ(game.services.boxes[0].text, "SquirrelFunction<> call failed");
@@ -147,12 +175,46 @@ TEST(ScriptLog, EachMessageIsOneCrLfLineAndErrorsAreReported) {
     EXPECT_EQ(lines[4], "*FUNCTION [inner()] script\\init.nut line [11]\n");
 }
 
+// A runaway recursion's report keeps ten frames at each end of the call
+// stack and one line counting the rest; the lines around it are as ever.
+TEST(ScriptLog, StackOverflowReportKeepsTheEndsOfTheCallStack) {
+    HostDriver game("deep_recursion");
+    game.start();
+    testing::internal::CaptureStderr();
+    game.tick();
+    game.tick();
+    std::string printed = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(game.services.boxes.size(), 1u);
+    EXPECT_EQ(game.services.boxes[0].caption, "onProc");
+    EXPECT_TRUE(game.logHasOnlyCrLfLines());
+    Lines lines = game.logLines();
+    ASSERT_GE(lines.size(), 24u);
+    EXPECT_EQ(lines[0], "\nAN ERROR HAS OCCURED [stack overflow]\n");
+    EXPECT_EQ(lines[1], "\nCALLSTACK\n");
+    for (int i = 2; i < 12; ++i) EXPECT_EQ(lines[i], "*FUNCTION [down()] script\\init.nut line [5]\n") << i;
+    ASSERT_EQ(lines[12].rfind("*... ", 0), 0u) << lines[12];
+    int leftOut = atoi(lines[12].c_str() + 5);
+    EXPECT_GT(leftOut, 100);
+    EXPECT_EQ(lines[12], "*... " + std::to_string(leftOut) + " frames left out\n");
+    for (int i = 13; i < 22; ++i) EXPECT_EQ(lines[i], "*FUNCTION [down()] script\\init.nut line [5]\n") << i;
+    EXPECT_EQ(lines[22], "*FUNCTION [onProc()] script\\init.nut line [14]\n");
+    EXPECT_EQ(lines[23], "\nLOCALS\n");
+    EXPECT_LT(lines.size(), 60u);
+    // The same report on stderr, each message ending its line once.
+    EXPECT_EQ(printed.rfind("\nAN ERROR HAS OCCURED [stack overflow]\n\nCALLSTACK\n*FUNCTION [down()]", 0), 0u)
+        << printed;
+    EXPECT_NE(printed.find("\n" + lines[12] + lines[13]), std::string::npos) << printed;
+}
+
 TEST(ScriptLog, CompileErrorLine) {
     HostDriver game("errors");
     game.host.setNextFilePath("script\\broken.nut");
     game.start();
     game.host.setNextFilePath("script\\broken.nut");
+    testing::internal::CaptureStderr();
     game.tick();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "script\\broken.nut line = (3) column = (13) : error expression expected\n");
     ASSERT_EQ(game.services.boxes.size(), 1u);
     EXPECT_EQ(game.services.boxes[0].caption, "onLoad");
     EXPECT_EQ(game.services.boxes[0].text, "expression expected");

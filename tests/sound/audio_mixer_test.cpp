@@ -103,6 +103,8 @@ TEST(MixerBuffers, RefusesBadFormatsAndAFullTable) {
     EXPECT_EQ(mixer.createBuffer({1, 44100, 24}, data, sizeof data), -1);
     EXPECT_EQ(mixer.createBuffer({1, 0, 16}, data, sizeof data), -1);
     EXPECT_EQ(mixer.createBuffer({2, 44100, 16}, data, 3), -1);  // no whole frame
+    EXPECT_EQ(mixer.createBuffer({1, platform::kMinSourceRate - 1, 16}, data, sizeof data), -1);
+    EXPECT_EQ(mixer.createBuffer({1, platform::kMaxSourceRate + 1, 16}, data, sizeof data), -1);
     for (int i = 0; i < platform::kMixerBuffers; ++i)
         ASSERT_EQ(mixer.createBuffer({1, 44100, 16}, data, sizeof data), i);
     EXPECT_EQ(mixer.createBuffer({1, 44100, 16}, data, sizeof data), -1);
@@ -111,6 +113,21 @@ TEST(MixerBuffers, RefusesBadFormatsAndAFullTable) {
     EXPECT_EQ(mixer.createBuffer({1, 44100, 16}, data, sizeof data), 5);
     EXPECT_FALSE(mixer.play(-1, false));
     EXPECT_FALSE(mixer.stop(platform::kMixerBuffers));
+}
+
+// A few bytes at a low rate would convert to gigabytes: the bound is
+// checked before anything is allocated, and a buffer just inside it is made.
+TEST(MixerBuffers, ConvertedSizeIsBounded) {
+    AudioMixer mixer;
+    const platform::PcmFormat slow{1, platform::kMinSourceRate, 8};
+    const uint64_t ratio = uint64_t(platform::kOutputRate / platform::kMinSourceRate);
+    const size_t fitting = size_t(platform::kMaxBufferFrames / ratio);
+    std::vector<uint8_t> bytes(fitting + 1000, 128);
+    EXPECT_EQ(mixer.createBuffer(slow, bytes.data(), bytes.size()), -1);
+    int id = mixer.createBuffer(slow, bytes.data(), fitting);
+    ASSERT_GE(id, 0);
+    EXPECT_LE(uint64_t(mixer.lengthFrames(id)), platform::kMaxBufferFrames);
+    EXPECT_EQ(platform::convertedFrames(slow, uint64_t(1) << 62, platform::kOutputRate), UINT64_MAX);
 }
 
 TEST(MixerBuffers, SumsBuffersAndSourcesAndClips) {

@@ -302,8 +302,15 @@ TEST(MidiPlayerCreate, WithoutASoundFontTheMusicIsOff) {
     AudioRig rig(folder.path("mix.wav"));
     folder.write("midi/song.mid", organ(0, 4));
     folder.write("bad.sf2", {'R', 'I', 'F', 'F', 0, 0, 0, 0});
+    // Neither a broken file nor one of another RIFF form makes the
+    // synthesiser's own loaders complain on stderr.
+    folder.write("other.sf2", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'D', 'L', 'S', ' '});
+    testing::internal::CaptureStderr();
+    sound::MidiPlayer other(false);
+    EXPECT_FALSE(other.create(&rig.mixer, folder.path("midi"), folder.path("other.sf2")));
     sound::MidiPlayer player(true, folder.path("report_dm.txt"));
     EXPECT_FALSE(player.create(&rig.mixer, folder.path("midi"), folder.path("bad.sf2")));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_FALSE(player.isAvailable());
     // "SoundFont[...]が読み込めませんでした。"
     EXPECT_EQ(player.errorText(), "SoundFont[" + folder.path("bad.sf2") + "]" +

@@ -150,6 +150,22 @@ TEST_F(WaveFixture, FileErrorsReturnMinusOneAndLeaveThePlayerWorking) {
     EXPECT_EQ(at(mix, 10), kLevel);
 }
 
+// A legal file at 1 Hz, or one whose buffer would pass the mixer's bound,
+// is content the player refuses; it neither allocates the conversion nor
+// latches a failure.
+TEST_F(WaveFixture, WavesBeyondTheBufferBoundAreInvalidContent) {
+    folder.write("wave/slow.wav", soundtest::makeWave(1, 1, 8, std::vector<uint8_t>(1 << 20, 128)));
+    const size_t tooMany = size_t(platform::kMaxBufferFrames / 441) + 1000;  // 100 Hz to 44.1 kHz
+    folder.write("wave/endless.wav", soundtest::makeWave(1, 100, 8, std::vector<uint8_t>(tooMany, 128)));
+    for (const char* name : {"slow.wav", "endless.wav"}) {
+        EXPECT_EQ(functions.loadWave(name), -1) << name;
+        EXPECT_EQ(player.errorText(), std::string(name) + "\x82\xcc\x83\x74\x83\x40\x83\x43\x83\x8b\x93\xe0"
+                                                          "\x97\x65\x82\xaa\x95\x73\x90\xb3\x82\xc5\x82\xb7\x81\x42");
+    }
+    EXPECT_FALSE(player.isFailed());
+    EXPECT_EQ(functions.loadWave("beep.wav"), 0);
+}
+
 TEST_F(WaveFixture, FullTablesRefuseWithoutLatching) {
     for (int i = 0; i < sound::kWaveHandles; ++i) ASSERT_EQ(functions.loadWave("beep.wav"), i);
     EXPECT_EQ(functions.loadWave("beep.wav"), -1);
