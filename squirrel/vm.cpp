@@ -110,16 +110,28 @@ void SQVM::printText(const char* text) {
 
 void SQVM::callErrorHandler(const Value& err) {
     if (errorHandler.isNull()) return;
+    // A stack that overflowed still leaves the handler the records and
+    // slots kept back for it; a handler that overflows them fails alone.
+    const bool opened = stackLimit < squirrel::kMaxStack;
+    if (opened) {
+        stackLimit = squirrel::kMaxStack;
+        calls.openReserve(true);
+    }
     Value handler = errorHandler;
     int base = top;
-    if (!ensureStack(base + 2)) return;
-    push(rootTable);
-    push(err);
-    Value r;
-    Value saved = lastError;
-    call(handler, base, 2, r, false);
-    while (top > base) stack[--top].setNull();
-    lastError = saved;
+    if (ensureStack(base + 2)) {
+        push(rootTable);
+        push(err);
+        Value r;
+        Value saved = lastError;
+        call(handler, base, 2, r, false);
+        while (top > base) stack[--top].setNull();
+        lastError = saved;
+    }
+    if (opened) {
+        stackLimit = squirrel::kMaxStack - squirrel::kHandlerStack;
+        calls.openReserve(false);
+    }
 }
 
 static bool argCountFits(const FuncProto* p, int nargs) {

@@ -20,6 +20,9 @@ constexpr int kMaxNativeCalls = 100;
 constexpr int kMaxThreadNesting = 16;
 constexpr int kMaxStack = 1 << 20;
 constexpr int kMaxFrames = 200000;
+// Records and value slots kept back for the error handler (see FrameStack).
+constexpr int kHandlerFrames = 16;
+constexpr int kHandlerStack = 4096;
 
 struct CallInfo {
     Value callee;  // keeps the running function alive
@@ -50,7 +53,10 @@ public:
 
     size_t size() const { return count; }
     bool empty() const { return count == 0; }
-    bool full() const { return count >= size_t(kMaxFrames); }
+    bool full() const { return count >= limit; }
+    // The last kHandlerFrames records are kept for the error handler, so a
+    // runaway recursion still gets its report; the handler opens them.
+    void openReserve(bool open) { limit = open ? size_t(kMaxFrames) : size_t(kMaxFrames - kHandlerFrames); }
     CallInfo& back() {
         assert(count > 0);
         return block[count - 1];
@@ -76,6 +82,7 @@ private:
     CallInfo* block;
     size_t count = 0;
     size_t constructed = 0;
+    size_t limit = size_t(kMaxFrames - kHandlerFrames);
 };
 
 struct GcSentinel : GcObject {
@@ -116,6 +123,7 @@ struct SQVM : squirrel::GcObject {
     using Value = squirrel::Value;
     Value* stack = nullptr;
     int stackCap = 0;   // constructed slots; the block holds kMaxStack
+    int stackLimit = squirrel::kMaxStack - squirrel::kHandlerStack;  // all of it inside the error handler
 
     int top = 0;     // first free stack index
     int stackBase = 0;  // bottom of the host-visible window
@@ -144,8 +152,8 @@ struct SQVM : squirrel::GcObject {
     // Stack helpers (absolute indices).
     void growStack(int need);
     bool ensureStack(int need) {
-        if (need <= stackCap) return true;
-        if (need > squirrel::kMaxStack) return false;
+        if (need <= stackCap && need <= stackLimit) return true;
+        if (need > stackLimit) return false;
         growStack(need);
         return true;
     }
