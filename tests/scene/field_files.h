@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -142,14 +143,24 @@ inline Bytes onePartModel(const std::string& meshFile) {
     return b;
 }
 
-// "NAME.cha": the model NAME.mdl drawing NAME.x, with the collision box
-// NAME_box.x of half sizes (hx, hy, hz) and the description's extra lines.
+inline void writeFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// "NAME.cha" in the folder `root` (ending in a slash): the model NAME.mdl
+// drawing NAME.x, with the collision box NAME_box.x of half sizes
+// (hx, hy, hz) and the description's extra lines.
+inline void writeBoxModel(const std::string& root, const std::string& name, float hx, float hy, float hz,
+                          const std::string& extra = "") {
+    writeFile(root + name + ".x", boxMesh(hx, hy, hz).bytes());
+    writeFile(root + name + "_box.x", boxMesh(hx, hy, hz).bytes());
+    writeFile(root + name + ".mdl", onePartModel(name + ".x"));
+    writeFile(root + name + ".cha", bytesOf("MODEL:[" + name + ".mdl]\r\nBOX:[" + name + "_box.x]\r\n" + extra));
+}
 inline void writeBoxModel(const graphics_test::ScratchFolder& folder, const std::string& name, float hx, float hy,
                           float hz, const std::string& extra = "") {
-    folder.write(name + ".x", boxMesh(hx, hy, hz).bytes());
-    folder.write(name + "_box.x", boxMesh(hx, hy, hz).bytes());
-    folder.write(name + ".mdl", onePartModel(name + ".x"));
-    folder.write(name + ".cha", bytesOf("MODEL:[" + name + ".mdl]\r\nBOX:[" + name + "_box.x]\r\n" + extra));
+    writeBoxModel(folder.root().string() + "/", name, hx, hy, hz, extra);
 }
 
 }  // namespace field_test
