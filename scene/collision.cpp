@@ -55,7 +55,8 @@ bool cubeRejects(Vec3 start, Vec3 end, float half) {
 
 // The rotation of each obstacle slot, kept while its angles stay the same
 // to the bit: the same matrix obstacleRotation builds, without the sines
-// and cosines of every query.
+// and cosines of every query. One table for the process, as queries run
+// on the main thread only.
 struct CachedRotation {
     Vec3 degrees{std::nanf(""), 0.0f, 0.0f};
     Matrix rotation;
