@@ -2,6 +2,7 @@
 // math and string libraries, standard error handlers); print goes to stdout.
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "sqstdaux.h"
 #include "sqstdblob.h"
@@ -22,6 +23,11 @@ void printToStdout(HSQUIRRELVM, const SQChar* format, ...) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        printf("usage: sq FILE\nRuns the Squirrel 2.1 script FILE with the base, io, blob, math and string\n"
+               "libraries; print goes to standard output, errors to standard error.\n");
+        return 0;
+    }
     if (argc != 2) {
         fprintf(stderr, "usage: sq FILE\n");
         return 2;
