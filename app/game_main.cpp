@@ -47,6 +47,8 @@ void GAME_MAIN::onStart() {
     }
     parts.camera = &camera;
     parts.scene = &scene;
+    field.connect(d3d ? &d3d->textures() : nullptr, d3d.get(), &lighting);
+    parts.field = &field;
     host.attach(parts);
     host.onStart();
 }
@@ -57,6 +59,8 @@ void GAME_MAIN::onEnd() {
     // keep nothing of them beyond this point.
     host.attach({});
     scene.reset();
+    field.unload();
+    field.connect(nullptr, nullptr, nullptr);
     model::setTextureStore(nullptr);
 }
 

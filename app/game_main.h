@@ -2,6 +2,7 @@
 #pragma once
 #include "app/g_app_2.h"
 #include "graphics/script_textures.h"
+#include "scene/field.h"
 #include "scene/scene_store.h"
 #include "script/game_services.h"
 #include "script/script_host.h"
@@ -10,7 +11,7 @@ namespace app {
 
 // The game: the frame of G_APP_2 driving the script host. It hands the
 // host the subsystems the script functions drive (sound, the scripts'
-// textures, the camera, the scene store) and answers the few frame services the host asks
+// textures, the camera, the scene store, the field) and answers the few frame services the host asks
 // of it (running state, message boxes, title, text, input).
 class GAME_MAIN : public G_APP_2, public script::GameServices {
 public:
@@ -27,6 +28,7 @@ public:
     script::ScriptHost& scriptHost() { return host; }
     graphics::ScriptTextures& scriptTextures() { return textures; }
     scene::SceneStore& sceneStore() { return scene; }
+    scene::Field& fieldData() { return field; }
 
     // GameServices.
     bool isRunning() override { return G_APP::isRunning(); }
@@ -58,6 +60,8 @@ private:
     script::ScriptHost host{*this};
     graphics::ScriptTextures textures;
     scene::SceneStore scene;
+    // Survives changes of script file; unloaded by the script or at the end.
+    scene::Field field;
 };
 
 }  // namespace app

@@ -5,6 +5,8 @@
 
 #include "graphics/camera.h"
 #include "graphics/script_textures.h"
+#include "scene/field.h"
+#include "scene/picking.h"
 #include "script/script_api.h"
 #include "script/script_host.h"
 #include "sound/sound_functions.h"
@@ -94,18 +96,25 @@ void get2Dto3DZ(const Argument*, Result& r) { r.f = host().converted3D.z; }
 void findNearMousePos(const Argument*, Result& r) {
     ScriptHost& h = host();
     GameServices& g = game();
-    int mx = g.mouseX(), my = g.mouseY();
-    h.converted3D = camera().screenToWorld(mx, my, 1000.0f);
-    r.i = -1;
+    const int mx = g.mouseX(), my = g.mouseY();
+    const render::Vec3 nearPoint = camera().screenToWorld(mx, my, scene::kPickNearDepth);
+    h.converted3D = camera().screenToWorld(mx, my, scene::kPickFarDepth);
+    scene::PickResult pick;
+    if (scene::SceneStore* store = h.parts().scene)
+        pick = scene::pickObject(*store, camera().eye, nearPoint, h.converted3D);
+    h.lastPick.slot = pick.slot;
+    h.lastPick.point = pick.offset;
+    h.lastPick.distance = pick.distance;
+    r.i = pick.slot;
 }
 void getFindResultX(const Argument*, Result& r) { r.f = host().lastPick.point.x; }
 void getFindResultY(const Argument*, Result& r) { r.f = host().lastPick.point.y; }
 void getFindResultZ(const Argument*, Result& r) { r.f = host().lastPick.point.z; }
 void getFindResultDis(const Argument*, Result& r) { r.f = host().lastPick.distance; }
-// The field is not part of this host yet: nothing loads, nothing draws.
-void loadField(const Argument*, Result& r) { r.b = false; }
-void unloadField(const Argument*, Result&) {}
-void drawField(const Argument*, Result&) {}
+scene::Field* field() { return host().parts().field; }
+void loadField(const Argument* a, Result& r) { r.b = field() && field()->load(a[0].s); }
+void unloadField(const Argument*, Result&) { if (field()) field()->unload(); }
+void drawField(const Argument*, Result&) { if (field()) field()->draw(camera()); }
 void setData(const Argument* a, Result&) { host().dataStore.setData(a[0].s, a[1].s); }
 void getData(const Argument* a, Result& r) { r.s = host().dataStore.getData(a[0].s).c_str(); }
 void clearData(const Argument*, Result&) { host().dataStore.clearData(); }

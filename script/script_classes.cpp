@@ -4,6 +4,8 @@
 #include <new>
 
 #include "graphics/camera.h"
+#include "scene/collision.h"
+#include "scene/field.h"
 #include "scene/scene_records.h"
 #include "scene/scene_store.h"
 #include "script/script_api.h"
@@ -15,6 +17,7 @@ namespace {
 
 const render::Vec3& eye() { return ScriptHost::current()->camera().eye; }
 scene::SceneStore* store() { return ScriptHost::current()->parts().scene; }
+scene::Field* field() { return ScriptHost::current()->parts().field; }
 
 template <typename Record>
 void initRecord(void* memory) {
@@ -29,6 +32,7 @@ BoardRecord& board(void* record) { return *static_cast<BoardRecord*>(record); }
 
 // Without a scene store models never load, nothing is queued or hit, and
 // an animation has no frames; update() still keeps its last-update copy.
+// Without a field checkField finds no ground (-2).
 void porigonLoad(void* p, const Argument* a, Result& r) {
     r.b = store() && store()->attachModel(porigon(p).index, a[0].s);
 }
@@ -45,12 +49,23 @@ void porigonUpdate(void* p, const Argument*, Result&) {
     if (store()) store()->registerObject(porigon(p));
     else porigon(p).rememberPlacement();
 }
-void porigonCheckHit(void*, const Argument*, Result& r) { r.b = false; }
+void porigonCheckHit(void* p, const Argument* a, Result& r) {
+    r.b = store() && scene::checkHit(*store(), porigon(p), {a[0].f, a[1].f, a[2].f}, {a[3].f, a[4].f, a[5].f});
+}
 void porigonGetHitX(void* p, const Argument*, Result& r) { r.f = porigon(p).hitX; }
 void porigonGetHitY(void* p, const Argument*, Result& r) { r.f = porigon(p).hitY; }
 void porigonGetHitZ(void* p, const Argument*, Result& r) { r.f = porigon(p).hitZ; }
-void porigonCheckObst(void*, const Argument*, Result& r) { r.i = -1; }
-void porigonCheckField(void*, const Argument*, Result& r) { r.i = -1; }
+// The flag argument of checkObst changes nothing.
+void porigonCheckObst(void* p, const Argument* a, Result& r) {
+    const int skip = a[0].i >= 0 && a[0].i < scene::kObjectSlots ? int(a[0].i) : -1;
+    r.i = store() ? scene::checkObst(*store(), porigon(p), skip) : -1;
+}
+void porigonCheckField(void* p, const Argument*, Result& r) {
+    PorigonRecord& o = porigon(p);
+    render::Vec3 point{o.x, o.y, o.z};
+    r.i = field() ? field()->checkGround(point) : -2;
+    if (r.i > 0) o.x = point.x, o.y = point.y, o.z = point.z;
+}
 void porigonLookAtCamera(void* p, const Argument*, Result&) {
     PorigonRecord& o = porigon(p);
     lookAtCamera(o.x, o.y, o.z, eye().x, eye().y, eye().z, o.rx, o.ry);

@@ -12,6 +12,7 @@ class SoundFunctions;
 }  // namespace sound
 
 namespace scene {
+class Field;
 class SceneStore;
 }  // namespace scene
 
@@ -30,6 +31,8 @@ struct ScriptSubsystems {
     graphics::Camera* camera = nullptr;
     // The objects and boards of PorigonManager and BoardManager.
     scene::SceneStore* scene = nullptr;
+    // The terrain of loadField, drawField and checkField.
+    scene::Field* field = nullptr;
 };
 
 }  // namespace script
