@@ -229,6 +229,11 @@ def make_images():
         return mix((20, 30, 60), (40, 50, 90), y / h) + (170,)
     write_image('image/panel.bmp', 256, 64, panel)
 
+    def sky(x, y):
+        # The garden's sky, drawn behind the scene: deep blue to haze.
+        return mix((70, 120, 200), (190, 220, 240), y / 127.0)
+    write_file('image/sky.bmp', bmp_bytes(8, 128, sky))
+
     noise = [[rng.random() for _ in range(64)] for _ in range(64)]
 
     def grass(x, y):
@@ -640,6 +645,21 @@ def make_models(builder):
     flag.face(back, outward=(0, 0, 1), material=flag.material(0.8, 0.2, 0.3))
     write_mesh('model/flag.x', flag)
     write_description('model/flag.cha', ['MODEL:[flag.x]'])
+
+    # The game's own system models, as the old host's games carry them: the
+    # board quad (left-top, right-top, right-bottom, left-bottom, facing +z,
+    # the side lookAtCamera turns to the eye) and the one-part model a lone
+    # mesh file is drawn through.
+    quad = Mesh()
+    quad.texcoords = {}
+    ids = [quad.point(p) for p in [(0.5, 0.5, 0), (-0.5, 0.5, 0), (-0.5, -0.5, 0), (0.5, -0.5, 0)]]
+    for i, uv in zip(ids, [(0, 0), (1, 0), (1, 1), (0, 1)]):
+        quad.texcoords[i] = uv
+    quad.faces.append((ids, quad.material(1, 1, 1)))
+    write_mesh('system/board/board.x', quad)
+    builder.build('system/board/board.mdl', model_text([Part('board', 'board.x')]))
+    write_description('system/board/board.cha', ['MODEL:[board.mdl]'])
+    builder.build('system/dummy/dummy.mdl', model_text([Part('dummy', '', kind=0)]))
 
 
 # ---------------------------------------------------------------- field

@@ -51,6 +51,8 @@ function onLoad()
 	::heldDown <- 0;
 	::buttonWas <- true;  // a button still held from the last screen is no press
 	::mouseWas <- true;
+	::debugOn <- false;
+	::debugWas <- false;
 	::lastMouseX <- getMouseX();
 	::lastMouseY <- getMouseY();
 }
@@ -123,7 +125,10 @@ function onProc()
 	mouseWas = mouse;
 
 	drawMenu();
-	setDebugMsg("title tick " + tick + " cursor " + cursor + " mouse " + mx + "," + my);
+	local debug = getInputButton(2);
+	if (debug && !debugWas) debugOn = !debugOn;
+	debugWas = debug;
+	if (debugOn) setDebugMsg("title tick " + tick + " cursor " + cursor + " mouse " + mx + "," + my);
 }
 
 function drawMenu()

@@ -30,6 +30,7 @@
 ::TX_PANEL <- 3;
 ::TX_YOU <- 4;
 ::TX_POINTER <- 5;
+::TX_SKY <- 6;
 
 function degrees(radians) { return radians * 57.29578; }
 
@@ -79,6 +80,7 @@ function onLoad()
 	loadTexture(TX_PANEL, "image\\panel.bmp");
 	loadTexture(TX_YOU, "image\\you.bmp");
 	loadTexture(TX_POINTER, "image\\pointer.bmp");
+	loadTexture(TX_SKY, "image\\sky.bmp");
 
 	::hero <- makeObject(HERO, "model\\hero.cha", 0.0, -15.0, FEET + 0.25);
 	hero.ry = 180.0;
@@ -129,6 +131,10 @@ function onLoad()
 		b.scaleX = 1.2; b.scaleY = 1.2; b.scaleZ = 1.2;
 		sparkles.append(b);
 	}
+	::sky <- makeBoard(TX_SKY, 0.0, 0);
+	sky.right = 8.0;
+	sky.bottom = 128.0;
+	sky.scaleX = 200.0; sky.scaleY = 150.0; sky.scaleZ = 1.0;
 	::halo <- makeBoard(TX_GLOW, 64.0, 2);
 	::marker <- makeBoard(TX_RING, 32.0, 1);
 	marker.scaleX = 0.9; marker.scaleY = 0.9; marker.scaleZ = 0.9;
@@ -143,8 +149,8 @@ function onLoad()
 	if (loadMidi("level.mid")) playMidi(0);
 
 	::camX <- hero.x;
-	::camY <- hero.y + 7.0;
-	::camZ <- hero.z - 12.0;
+	::camY <- hero.y + 13.0;
+	::camZ <- hero.z - 24.0;
 	::tick <- 0;
 	::timeLeft <- TIME_LIMIT;
 	::score <- 0;
@@ -194,12 +200,11 @@ function click()
 		local o = objectOf(slot);
 		if (selected >= 0 && objectOf(selected) != null) objectOf(selected).isMask = selected == HERO;
 		selected = slot;
-		if (o != null) {
-			o.isMask = true;
-			if (slot != HERO) target = [o.x, o.z];
-		}
+		if (o != null) o.isMask = true;
+		// A star is walked to; anything else is only named.
+		if (slot >= GEM0 && slot < GEM0 + 5) target = [o.x, o.z];
 		playWave(seSelect);
-		print("pick " + slot + " " + nameOf(slot) + " at distance " + getFindResultDis().tointeger());
+		print("pick " + slot + " at distance " + getFindResultDis().tointeger());
 		return;
 	}
 	// The far point of the ray is left by findNearMousePos.
@@ -330,10 +335,10 @@ function placeCamera()
 {
 	// The eye follows from behind and above, easing toward its place.
 	camX += (hero.x - camX) * 0.2;
-	camY += (hero.y + 7.5 - camY) * 0.2;
-	camZ += (hero.z - 12.0 - camZ) * 0.2;
+	camY += (hero.y + 13.0 - camY) * 0.2;
+	camZ += (hero.z - 24.0 - camZ) * 0.2;
 	setCameraIti(camX, camY, camZ);
-	setCameraSiten(hero.x, hero.y + 0.5, hero.z + 2.0);
+	setCameraSiten(camX, camY - 12.0, camZ + 27.0);
 }
 
 function onProc()
@@ -394,7 +399,7 @@ function drawHud()
 	drawText(T.gems + " " + collected + " / " + gems.len(), 26, 44, 16, 255, 230, 120);
 	local warn = seconds <= 10;
 	drawText(T.time + " " + seconds, 150, 44, 16, 255, warn ? 90 : 255, warn ? 90 : 255);
-	drawText("arrows: walk  click: pick / flag  C: debug", 360, 458, 14, 230, 240, 255);
+	drawText("arrows: walk   click: pick / flag   C: debug", 330, 458, 14, 230, 240, 255);
 	if (tick < 40) drawText(T.go, 250, 200, 32, 255, 240, 120);
 	if (ending >= 0) {
 		drawText(cleared ? T.clear : T.timeUp, cleared ? 252 : 232, 200, 36, 255, cleared ? 240 : 120, 120);
@@ -405,6 +410,13 @@ function drawHud()
 
 function onDraw()
 {
+	// The sky is a far board: a 2D image queued "first" would be drawn
+	// after drawField, over the field.
+	sky.x = camX;
+	sky.y = camY - 60.0;
+	sky.z = camZ + 250.0;
+	sky.lookAtCamera();
+	sky.draw();
 	drawField();
 	hero.draw();
 	foreach (g in gems) if (!g.taken) g.obj.draw();

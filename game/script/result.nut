@@ -43,12 +43,13 @@ function onLoad()
 	table.insert(rank, [score, gems]);
 	if (table.len() > 5) table.resize(5);
 	if (rank >= 5) rank = -1;
-	foreach (i, e in table) setData("hs" + i, e[0] + " " + e[1]);
+	// Only the table and the count are saved: the store is emptied and
+	// refilled, so no passing value lands in the file.
 	local plays = getData("plays");
-	setData("plays", "" + ((plays == "" ? 0 : plays.tointeger()) + 1));
-	setData("lastScore", "");
-	setData("lastGems", "");
-	setData("lastClear", "");
+	plays = (plays == "" ? 0 : plays.tointeger()) + 1;
+	clearData();
+	foreach (i, e in table) setData("hs" + i, e[0] + " " + e[1]);
+	setData("plays", "" + plays);
 	print("result: score " + score + " rank " + rank + " saved " + saveData("records.dat"));
 
 	if (loadMidi("result.mid")) playMidi(0);
