@@ -41,6 +41,7 @@ function onLoad()
 	::plays <- getData("plays");
 	if (plays == "") plays = "0";
 	::best <- getData("hs0");
+	if (best != "") print("records: " + plays + " plays, best " + best);
 
 	::cursor <- 0;
 	::tick <- 0;
