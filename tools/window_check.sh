@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Plays the demo in a real window on a virtual X server and photographs the
-# screen twice: the title, then the level after Z has been pressed through
-# scripted input. Proves the windowed path (SDL window, renderer,
-# presentation) works. Not part of the test command: it needs xvfb, xauth,
-# xwd and ImageMagick's convert.
+# screen twice: the title, then the level after button 0 has been pressed
+# through scripted input. Proves the windowed path (SDL window, renderer,
+# presentation) works. Not part of the test command: it needs xvfb, xauth
+# and xwd (x11-apps); the screen dumps become PNG files through
+# tools/xwd_to_png.py.
 #
 #   ./tools/window_check.sh [OUT_PREFIX]   (default: window_check)
 #
@@ -16,18 +17,21 @@ binary=$(realpath build/release/bin/tesserae)
 game=$(mktemp -d)
 trap 'rm -rf "$game"' EXIT
 cp -R game/. "$game/"
-# Z pressed on the title's first item ("START") once the title is up.
+# Pad button 0 pressed on the title's first item ("START") once the title
+# is up (a real window takes scripted pad readings; keys and the mouse are
+# its own).
 cat > "$game/window_check_input.txt" <<'EOF'
-60 key down Z
-66 key up Z
+60 pad 0 0 10000000
+70 pad 0 0 00000000
 EOF
 export binary game prefix
+export topng=$(realpath tools/xwd_to_png.py)
 xvfb-run -a -s "-screen 0 800x600x24" bash -c '
     SDL_RENDER_DRIVER=software "$binary" --frames 260 --input "$game/window_check_input.txt" "$game" &
     pid=$!
     sleep 1.5
-    xwd -root -silent | convert xwd:- "$prefix-title.png"
+    xwd -root -silent | python3 "$topng" "$prefix-title.png"
     sleep 4.5
-    xwd -root -silent | convert xwd:- "$prefix-level.png"
+    xwd -root -silent | python3 "$topng" "$prefix-level.png"
     wait $pid'
 echo "screens written to $prefix-title.png and $prefix-level.png"
