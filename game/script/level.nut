@@ -395,10 +395,11 @@ function onProc()
 function drawHud()
 {
 	local seconds = (timeLeft + 19) / 20;
-	drawText(T.score + " " + score, 26, 18, 20, 255, 255, 255);
-	drawText(T.gems + " " + collected + " / " + gems.len(), 26, 44, 16, 255, 230, 120);
+	// Top right, clear of the frame-rate line and the debug console.
+	drawText(T.score + " " + score, 386, 18, 20, 255, 255, 255);
+	drawText(T.gems + " " + collected + " / " + gems.len(), 386, 44, 16, 255, 230, 120);
 	local warn = seconds <= 10;
-	drawText(T.time + " " + seconds, 150, 44, 16, 255, warn ? 90 : 255, warn ? 90 : 255);
+	drawText(T.time + " " + seconds, 510, 44, 16, 255, warn ? 90 : 255, warn ? 90 : 255);
 	drawText("arrows: walk   click: pick / flag   C: debug", 330, 458, 14, 230, 240, 255);
 	if (tick < 40) drawText(T.go, 250, 200, 32, 255, 240, 120);
 	if (ending >= 0) {
@@ -456,7 +457,7 @@ function onDraw()
 			drawText(nameOf(selected), get3Dto2DX() - 20, get3Dto2DY() - 20, 16, 160, 255, 255);
 	}
 
-	drawTextureLast(TX_PANEL, 12, 10, 256, 64, 0, 0, 0, 256, 64, 1.0, 1.0, 1.0, 1.0, 0.0, 0.0);
+	drawTextureLast(TX_PANEL, 372, 10, 256, 64, 0, 0, 0, 256, 64, 1.0, 1.0, 1.0, 1.0, 0.0, 0.0);
 	if (convert3Dto2D(hero.x, hero.y + 2.3, hero.z))
 		drawTextureLast(TX_YOU, get3Dto2DX(), get3Dto2DY(), 32, 24, 0, 0, 0, 32, 24, 1.0, 1.0, 1.0, 0.9, 0.5, 1.0);
 	drawTextureLast(TX_POINTER, getMouseX(), getMouseY(), 16, 32, 0, 0, 0, 16, 32, 1.0, 1.0, 1.0, 1.0, 0.0, 0.0);
