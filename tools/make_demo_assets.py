@@ -444,8 +444,8 @@ def anime_text(model, tracks, frames):
     return '\n'.join(out) + '\n'
 
 
-# The binary layouts tessmodel writes, used only when tessmodel is not
-# built yet; the text form above stays the source either way.
+# The binary layouts tessmodel writes, for a checkout where tessmodel is
+# not built; both give the same bytes (compare with `tessmodel dump`).
 def pack_model_text(text):
     words = [line.split() for line in text.splitlines() if line.strip()]
     it = iter(words)
