@@ -11,8 +11,9 @@ namespace app {
 
 // The game: the frame of G_APP_2 driving the script host. It hands the
 // host the subsystems the script functions drive (sound, the scripts'
-// textures, the camera, the scene store, the field) and answers the few frame services the host asks
-// of it (running state, message boxes, title, text, input).
+// textures, the camera, the scene store, the field) and answers the few
+// frame services the host asks of it (running state, message boxes,
+// title, text, input).
 class GAME_MAIN : public G_APP_2, public script::GameServices {
 public:
     GAME_MAIN();
@@ -28,7 +29,6 @@ public:
     script::ScriptHost& scriptHost() { return host; }
     graphics::ScriptTextures& scriptTextures() { return textures; }
     scene::SceneStore& sceneStore() { return scene; }
-    scene::Field& fieldData() { return field; }
 
     // GameServices.
     bool isRunning() override { return G_APP::isRunning(); }

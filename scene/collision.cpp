@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "model/objects.h"
 #include "scene/scene_store.h"
@@ -38,13 +39,47 @@ Vec3 turn(Vec3 v, const Matrix& m) {
             v.x * m.m[0][2] + v.y * m.m[1][2] + v.z * m.m[2][2]};
 }
 
+// A world point in the frame of a shape placed with rotation r (whose
+// inverse is `inverse`) and the offset turned by r.
+Vec3 toLocal(Vec3 p, const model::COLLISION_SHAPE& shape, Vec3 turnedOffset, const Matrix& inverse) {
+    return render::transformPoint(p - shape.position - turnedOffset, inverse);
+}
+
+// Both ends beyond one face of the cube of half-size `half` around the
+// shape's origin: the segment cannot enter.
+bool cubeRejects(Vec3 start, Vec3 end, float half) {
+    if ((start.x > half && end.x > half) || (start.x < -half && end.x < -half)) return true;
+    if ((start.y > half && end.y > half) || (start.y < -half && end.y < -half)) return true;
+    return (start.z > half && end.z > half) || (start.z < -half && end.z < -half);
+}
+
+// The rotation of each obstacle slot, kept while its angles stay the same
+// to the bit: the same matrix obstacleRotation builds, without the sines
+// and cosines of every query. One table for the process, as queries run
+// on the main thread only.
+struct CachedRotation {
+    Vec3 degrees{std::nanf(""), 0.0f, 0.0f};
+    Matrix rotation;
+    Matrix inverse;
+};
+CachedRotation rotations[kObjectSlots];
+
+const CachedRotation& slotRotation(int slot, Vec3 degrees) {
+    CachedRotation& c = rotations[slot];
+    if (std::memcmp(&c.degrees, &degrees, sizeof degrees) != 0) {
+        c.degrees = degrees;
+        c.rotation = obstacleRotation(degrees.x, degrees.y, degrees.z);
+        c.inverse = inverseRotation(c.rotation);
+    }
+    return c;
+}
+
 // Height of the plane w . p = wq at (x, z), raised by `margin`.
 float raisedHeight(Vec3 w, float wq, float x, float z, float margin) {
     return margin - (w.x * x + w.z * z - wq) / w.y;
 }
 
-int respond(model::OBJECT& object, Vec3 position, Vec3 degrees, Vec3& a, Vec3& b, float c, bool isRetry) {
-    const Matrix r = obstacleRotation(degrees.x, degrees.y, degrees.z);
+int respond(model::OBJECT& object, Vec3 position, const Matrix& r, Vec3& a, Vec3& b, float c, bool isRetry) {
     model::COLLISION_SHAPE& shape = object.collisionShape;
     shape.matrix = r;
     shape.position = position;
@@ -77,7 +112,7 @@ int respond(model::OBJECT& object, Vec3 position, Vec3 degrees, Vec3& a, Vec3& b
     // A wall: perhaps only a step, cleared by starting `c` higher.
     if (!isRetry) {
         Vec3 liftedA{a.x, a.y + c, a.z}, retryB = b;
-        if (respond(object, position, degrees, liftedA, retryB, c, true) <= kFloor) {
+        if (respond(object, position, r, liftedA, retryB, c, true) <= kFloor) {
             a = liftedA;
             b = retryB;
             return kFloor;
@@ -113,15 +148,11 @@ bool enterVolume(model::COLLISION_SHAPE& shape, Vec3& a, Vec3& b, float c) {
     const Matrix& r = shape.matrix;
     const Matrix inverse = inverseRotation(r);
     const Vec3 offset = render::transformPoint(shape.offset, r);
-    Vec3 start = render::transformPoint(a - shape.position - offset, inverse);
-    Vec3 end = render::transformPoint(b - shape.position - offset, inverse);
+    Vec3 start = toLocal(a, shape, offset, inverse);
+    Vec3 end = toLocal(b, shape, offset, inverse);
     if (!finite(start) || !finite(end) || !std::isfinite(c)) return false;
-
-    // Both ends beyond one face of the cube around the shape: no entry.
     const float half = shape.radius + c;
-    if ((start.x > half && end.x > half) || (start.x < -half && end.x < -half)) return false;
-    if ((start.y > half && end.y > half) || (start.y < -half && end.y < -half)) return false;
-    if ((start.z > half && end.z > half) || (start.z < -half && end.z < -half)) return false;
+    if (cubeRejects(start, end, half)) return false;
 
     const float span = render::length(end - start);
     const Vec3 dir = span > 0.0f ? (end - start) * (1.0f / span) : Vec3{};
@@ -165,21 +196,36 @@ bool enterVolume(model::COLLISION_SHAPE& shape, Vec3& a, Vec3& b, float c) {
 
 int respondToVolume(model::OBJECT& object, Vec3 position, Vec3 degrees, Vec3& a, Vec3& b, float margin) {
     if (!finite(position) || !finite(degrees) || !finite(a) || !finite(b)) return kNoEntry;
-    return respond(object, position, degrees, a, b, margin, false);
+    return respond(object, position, obstacleRotation(degrees.x, degrees.y, degrees.z), a, b, margin, false);
 }
 
+// Most obstacles lie far from the movement: the cube test of the entry
+// test is run first, on the same values, and an obstacle it rejects is
+// left out; what the entry test would have answered for it is "no entry".
 int checkObst(SceneStore& store, ObjectRecord& record, int skipIndex) {
     Vec3 start{record.lastX, record.lastY, record.lastZ};
     Vec3 end{record.x, record.y, record.z};
     int result = kNoEntry;
+    if (!finite(start) || !finite(end)) return result;
     for (int j = 0; j < kObjectSlots; ++j) {
         if (j == record.index || j == skipIndex) continue;
         const ObjectSlot& slot = store.objectSlot(j);
         if (!slot.active || !slot.obstacle || slot.model < 0) continue;
         model::CHARA* obstacle = store.modelOf(j);
         if (!obstacle) continue;
-        const int code = respondToVolume(*obstacle, {slot.x, slot.y, slot.z}, {slot.rx, slot.ry, slot.rz}, start,
-                                         end, kObstacleMargin);
+        const Vec3 position{slot.x, slot.y, slot.z}, degrees{slot.rx, slot.ry, slot.rz};
+        if (!finite(position) || !finite(degrees)) continue;
+        model::COLLISION_SHAPE& shape = obstacle->collisionShape;
+        if (shape.planeCount <= 0) continue;
+        const CachedRotation& r = slotRotation(j, degrees);
+        shape.matrix = r.rotation;
+        shape.position = position;
+        const float margin = kObstacleMargin * obstacle->scale;
+        const Vec3 offset = render::transformPoint(shape.offset, r.rotation);
+        if (cubeRejects(toLocal(start, shape, offset, r.inverse), toLocal(end, shape, offset, r.inverse),
+                        shape.radius + margin))
+            continue;
+        const int code = respond(*obstacle, position, r.rotation, start, end, kObstacleMargin, false);
         result = std::max(result, code);
     }
     if (result > 0) {

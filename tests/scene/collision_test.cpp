@@ -1,7 +1,9 @@
 // Collision volumes: checkHit, checkObst and the volume response.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 
 #include "field_files.h"
 #include "model/model_data.h"
@@ -154,6 +156,43 @@ TEST_F(Collision, LowStepIsClimbedByTheRetry) {
     EXPECT_EQ(scene::checkObst(store, o, -1), scene::kFloor);
     EXPECT_FLOAT_EQ(o.x, 4.5f);
     EXPECT_NEAR(o.y, 0.005f, 1e-6);
+}
+
+// checkObst leaves out obstacles whose cube the movement misses and keeps
+// the rotations of unmoved slots; the answers are those of testing every
+// obstacle in full.
+TEST_F(Collision, SkippingFarObstaclesChangesNoAnswer) {
+    writeBoxModel(folder, "box", 1, 1, 1);
+    writeBoxModel(folder, "rod", 3, 0.2f, 0.2f, "SCALE:[1.5]\r\n");
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> spot(-10.0f, 10.0f), angle(-400.0f, 400.0f);
+    for (int i = 1; i < 60; ++i)
+        place(i, i % 3 ? "box.cha" : "rod.cha", {spot(random), spot(random) * 0.2f, spot(random)},
+              {angle(random), angle(random), angle(random)});
+    int hits = 0;
+    for (int n = 0; n < 400; ++n) {
+        const Vec3 from{spot(random), spot(random) * 0.2f, spot(random)};
+        const Vec3 to = from + Vec3{spot(random) * 0.3f, spot(random) * 0.05f, spot(random) * 0.3f};
+        scene::ObjectRecord o = mover(0, from, to);
+        const int code = scene::checkObst(store, o, -1);
+        Vec3 a = from, b = to;
+        int expected = -1;
+        for (int j = 1; j < 60; ++j) {
+            const scene::ObjectSlot& slot = store.objectSlot(j);
+            expected = std::max(expected, scene::respondToVolume(*store.modelOf(j), {slot.x, slot.y, slot.z},
+                                                                 {slot.rx, slot.ry, slot.rz}, a, b, 0.025f));
+        }
+        ASSERT_EQ(code, expected) << n;
+        if (expected > 0) {
+            ++hits;
+            EXPECT_EQ(o.x, b.x) << n;
+            EXPECT_EQ(o.y, b.y) << n;
+            EXPECT_EQ(o.z, b.z) << n;
+        }
+        if (n == 200)  // a turned obstacle
+            place(5, "box.cha", {0, 0, 0}, {10, 20, 30});
+    }
+    EXPECT_GT(hits, 20);
 }
 
 TEST_F(Collision, ShapeWithoutPlanesIsNeverEntered) {

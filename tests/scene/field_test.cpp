@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "../graphics/test_display.h"
 #include "../render/golden.h"
@@ -134,6 +135,29 @@ TEST(FieldBuild, HostileFilesAreRefusedWithoutAField) {
     }
     EXPECT_FALSE(field.load("missing\\field.x"));
     EXPECT_FALSE(field.isLoaded());
+}
+
+TEST(FieldBuild, GarbledFilesLoadOrNotButNeverBreakAQuery) {
+    MeshText mesh;
+    mesh.materials = {Material{}, Material{1, 1, 1, 1, "a.bmp"}};
+    for (int i = 0; i < 4; ++i) mesh.square(float(i), 0, float(i + 1), 3, float(i) * 0.5f, i % 2);
+    const std::string text = mesh.text();
+    std::mt19937 random(11);
+    const char replacements[] = "0123456789-.;,{}e \r\n";
+    Field field;
+    for (int n = 0; n < 300; ++n) {
+        std::string garbled = text;
+        for (int k = 0; k < 4; ++k)
+            garbled[random() % garbled.size()] = replacements[random() % (sizeof replacements - 1)];
+        const Bytes bytes = bytesOf(garbled);
+        field.loadMemory("field.x", bytes.data(), bytes.size());
+        for (float x = -1; x < 6; x += 0.75f) {
+            Vec3 p{x, -2, 1.5f};
+            const int code = field.checkGround(p);
+            ASSERT_TRUE(code >= -2 && code <= 2 && code != 0);
+            ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) << n;
+        }
+    }
 }
 
 // ---- the ground query ----

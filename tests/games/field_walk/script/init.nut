@@ -1,7 +1,9 @@
 // A character walks over a field: into a box that stops it, then onto a
 // 45-degree slope that slides it back. Each tick prints the codes of
 // checkObst and checkField and the corrected position. The field and the
-// models are written by the test before the game starts.
+// models are written by the tests before the game starts; the script
+// tests run it through the host, the application tests through the
+// program, with a screenshot of the last frame.
 hero <- null;
 wall <- null;
 tick <- 0;
@@ -25,6 +27,7 @@ function onLoad()
 	wall.update();
 	hero = PorigonManager();
 	hero.index = 0;
+	print("hero " + hero.load("wall.cha"));
 	hero.x = 1.0;
 	hero.y = 2.0;
 	hero.z = 5.0;
@@ -35,13 +38,15 @@ function onLoad()
 	hero.update();
 	print("hit from above " + wall.checkHit(5.0, 9.0, 5.0, 5.0, 0.0, 5.0) + " " + wall.getHitY());
 	print("missed " + wall.checkHit(9.0, 9.0, 9.0, 9.0, 0.0, 9.0) + " " + wall.getHitY());
-	setCameraIti(5.0, 3.0, -20.0);
-	setCameraSiten(5.0, 0.0, 5.0);
+	setCameraIti(9.0, 24.0, -26.0);
+	setCameraSiten(9.0, 0.0, 4.0);
 	print("pick " + findNearMousePos() + " " + getFindResultDis());
 }
 
 function onProc()
 {
+	if (tick == 9)
+		return;
 	tick++;
 	if (tick == 5) {
 		hero.x = 8.0;
@@ -57,13 +62,15 @@ function onProc()
 		unloadField();
 		unloadField();
 		print("unloaded " + hero.checkField());
-		setMainLoopEnd();
+		print("loaded again " + loadField("field\\ground.x"));
 	}
 }
 
 function onDraw()
 {
 	drawField();
+	hero.draw();
+	wall.draw();
 }
 
 function onUnload()
@@ -75,6 +82,7 @@ function onUnload()
 // expect: after a failed load -2
 // expect: reload true
 // expect: wall true
+// expect: hero true
 // expect: above -1
 // expect: below 1
 // expect: start 1 0.25 5
@@ -91,3 +99,4 @@ function onUnload()
 // expect: 8: -1 2 10.7965 2.47988 1.75673
 // expect: 9: -1 -1 11.7965 2.47988 1.75673
 // expect: unloaded -2
+// expect: loaded again true
