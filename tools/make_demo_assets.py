@@ -749,7 +749,17 @@ def make_waves():
     thud = [rng.uniform(-1, 1) * math.exp(-k / 900.0) * 0.6 + math.sin(k * 2 * math.pi * 90 / RATE) *
             math.exp(-k / 2500.0) * 0.5 for k in range(int(RATE * 0.18))]
     write_file('wave/bump.wav', wave_bytes(thud))
-    write_file('wave/alarm.wav', wave_bytes(tone([1320, 0.001, 1320, 0.001], 0.5, 0.3, shape='square')))
+    # The warning of the last seconds: a steady warble longer than the one
+    # second between two warnings, so ending the game has to stop it.
+    warble = []
+    n = int(RATE * 1.2)
+    phase = 0.0
+    for k in range(n):
+        f = 1320 if (k * 10 // RATE) % 2 == 0 else 990
+        phase += 2 * math.pi * f / RATE
+        edge = min(1.0, k / 220.0, (n - k) / 220.0)
+        warble.append((0.22 if math.sin(phase) >= 0 else -0.22) * edge)
+    write_file('wave/alarm.wav', wave_bytes(warble))
     write_file('wave/flag.wav', wave_bytes(tone([520], 0.12, 0.4, sweep=-0.3)))
 
 

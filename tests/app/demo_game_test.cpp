@@ -17,7 +17,7 @@
 
 namespace {
 
-const std::string kInput = std::string(TESSERAE_TEST_DATA) + "/app/demo_play.txt";
+const std::string kPlayInput = std::string(TESSERAE_TEST_DATA) + "/app/demo_play.txt";
 
 std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -45,10 +45,12 @@ public:
     DemoCopy(const DemoCopy&) = delete;
     DemoCopy& operator=(const DemoCopy&) = delete;
 
-    // Runs the game with the play-through input; `frames` 0 lets the game
-    // end by itself. Returns what the program printed.
-    std::string run(int frames, const std::string& shot, const std::string& audio = "") const {
-        std::string command = std::string(TESSERAE_BINARY) + " --headless --virtual-clock --input '" + kInput + "'";
+    // Runs the game with scripted input (the play-through unless given);
+    // `frames` 0 lets the game end by itself. Returns what the program
+    // printed.
+    std::string run(int frames, const std::string& shot, const std::string& audio = "",
+                    const std::string& input = kPlayInput) const {
+        std::string command = std::string(TESSERAE_BINARY) + " --headless --virtual-clock --input '" + input + "'";
         if (frames > 0) command += " --frames " + std::to_string(frames);
         if (!shot.empty()) command += " --screenshot '" + folder + shot + "'";
         if (!audio.empty()) command += " --audio-out '" + folder + audio + "'";
@@ -205,6 +207,30 @@ TEST(DemoGame, TitleAndResultMatchTheirGoldens) {
         EXPECT_EQ(printed.find("MessageBox:"), std::string::npos) << printed;
         compareWithGolden(readBytes(game.folder + "shot.png"), shot.golden);
     }
+}
+
+// Left alone, the garden runs out of time: a warning sounds every second
+// of the last ten, the last one is cut off when the time is up, and the
+// result says so and still enters the score.
+TEST(DemoGame, TimeRunsOutWithWarningsThatStopAtTheEnd) {
+    DemoCopy game;
+    std::string printed =
+        game.run(1900, "shot.png", "sound.wav", std::string(TESSERAE_TEST_DATA) + "/app/demo_time_up.txt");
+    EXPECT_EQ(printed.find("MessageBox:"), std::string::npos) << printed;
+    EXPECT_EQ(readBytes(game.folder + kLogName),
+              "title: start\r\ntime up with score 0\r\nresult: score 0 rank 0 saved true\r\n");
+    EXPECT_EQ(readBytes(game.folder + "records.dat"), "setData(\"hs0\",\"0 0\");setData(\"plays\",\"1\");");
+    compareWithGolden(readBytes(game.folder + "shot.png"), "demo_time_up.png");
+
+    Capture sound(readBytes(game.folder + "sound.wav"));
+    ASSERT_GT(sound.seconds(), 53.0);
+    EXPECT_LT(sound.level(40.5, 40.65), 0.06) << "a warning before the last ten seconds";
+    for (int second = 42; second <= 51; ++second)
+        EXPECT_GT(sound.level(second + 0.05, second + 0.2), 0.15) << "no warning at " << second << " s";
+    // Each warning lasts 1.2 s: the one of the last second would still
+    // sound had the end of the game not stopped it.
+    EXPECT_GT(sound.level(51.45, 51.6), 0.15);
+    EXPECT_LT(sound.level(52.05, 52.2), 0.06);
 }
 
 // Saved data that is not script text is reported in the log, and the title
