@@ -296,9 +296,15 @@ bool squirrel::verifyProto(const FuncProto* p, const FuncProto* parent) {
             case Operand::Step: return v == 1 || v == -1;
             case Operand::ArithChar: return v == '+' || v == '-' || v == '*' || v == '/' || v == '%';
             case Operand::RegPack: return v >= 0 && reg(v >> 16) && reg(v & 0xFFFF);
+            case Operand::CmpJump: {
+                int rel = v & 7;
+                long t = long(pc) + 1 + (v >> 3);
+                return (rel == 0 || rel == 2 || rel == 3 || rel == 4) && t >= 0 && t < ncode;
+            }
             }
             return false;
         };
+        if (skipsNext(in.op) && pc + 2 >= ncode) return bad();
         const OperandRow& row = kOperandRows[in.op];
         bool ok = check(row.a, in.a) && check(row.b, in.b) && check(row.c, in.c) &&
                   check(row.arg, in.arg);

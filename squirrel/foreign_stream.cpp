@@ -245,6 +245,7 @@ public:
 
 private:
     bool instr(const RawProto& raw, const RawInstr& in, Instr& out);
+    void fuse(const RawProto& raw, FuncProto& p);
     SQVM* vm;
 };
 
@@ -427,6 +428,34 @@ bool Translator::instr(const RawProto& raw, const RawInstr& in, Instr& out) {
     }
 }
 
+// 2.1.1's compiler spends two instructions where ours spends one (a compare
+// and its conditional jump; a constant loaded only to be added). Such pairs
+// run as one dispatch with the same register writes, as long as an error in
+// the second would be reported alike at the first (same line, same visible
+// locals). The second keeps its translation for jumps that land on it.
+void Translator::fuse(const RawProto& raw, FuncProto& p) {
+    auto sameReport = [&](int pc) {
+        if (p.lineAt(pc) != p.lineAt(pc + 1)) return false;
+        for (const LocalVarInfo& l : p.locals) {
+            if (l.startPc == pc + 1 || l.endPc == pc + 1) return false;
+        }
+        return true;
+    };
+    for (int pc = 0; pc + 2 < int(raw.code.size()); pc++) {
+        const RawInstr& x = raw.code[size_t(pc)];
+        const RawInstr& y = raw.code[size_t(pc) + 1];
+        if (x.op == R_CMP && y.op == R_JZ && y.a0 == x.a0 && y.a1 > -(1 << 24) && y.a1 < (1 << 24) &&
+            sameReport(pc)) {
+            Instr& in = p.code[size_t(pc)];
+            in.op = OP_CMPJZ;
+            in.arg = (y.a1 + 1) * 8 + x.a3;
+        } else if (x.op == R_LOADINT && y.op == R_ARITH && (y.a3 == '+' || y.a3 == '-') && y.a1 == x.a0 &&
+                   y.a2 != x.a0 && sameReport(pc)) {
+            p.code[size_t(pc)] = Instr{uint8_t(y.a3 == '+' ? OP_LOADADD : OP_LOADSUB), y.a0, y.a2, x.a0, x.a1};
+        }
+    }
+}
+
 FuncProto* Translator::translate(const RawProto& raw, const RawProto* parent, const FuncProto* parentProto) {
     const int ss = raw.stackSize;
     const int ncode = int(raw.code.size());
@@ -499,6 +528,7 @@ FuncProto* Translator::translate(const RawProto& raw, const RawProto* parent, co
     for (int pc = 0; pc < ncode; pc++) {
         if (!instr(raw, raw.code[size_t(pc)], p->code[size_t(pc)])) return giveUp("instruction");
     }
+    fuse(raw, *p);
     for (const auto& child : raw.functions) {
         FuncProto* c = translate(*child, &raw, p);
         if (!c) {

@@ -79,6 +79,12 @@ enum OpCode : unsigned char {
     OP_PINCL,       // a = b; b += arg
     OP_AND,         // if b is false: a = b, jump arg
     OP_OR,          // if b is true: a = b, jump arg
+    // Two neighbouring instructions done in one dispatch, with exactly their
+    // effects (every register write included); the second stays in place
+    // for jumps that land on it, and the pair skips it.
+    OP_CMPJZ,       // a = b rel c (rel: arg & 7, CMP's code); if false jump arg >> 3, else skip one
+    OP_LOADADD,     // c = arg; a = b + c; skip one
+    OP_LOADSUB,     // c = arg; a = b - c; skip one
     OP_COUNT
 };
 
@@ -137,7 +143,11 @@ enum class Operand : unsigned char {
     Step,         // +1 or -1
     ArithChar,    // one of + - * / %
     RegPack,      // two frame registers packed as (r1 << 16 | r2)
+    CmpJump,      // a relation code (0, 2, 3, 4) in bits 0-2, a jump offset above
 };
+
+// Opcodes that also skip the instruction after them.
+constexpr bool skipsNext(int op) { return op == OP_CMPJZ || op == OP_LOADADD || op == OP_LOADSUB; }
 
 struct OperandRow {
     Operand a, b, c, arg;
@@ -226,6 +236,9 @@ constexpr OperandRow kOperandRows[] = {
     {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Step},             // PINCL
     {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Jump},             // AND
     {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Jump},             // OR
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::CmpJump},             // CMPJZ
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Immediate},           // LOADADD
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Immediate},           // LOADSUB
 };
 static_assert(sizeof kOperandRows / sizeof kOperandRows[0] == OP_COUNT);
 

@@ -1139,13 +1139,15 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_COMPARITHL: {
             const Value& x = R[in.b];
             const Value& y = R[in.c];
-            Value res;
             if (x._type == OT_INTEGER && y._type == OT_INTEGER && (in.arg == '+' || in.arg == '-')) {
                 uint32_t u = uint32_t(x.i()), w = uint32_t(y.i());
-                res.setInt(SQInteger(in.arg == '+' ? u + w : u - w));
-            } else if (!arith(in.arg, x, y, res)) {
-                goto error;
+                SQInteger r = SQInteger(in.arg == '+' ? u + w : u - w);
+                R[in.b].setInt(r);
+                R[in.a].setInt(r);
+                break;
             }
+            Value res;
+            if (!arith(in.arg, x, y, res)) goto error;
             R[in.b] = res;
             R[in.a] = std::move(res);
             break;
@@ -1163,6 +1165,13 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         }
         case OP_INCL:
         case OP_PINCL: {
+            if (R[in.b]._type == OT_INTEGER) {
+                SQInteger was = R[in.b].i();
+                SQInteger now = SQInteger(uint32_t(was) + uint32_t(in.arg));
+                R[in.a].setInt(in.op == OP_INCL ? now : was);
+                R[in.b].setInt(now);
+                break;
+            }
             Value old = R[in.b];
             Value res;
             if (old._type == OT_INTEGER) {
@@ -1191,6 +1200,31 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 ip += in.arg;
             }
             break;
+        case OP_CMPJZ: {
+            int r;
+            if (!threeWay(R[in.b], R[in.c], r)) goto error;
+            const int rel = in.arg & 7;
+            const bool holds = rel == 0 ? r > 0 : rel == 2 ? r >= 0 : rel == 3 ? r < 0 : r <= 0;
+            R[in.a].setBool(holds);
+            ip += holds ? 1 : (in.arg >> 3);
+            break;
+        }
+        case OP_LOADADD:
+        case OP_LOADSUB: {
+            R[in.c].setInt(in.arg);
+            const Value& x = R[in.b];
+            const bool add = in.op == OP_LOADADD;
+            if (x._type == OT_INTEGER) {
+                uint32_t k = add ? uint32_t(in.arg) : 0u - uint32_t(in.arg);
+                R[in.a].setInt(SQInteger(uint32_t(x.i()) + k));
+            } else {
+                Value tmp;
+                if (!arith(add ? '+' : '-', x, R[in.c], tmp)) goto error;
+                R[in.a] = std::move(tmp);
+            }
+            ip += 1;
+            break;
+        }
         case OP_LINE:
             if (!debugHook.isNull()) {
                 callDebugHook('l', in.arg);
