@@ -19,6 +19,7 @@ enum : uint8_t {
     LINE = 0x00, LOAD = 0x01, LOADINT = 0x02, CALL = 0x06, PREPCALLK = 0x08, GETK = 0x09,
     RETURN = 0x13, LOADNULLS = 0x14, JMP = 0x18, LOADFREEVAR = 0x1B, NEWTABLE = 0x1E,
     APPENDARRAY = 0x20, COMPARITH = 0x22, ARITH = 0x11, CLOSURE = 0x30, NEWSLOTA = 0x3B,
+    JZ = 0x1A, CMP = 0x28, AND = 0x2B,
 };
 
 struct Lit {
@@ -301,6 +302,38 @@ TEST_F(Foreign, FreeVariablesAndOurOwnFormRoundTrip) {
     r = 0;
     ASSERT_TRUE(run(own, &r)) << lastError();
     EXPECT_EQ(42, r);
+}
+
+// A compare and its jump, and a constant and its addition, run as one step;
+// a jump landing between them (as `&&` does) must still see both effects.
+TEST_F(Foreign, PairedInstructionsKeepTheirSeparateEffects) {
+    auto program = [](int32_t left, int32_t guard) {
+        Fn f;
+        f.code = {
+            {LOADINT, 1, left, 0, 0},
+            {LOADINT, 2, guard, 0, 0},
+            {LOADINT, 4, 9, 0, 0},
+            {AND, 3, 1, 2, 0},         // guard && ...: a false guard jumps to the JZ
+            {CMP, 3, 4, 1, 3},         // R3 = R1 < R4
+            {JZ, 3, 3, 0, 0},          // to 9
+            {LOADINT, 4, 1, 0, 0},     // R4 = 1 then R5 = R1 - R4
+            {ARITH, 5, 4, 1, '-'},
+            {JMP, 0, 1, 0, 0},
+            {LOADINT, 5, -7, 0, 0},
+            {ARITH, 5, 4, 5, '*'},     // R5 * R4: shows R4 was written
+            {RETURN, 1, 5, 0, 0},
+            {RETURN, 0xFF, 0, 0, 0},
+        };
+        f.stackSize = 6;
+        return file(f);
+    };
+    SQInteger r = 0;
+    ASSERT_TRUE(run(program(5, 1), &r)) << lastError();
+    EXPECT_EQ(4, r);  // 5 < 9: (5 - 1) * 1
+    ASSERT_TRUE(run(program(10, 1), &r)) << lastError();
+    EXPECT_EQ(-63, r);  // 10 < 9 fails: -7 * 9
+    ASSERT_TRUE(run(program(5, 0), &r)) << lastError();
+    EXPECT_EQ(-63, r);  // the guard jumps straight to the JZ
 }
 
 TEST_F(Foreign, RunTimeConditionsLeftUncheckedBecomeScriptErrors) {
