@@ -640,14 +640,18 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 createInstance(cls.cls(), inst);
                 R[in.a] = inst;
                 if (cls.cls()->getMember(shared->constructorName, ctor)) {
-                    if (ctor._type == OT_CLOSURE && !ctor.closure()->proto->generator) {
+                    // The inline frame drops its result; an instance whose
+                    // register lies inside that frame (2.1.1 may put it
+                    // there) would be cleared with it, so that case nests.
+                    if (ctor._type == OT_CLOSURE && !ctor.closure()->proto->generator &&
+                        in.a < argsReg) {
                         stack[argsBase] = std::move(inst);
                         if (!enterFrame(ctor.closure(), argsBase, nargs, -1, false)) goto error;
                         RELOAD();
                         if (!debugHook.isNull()) callDebugHook('c', ci->closure->proto->lineAt(0));
                         break;
                     }
-                    if (ctor._type == OT_CLOSURE) {
+                    if (ctor._type == OT_CLOSURE && ctor.closure()->proto->generator) {
                         const FuncProto* p = ctor.closure()->proto;
                         if (!argCountFits(p, nargs)) {
                             raise("wrong number of parameters");

@@ -19,7 +19,7 @@ enum : uint8_t {
     LINE = 0x00, LOAD = 0x01, LOADINT = 0x02, CALL = 0x06, PREPCALLK = 0x08, GETK = 0x09,
     RETURN = 0x13, LOADNULLS = 0x14, JMP = 0x18, LOADFREEVAR = 0x1B, NEWTABLE = 0x1E,
     APPENDARRAY = 0x20, COMPARITH = 0x22, ARITH = 0x11, CLOSURE = 0x30, NEWSLOTA = 0x3B,
-    JZ = 0x1A, CMP = 0x28, AND = 0x2B,
+    JZ = 0x1A, CMP = 0x28, AND = 0x2B, SET = 0x0D, CLASS = 0x3A,
 };
 
 struct Lit {
@@ -334,6 +334,39 @@ TEST_F(Foreign, PairedInstructionsKeepTheirSeparateEffects) {
     EXPECT_EQ(-63, r);  // 10 < 9 fails: -7 * 9
     ASSERT_TRUE(run(program(5, 0), &r)) << lastError();
     EXPECT_EQ(-63, r);  // the guard jumps straight to the JZ
+}
+
+// `local C = class {...}; C(42)`: the call's result register is the first
+// argument register, inside the constructor's frame.
+TEST_F(Foreign, AnInstanceLandsInARegisterItsConstructorUsed) {
+    Fn ctor;
+    ctor.name = str("constructor");
+    ctor.params = {str("this"), str("v")};
+    ctor.literals = {str("x")};
+    ctor.code = {{LOAD, 2, 0, 0, 0}, {SET, 1, 0, 2, 1}, {RETURN, 0xFF, 0, 0, 0}};
+    ctor.stackSize = 3;
+    Fn f;
+    f.literals = {str("x"), str("constructor")};
+    f.code = {
+        {CLASS, 1, -1, 0xFF, 0},
+        {LOAD, 2, 0, 0, 0},
+        {LOADNULLS, 3, 1, 0, 0},
+        {NEWSLOTA, 0, 1, 2, 3},    // x = null
+        {LOAD, 2, 1, 0, 0},
+        {CLOSURE, 3, 0, 0, 0},
+        {NEWSLOTA, 0, 1, 2, 3},    // constructor
+        {LOADNULLS, 2, 1, 0, 0},
+        {LOADINT, 3, 42, 0, 0},
+        {CALL, 2, 1, 2, 2},        // R2 = R1(R2, R3)
+        {GETK, 2, 0, 2, 0},
+        {RETURN, 1, 2, 0, 0},
+        {RETURN, 0xFF, 0, 0, 0},
+    };
+    f.children = {ctor};
+    f.stackSize = 4;
+    SQInteger r = 0;
+    ASSERT_TRUE(run(file(f), &r)) << lastError();
+    EXPECT_EQ(42, r);
 }
 
 TEST_F(Foreign, RunTimeConditionsLeftUncheckedBecomeScriptErrors) {
