@@ -194,19 +194,19 @@ std::unique_ptr<RawProto> ForeignReader::proto(int depth) {
     }
     ok = ok && tag(kTagPart);
     for (int32_t i = 0; ok && i < nOuters; i++) {
-        RawOuter o;
+        RawOuter o{};
         ok = u32(o.kind) && value(o.source) && value(o.name);
         p->outers.push_back(o);
     }
     ok = ok && tag(kTagPart);
     for (int32_t i = 0; ok && i < nLocals; i++) {
-        RawLocal l;
+        RawLocal l{};
         ok = value(l.name) && u32(l.reg) && u32(l.first) && u32(l.last);
         p->locals.push_back(l);
     }
     ok = ok && tag(kTagPart);
     for (int32_t i = 0; ok && i < nLines; i++) {
-        int32_t line, op;
+        int32_t line = 0, op = 0;
         ok = i32(line) && i32(op);
         p->lines.push_back(LineInfo{line, op});
     }
@@ -214,7 +214,7 @@ std::unique_ptr<RawProto> ForeignReader::proto(int depth) {
     for (int32_t i = 0; ok && i < nCode; i++) {
         unsigned char b[8];
         ok = bytes(b, 8);
-        RawInstr in;
+        RawInstr in{};
         memcpy(&in.a1, b, 4);
         in.op = b[4];
         in.a0 = b[5];
@@ -239,14 +239,13 @@ bool isString(const Value& v) { return v._type == OT_STRING; }
 // and tables themselves) and translates one function; children follow.
 class Translator {
 public:
-    explicit Translator(SQVM* v) : vm(v) {}
+    Translator() = default;
     FuncProto* translate(const RawProto& raw, const RawProto* parent, const FuncProto* parentProto);
     std::string error;
 
 private:
     bool instr(const RawProto& raw, const RawInstr& in, Instr& out);
     void fuse(const RawProto& raw, FuncProto& p);
-    SQVM* vm;
 };
 
 bool Translator::instr(const RawProto& raw, const RawInstr& in, Instr& out) {
@@ -547,7 +546,7 @@ FuncProto* squirrel::readForeignClosure(SQVM* vm, SQREADFUNC readf, SQUserPointe
     ForeignReader r(vm, readf, up);
     std::unique_ptr<RawProto> raw = r.proto(0);
     if (!raw || !r.tag(kTagTail)) return nullptr;
-    Translator t(vm);
+    Translator t;
     FuncProto* p = t.translate(*raw, nullptr, nullptr);
     if (!p) vm->raise("%s", t.error.c_str());
     return p;
