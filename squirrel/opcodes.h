@@ -179,7 +179,7 @@ constexpr OperandRow kOperandRows[] = {
     {Operand::Reg, Operand::Reg, Operand::Reg, Operand::SlotFlags},           // NEWSLOT
     operand_rows::kABC,                                                       // DELETE
     {Operand::RegPair, Operand::Reg, Operand::Reg, Operand::Unused},          // PREPCALL
-    {Operand::RegPair, Operand::Reg, Operand::Unused, Operand::StringConst},  // PREPCALLK
+    {Operand::RegPair, Operand::Reg, Operand::Unused, Operand::Const},        // PREPCALLK (any key type)
     {Operand::Reg, Operand::CallArgs, Operand::Unused, Operand::Unused},      // CALL
     {Operand::Reg, Operand::CallArgs, Operand::Unused, Operand::Unused},      // TAILCALL
     {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Flag},          // RETURN

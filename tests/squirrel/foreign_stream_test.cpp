@@ -19,7 +19,7 @@ enum : uint8_t {
     LINE = 0x00, LOAD = 0x01, LOADINT = 0x02, CALL = 0x06, PREPCALLK = 0x08, GETK = 0x09,
     RETURN = 0x13, LOADNULLS = 0x14, JMP = 0x18, LOADFREEVAR = 0x1B, NEWTABLE = 0x1E,
     APPENDARRAY = 0x20, COMPARITH = 0x22, ARITH = 0x11, CLOSURE = 0x30, NEWSLOTA = 0x3B,
-    JZ = 0x1A, CMP = 0x28, AND = 0x2B, SET = 0x0D, CLASS = 0x3A,
+    JZ = 0x1A, CMP = 0x28, AND = 0x2B, SET = 0x0D, CLASS = 0x3A, NEWSLOT = 0x0B,
 };
 
 struct Lit {
@@ -367,6 +367,26 @@ TEST_F(Foreign, AnInstanceLandsInARegisterItsConstructorUsed) {
     SQInteger r = 0;
     ASSERT_TRUE(run(file(f), &r)) << lastError();
     EXPECT_EQ(42, r);
+}
+
+// 2.1.1 folds a literal into a key of any type: t[0xFFFFFFFF]("hi").
+TEST_F(Foreign, LiteralKeysNeedNotBeStrings) {
+    Fn f;
+    f.literals = {num(-1), str("print"), str("hi")};
+    f.code = {
+        {NEWTABLE, 1, 1, 0, 0},
+        {LOAD, 2, 0, 0, 0},
+        {GETK, 3, 1, 0, 0},       // R3 = print
+        {NEWSLOT, 3, 1, 2, 3},    // R1[-1] <- print
+        {PREPCALLK, 3, 0, 1, 4},  // R3 = R1[-1], R4 = R1
+        {LOAD, 5, 2, 0, 0},
+        {CALL, 3, 3, 4, 2},
+        {GETK, 3, 0, 1, 0},       // R1[-1] again, as a plain read
+        {RETURN, 0xFF, 0, 0, 0},
+    };
+    f.stackSize = 6;
+    ASSERT_TRUE(run(file(f))) << lastError();
+    EXPECT_EQ("hi", printed);
 }
 
 TEST_F(Foreign, RunTimeConditionsLeftUncheckedBecomeScriptErrors) {
