@@ -14,6 +14,9 @@ using namespace squirrel;
 namespace {
 
 constexpr uint32_t kTagHead = 0x52495153;  // "SQIR"
+// 2.1.1 stores its codes the other way round ("RIQS", "TRAP" in the file).
+constexpr uint32_t kTagForeignHead = 0x53514952;
+constexpr uint32_t kTagForeignPart = 0x50415254;
 constexpr uint32_t kTagEngine = 0x31515354;  // "TSQ1": this engine's instruction set
 constexpr uint32_t kTagPart = 0x54524150;  // "PART"
 constexpr uint32_t kTagTail = 0x4C494154;  // "TAIL"
@@ -145,7 +148,6 @@ public:
     bool failed = false;
 
 private:
-    bool verify(FuncProto* p, const FuncProto* parent);
     SQVM* vm;
     SQREADFUNC fn;
     SQUserPointer up;
@@ -223,7 +225,7 @@ FuncProto* Reader::proto(const FuncProto* parent, int depth) {
             if (in.op == OP_FOREACH && in.b == 0) in.b = uint8_t(in.a + 1);
         }
     }
-    ok = ok && !failed && verify(p, parent);
+    ok = ok && !failed && (verifyProto(p, parent) || fail("invalid or corrupted closure stream"));
     if (!ok) {
         release(p);
         return nullptr;
@@ -231,14 +233,16 @@ FuncProto* Reader::proto(const FuncProto* parent, int depth) {
     return p;
 }
 
+}  // namespace
+
 // Every operand must address the frame, a constant, a free variable or a
 // nested function that exists, and every jump must land inside the code.
-bool Reader::verify(FuncProto* p, const FuncProto* parent) {
+bool squirrel::verifyProto(const FuncProto* p, const FuncProto* parent) {
     const int ss = p->stackSize;
     const int nk = int(p->constants.size());
     const int ncode = int(p->code.size());
-    auto bad = [&]() { return fail("invalid or corrupted closure stream"); };
-    if (ss < 1 || ss > 255 || p->numParams < 1 || p->numParams > ss ||
+    auto bad = []() { return false; };
+    if (ss < 1 || ss > kMaxFrameSize || p->numParams < 1 || p->numParams > ss ||
         int(p->params.size()) != p->numParams || ncode == 0 || p->code.back().op != OP_RETURN) {
         return bad();
     }
@@ -286,9 +290,21 @@ bool Reader::verify(FuncProto* p, const FuncProto* parent) {
             }
             case Operand::Count: return v >= 0;
             case Operand::SizeHint: return v >= 0 && v <= kMaxSizeHint;
+            case Operand::ArgReg: return reg(v);
+            case Operand::CallCount: return v >= 1 && in.b + v <= ss;
+            case Operand::ByteConst: return v < nk;
+            case Operand::Step: return v == 1 || v == -1;
+            case Operand::ArithChar: return v == '+' || v == '-' || v == '*' || v == '/' || v == '%';
+            case Operand::RegPack: return v >= 0 && reg(v >> 16) && reg(v & 0xFFFF);
+            case Operand::CmpJump: {
+                int rel = v & 7;
+                long t = long(pc) + 1 + (v >> 3);
+                return (rel == 0 || rel == 2 || rel == 3 || rel == 4) && t >= 0 && t < ncode;
+            }
             }
             return false;
         };
+        if (skipsNext(in.op) && pc + 2 >= ncode) return bad();
         const OperandRow& row = kOperandRows[in.op];
         bool ok = check(row.a, in.a) && check(row.b, in.b) && check(row.c, in.c) &&
                   check(row.arg, in.arg);
@@ -296,8 +312,6 @@ bool Reader::verify(FuncProto* p, const FuncProto* parent) {
     }
     return true;
 }
-
-}  // namespace
 
 extern "C" {
 
@@ -323,14 +337,26 @@ SQRESULT sq_readclosure(HSQUIRRELVM v, SQREADFUNC readf, SQUserPointer up) {
     uint16_t head = 0;
     if (!r.bytes(&head, 2)) return SQ_ERROR;
     if (head != SQ_BYTECODE_STREAM_TAG) return sq_throwerror(v, "invalid stream");
-    uint32_t charSize = 0;
-    if (!r.tag(kTagHead) || !r.u32(charSize)) return SQ_ERROR;
+    uint32_t charSize = 0, headTag = 0;
+    if (!r.u32(headTag)) return SQ_ERROR;
+    if (headTag != kTagHead && headTag != kTagForeignHead) {
+        return sq_throwerror(v, "invalid or corrupted closure stream");
+    }
+    if (!r.u32(charSize)) return SQ_ERROR;
     if (charSize != 1) return sq_throwerror(v, "invalid or corrupted closure stream");
+    if (headTag == kTagForeignHead) {
+        // A file 2.1.1 wrote: its first function record follows.
+        if (!r.tag(kTagForeignPart)) return SQ_ERROR;
+        FuncProto* p = readForeignClosure(v, readf, up);
+        if (!p) return SQ_ERROR;
+        Closure* cl = new Closure(v->shared, p);
+        release(p);
+        v->push(Value(static_cast<Object*>(cl)));
+        return SQ_OK;
+    }
     uint32_t engine = 0;
     if (!r.u32(engine)) return SQ_ERROR;
-    if (engine != kTagEngine) {
-        return sq_throwerror(v, "compiled code from another engine cannot be loaded");
-    }
+    if (engine != kTagEngine) return sq_throwerror(v, "invalid or corrupted closure stream");
     FuncProto* p = r.proto(nullptr, 0);
     if (!p) return SQ_ERROR;
     if (!p->outers.empty() || !r.tag(kTagTail)) {

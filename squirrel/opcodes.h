@@ -57,12 +57,42 @@ enum OpCode : unsigned char {
     OP_DELEGATE,    // delegate b : c; a = c
     OP_GETPARENT,   // a = b.parent
     OP_LINE,        // debug hook line event for line arg
+    // Forms that only code translated from 2.1.1's compiled files uses, so
+    // that each of its instructions becomes exactly one of ours and its line
+    // and local-variable tables keep their instruction indices.
+    OP_DLOAD,       // a = K[arg], b = K[c]
+    OP_DMOVE,       // a = b, c = R[arg]
+    OP_CALLR,       // a = R[arg](b .. b+c-1)   c values counting `this`
+    OP_TAILCALLR,   // return R[arg](b .. b+c-1)
+    OP_GETKANY,     // a = b[K[arg]] with a constant of any type
+    OP_SETR,        // b[c] = R[arg]; a = R[arg] (arg: value register)
+    OP_NEWSLOTR,    // b[c] <- R[arg]; a = R[arg]
+    OP_NEWMEMBER,   // a[b] <- c in a class (arg: packNewSlot); a non-class is an error
+    OP_EQK,         // a = b == K[arg]
+    OP_NEK,         // a = b != K[arg]
+    OP_APPENDK,     // a.append(K[arg])
+    OP_COMPARITH,   // R[arg >> 16][b] op= R[arg & 0xFFFF]; a = result (c: operator char)
+    OP_COMPARITHL,  // b = b op c; a = b (arg: operator char)
+    OP_INC,         // a = (b[c] += arg)
+    OP_PINC,        // a = b[c]; b[c] += arg
+    OP_INCL,        // b += arg; a = b
+    OP_PINCL,       // a = b; b += arg
+    OP_AND,         // if b is false: a = b, jump arg
+    OP_OR,          // if b is true: a = b, jump arg
+    // Two neighbouring instructions done in one dispatch, with exactly their
+    // effects (every register write included); the second stays in place
+    // for jumps that land on it, and the pair skips it.
+    OP_CMPJZ,       // a = b rel c (rel: arg & 7, CMP's code); if false jump arg >> 3, else skip one
+    OP_LOADADD,     // c = arg; a = b + c; skip one
+    OP_LOADSUB,     // c = arg; a = b - c; skip one
     OP_COUNT
 };
 
 // A register operand that names no register (OP_CLASS without a base or
 // attributes; packNewSlot without attributes).
 constexpr int kNoReg = 255;
+// Registers a frame may have: every byte operand addresses one.
+constexpr int kMaxFrameSize = 256;
 // Table and array size hints of OP_NEWTABLE / OP_NEWARRAY stay below this,
 // so a damaged stream cannot ask for a huge allocation.
 constexpr int kMaxSizeHint = 1 << 20;
@@ -107,7 +137,17 @@ enum class Operand : unsigned char {
     Count,        // 0 or more
     SizeHint,     // 0 .. kMaxSizeHint
     Immediate,    // any value
+    ArgReg,       // a frame register held in arg
+    CallCount,    // 1 or more values from register b, inside the frame
+    ByteConst,    // a constant index held in a byte operand
+    Step,         // +1 or -1
+    ArithChar,    // one of + - * / %
+    RegPack,      // two frame registers packed as (r1 << 16 | r2)
+    CmpJump,      // a relation code (0, 2, 3, 4) in bits 0-2, a jump offset above
 };
+
+// Opcodes that also skip the instruction after them.
+constexpr bool skipsNext(int op) { return op == OP_CMPJZ || op == OP_LOADADD || op == OP_LOADSUB; }
 
 struct OperandRow {
     Operand a, b, c, arg;
@@ -139,7 +179,7 @@ constexpr OperandRow kOperandRows[] = {
     {Operand::Reg, Operand::Reg, Operand::Reg, Operand::SlotFlags},           // NEWSLOT
     operand_rows::kABC,                                                       // DELETE
     {Operand::RegPair, Operand::Reg, Operand::Reg, Operand::Unused},          // PREPCALL
-    {Operand::RegPair, Operand::Reg, Operand::Unused, Operand::StringConst},  // PREPCALLK
+    {Operand::RegPair, Operand::Reg, Operand::Unused, Operand::Const},        // PREPCALLK (any key type)
     {Operand::Reg, Operand::CallArgs, Operand::Unused, Operand::Unused},      // CALL
     {Operand::Reg, Operand::CallArgs, Operand::Unused, Operand::Unused},      // TAILCALL
     {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Flag},          // RETURN
@@ -177,6 +217,28 @@ constexpr OperandRow kOperandRows[] = {
     operand_rows::kABC,                                                       // DELEGATE
     operand_rows::kAB,                                                        // GETPARENT
     {Operand::Unused, Operand::Unused, Operand::Unused, Operand::Immediate},  // LINE
+    {Operand::Reg, Operand::Reg, Operand::ByteConst, Operand::Const},         // DLOAD
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::ArgReg},              // DMOVE
+    {Operand::Reg, Operand::Reg, Operand::CallCount, Operand::ArgReg},        // CALLR
+    {Operand::Reg, Operand::Reg, Operand::CallCount, Operand::ArgReg},        // TAILCALLR
+    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Const},            // GETKANY
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::ArgReg},              // SETR
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::ArgReg},              // NEWSLOTR
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::SlotFlags},           // NEWMEMBER
+    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Const},            // EQK
+    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Const},            // NEK
+    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Const},         // APPENDK
+    {Operand::Reg, Operand::Reg, Operand::ArithChar, Operand::RegPack},       // COMPARITH
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::ArithChar},           // COMPARITHL
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Step},                // INC
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Step},                // PINC
+    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Step},             // INCL
+    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Step},             // PINCL
+    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Jump},             // AND
+    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Jump},             // OR
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::CmpJump},             // CMPJZ
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Immediate},           // LOADADD
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Immediate},           // LOADSUB
 };
 static_assert(sizeof kOperandRows / sizeof kOperandRows[0] == OP_COUNT);
 

@@ -517,12 +517,18 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             if (!set(o, k, R[in.c], true, &R[0]) && in.arg != kUncheckedSet) goto error;
             break;
         }
+        case OP_NEWMEMBER:
         case OP_NEWSLOT: {
-            if (R[in.a]._type == OT_TABLE && !R[in.a].table()->delegate && !R[in.b].isNull()) {
+            if (in.op == OP_NEWSLOT && R[in.a]._type == OT_TABLE && !R[in.a].table()->delegate &&
+                !R[in.b].isNull()) {
                 R[in.a].table()->newSlot(R[in.b], R[in.c]);
                 break;
             }
             Value obj = R[in.a];
+            if (in.op == OP_NEWMEMBER && obj._type != OT_CLASS) {
+                raise("static members and member attributes need a class, not a %s", typeName(obj._type));
+                goto error;
+            }
             if (newSlotClassBody(in.arg) && obj._type == OT_CLASS) {
                 Class* cl = obj.cls();
                 int attrsReg = newSlotAttrsReg(in.arg);
@@ -585,21 +591,30 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             break;
         }
         case OP_CALL:
-        case OP_TAILCALL: {
-            Value& fn = R[in.a];
-            int argsBase = ci->base + in.a + 1;
+        case OP_TAILCALL:
+        case OP_CALLR:
+        case OP_TAILCALLR: {
+            // Our own form keeps callee, `this` and arguments together from
+            // register a; the translated form names the callee (arg), the
+            // first of the values (b) and the result register (a) apart.
+            const bool ownForm = in.op == OP_CALL || in.op == OP_TAILCALL;
+            const int argsReg = ownForm ? in.a + 1 : in.b;
+            const int nargs = ownForm ? in.b : in.c;
+            Value& fn = R[ownForm ? in.a : in.arg];
+            int argsBase = ci->base + argsReg;
             if (fn._type == OT_CLOSURE && !fn.closure()->proto->generator) {
-                if (in.op == OP_TAILCALL && !ci->generator) {
+                if ((in.op == OP_TAILCALL || in.op == OP_TAILCALLR) && !ci->generator) {
                     if (!debugHook.isNull()) callDebugHook('r', -1);
                     Value callee = fn;
-                    int nargs = in.b;
-                    for (int k = 0; k < nargs; k++) R[k] = std::move(R[in.a + 1 + k]);
+                    for (int k = 0; k < nargs; k++) R[k] = std::move(R[argsReg + k]);
                     int base = ci->base;
                     int target = ci->target;
                     bool root = ci->root;
                     int end = ci->top;
                     for (int k = base + nargs; k < end; k++) stack[k].setNull();
                     if (int(vargs.size()) > ci->vargsBase) vargs.resize(size_t(ci->vargsBase));
+                    // Handlers of the replaced frame die with it.
+                    if (int(traps.size()) > ci->trapsBase) traps.resize(size_t(ci->trapsBase));
                     calls.pop();
                     if (!enterFrame(callee.closure(), base, nargs, target, root)) {
                         // Keep a frame for the error path: report against the caller.
@@ -610,7 +625,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                         RELOAD();
                         goto error;
                     }
-                } else if (!enterFrame(fn.closure(), argsBase, in.b, ci->base + in.a, false)) {
+                } else if (!enterFrame(fn.closure(), argsBase, nargs, ci->base + in.a, false)) {
                     goto error;
                 }
                 RELOAD();
@@ -625,34 +640,39 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 createInstance(cls.cls(), inst);
                 R[in.a] = inst;
                 if (cls.cls()->getMember(shared->constructorName, ctor)) {
-                    if (ctor._type == OT_CLOSURE && !ctor.closure()->proto->generator) {
+                    // The inline frame drops its result; an instance whose
+                    // register lies inside that frame (2.1.1 may put it
+                    // there) would be cleared with it, so that case nests.
+                    if (ctor._type == OT_CLOSURE && !ctor.closure()->proto->generator &&
+                        in.a < argsReg) {
                         stack[argsBase] = std::move(inst);
-                        if (!enterFrame(ctor.closure(), argsBase, in.b, -1, false)) goto error;
+                        if (!enterFrame(ctor.closure(), argsBase, nargs, -1, false)) goto error;
                         RELOAD();
                         if (!debugHook.isNull()) callDebugHook('c', ci->closure->proto->lineAt(0));
                         break;
                     }
-                    if (ctor._type == OT_CLOSURE) {
+                    if (ctor._type == OT_CLOSURE && ctor.closure()->proto->generator) {
                         const FuncProto* p = ctor.closure()->proto;
-                        if (!argCountFits(p, in.b)) {
+                        if (!argCountFits(p, nargs)) {
                             raise("wrong number of parameters");
                             goto error;
                         }
                     } else {
-                        stack[argsBase] = std::move(inst);
+                        stack[argsBase] = inst;
                         Value r;
-                        if (!call(ctor, argsBase, in.b, r, false)) goto error;
+                        if (!call(ctor, argsBase, nargs, r, false)) goto error;
                     }
                 }
-                for (int k = 1; k <= in.b; k++) R[in.a + k].setNull();
+                for (int k = 0; k < nargs; k++) R[argsReg + k].setNull();
+                if (!ownForm) R[in.a] = std::move(inst);
                 break;
             }
             Value res;
             bool ok;
             if (fn._type == OT_CLOSURE) {
-                ok = makeGenerator(this, fn.closure(), argsBase, in.b, res);
+                ok = makeGenerator(this, fn.closure(), argsBase, nargs, res);
             } else if (fn._type == OT_NATIVECLOSURE) {
-                ok = callNative(fn.native(), argsBase, in.b, res, -1);
+                ok = callNative(fn.native(), argsBase, nargs, res, -1);
                 if (ok && suspendRequested) {
                     // Only a native called from the outermost script execution
                     // of this VM may suspend it: the frames stay where they are.
@@ -668,11 +688,11 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 }
             } else {
                 Value callee = fn;
-                ok = call(callee, argsBase, in.b, res, false);
+                ok = call(callee, argsBase, nargs, res, false);
             }
             if (!ok) goto error;
+            for (int k = 0; k < nargs; k++) R[argsReg + k].setNull();
             R[in.a] = std::move(res);
-            for (int k = 1; k <= in.b; k++) R[in.a + k].setNull();
             // A tail call that is not a plain script call ends at the
             // return that follows it.
             break;
@@ -1033,7 +1053,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             break;
         }
         case OP_POPTRAP:
-            for (int k = 0; k < in.arg && !traps.empty(); k++) traps.pop_back();
+            for (int k = 0; k < in.arg && int(traps.size()) > ci->trapsBase; k++) traps.pop_back();
             break;
         case OP_THROW: lastError = R[in.a]; goto error;
         case OP_CLASS: {
@@ -1073,6 +1093,140 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 goto error;
             }
             R[in.a] = std::move(r);
+            break;
+        }
+        case OP_DLOAD:
+            R[in.a] = K[in.arg];
+            R[in.b] = K[in.c];
+            break;
+        case OP_DMOVE:
+            R[in.a] = R[in.b];
+            R[in.c] = R[in.arg];
+            break;
+        case OP_GETKANY: {
+            Value tmp;
+            if (!get(R[in.b], K[in.arg], tmp, true, false, &R[0])) goto error;
+            R[in.a] = std::move(tmp);
+            break;
+        }
+        case OP_SETR: {
+            Value obj = R[in.b];
+            if (!set(obj, R[in.c], R[in.arg], true, &R[0])) goto error;
+            R[in.a] = R[in.arg];
+            break;
+        }
+        case OP_NEWSLOTR: {
+            Value obj = R[in.b];
+            if (!newSlot(obj, R[in.c], R[in.arg], false)) goto error;
+            R[in.a] = R[in.arg];
+            break;
+        }
+        case OP_EQK: R[in.a].setBool(valuesEqual(R[in.b], K[in.arg])); break;
+        case OP_NEK: R[in.a].setBool(!valuesEqual(R[in.b], K[in.arg])); break;
+        case OP_APPENDK:
+            if (R[in.a]._type != OT_ARRAY) {
+                raise("invalid instruction");
+                goto error;
+            }
+            R[in.a].array()->items.push_back(K[in.arg]);
+            break;
+        case OP_COMPARITH: {
+            Value obj = R[in.arg >> 16];
+            Value key = R[in.b];
+            Value slot, res;
+            if (!get(obj, key, slot, true, false, &R[0])) goto error;
+            if (!arith(in.c, slot, R[in.arg & 0xFFFF], res)) goto error;
+            if (!set(obj, key, res, true, &R[0])) goto error;
+            R[in.a] = std::move(res);
+            break;
+        }
+        case OP_COMPARITHL: {
+            const Value& x = R[in.b];
+            const Value& y = R[in.c];
+            if (x._type == OT_INTEGER && y._type == OT_INTEGER && (in.arg == '+' || in.arg == '-')) {
+                uint32_t u = uint32_t(x.i()), w = uint32_t(y.i());
+                SQInteger r = SQInteger(in.arg == '+' ? u + w : u - w);
+                R[in.b].setInt(r);
+                R[in.a].setInt(r);
+                break;
+            }
+            Value res;
+            if (!arith(in.arg, x, y, res)) goto error;
+            R[in.b] = res;
+            R[in.a] = std::move(res);
+            break;
+        }
+        case OP_INC:
+        case OP_PINC: {
+            Value obj = R[in.b];
+            Value key = R[in.c];
+            Value slot, res;
+            if (!get(obj, key, slot, true, false, &R[0])) goto error;
+            if (!arith('+', slot, Value::integer(in.arg), res)) goto error;
+            if (!set(obj, key, res, true, &R[0])) goto error;
+            R[in.a] = in.op == OP_INC ? std::move(res) : std::move(slot);
+            break;
+        }
+        case OP_INCL:
+        case OP_PINCL: {
+            if (R[in.b]._type == OT_INTEGER) {
+                SQInteger was = R[in.b].i();
+                SQInteger now = SQInteger(uint32_t(was) + uint32_t(in.arg));
+                R[in.a].setInt(in.op == OP_INCL ? now : was);
+                R[in.b].setInt(now);
+                break;
+            }
+            Value old = R[in.b];
+            Value res;
+            if (old._type == OT_INTEGER) {
+                res.setInt(SQInteger(uint32_t(old.i()) + uint32_t(in.arg)));
+            } else if (!arith('+', old, Value::integer(in.arg), res)) {
+                goto error;
+            }
+            if (in.op == OP_INCL) {
+                R[in.b] = res;
+                R[in.a] = std::move(res);
+            } else {
+                R[in.a] = std::move(old);
+                R[in.b] = std::move(res);
+            }
+            break;
+        }
+        case OP_AND:
+            if (isFalse(R[in.b])) {
+                R[in.a] = R[in.b];
+                ip += in.arg;
+            }
+            break;
+        case OP_OR:
+            if (!isFalse(R[in.b])) {
+                R[in.a] = R[in.b];
+                ip += in.arg;
+            }
+            break;
+        case OP_CMPJZ: {
+            int r;
+            if (!threeWay(R[in.b], R[in.c], r)) goto error;
+            const int rel = in.arg & 7;
+            const bool holds = rel == 0 ? r > 0 : rel == 2 ? r >= 0 : rel == 3 ? r < 0 : r <= 0;
+            R[in.a].setBool(holds);
+            ip += holds ? 1 : (in.arg >> 3);
+            break;
+        }
+        case OP_LOADADD:
+        case OP_LOADSUB: {
+            R[in.c].setInt(in.arg);
+            const Value& x = R[in.b];
+            const bool add = in.op == OP_LOADADD;
+            if (x._type == OT_INTEGER) {
+                uint32_t k = add ? uint32_t(in.arg) : 0u - uint32_t(in.arg);
+                R[in.a].setInt(SQInteger(uint32_t(x.i()) + k));
+            } else {
+                Value tmp;
+                if (!arith(add ? '+' : '-', x, R[in.c], tmp)) goto error;
+                R[in.a] = std::move(tmp);
+            }
+            ip += 1;
             break;
         }
         case OP_LINE:

@@ -28,4 +28,12 @@ bool compileTypeMask(std::vector<int>& out, const char* mask);
 // innermost frame): free variables first, then locals from the innermost
 // scope outward, `this` last.
 bool collectLocals(SQVM* vm, int level, std::vector<std::pair<Value, Value>>& out);
+// Operand check of a function's instructions against opcodes.h (parent: the
+// enclosing function, for free-variable sources; null at the top level).
+bool verifyProto(const FuncProto* p, const FuncProto* parent);
+// Reads the rest of a compiled file written by 2.1.1, from just after the
+// first function record's opening tag through the final tag, and returns its
+// top-level function translated into this engine's instructions (one
+// reference owned by the caller), or null with the VM's error set.
+FuncProto* readForeignClosure(SQVM* vm, SQREADFUNC readf, SQUserPointer up);
 }  // namespace squirrel

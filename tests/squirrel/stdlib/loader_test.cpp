@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "test_vm.h"
@@ -139,6 +141,38 @@ TEST(FileLoader, HandsBytecodeTagsToTheEngine) {
     std::string result = loadAndCall(t, dir.file("old.cnut"));
     EXPECT_EQ(result.rfind("error: ", 0), 0u) << result;
     EXPECT_NE(result, "error: cannot open the file");
+}
+
+// Files compiled by 2.1.1 next to their sources: loaded through the file
+// loader they print what the source prints here, error reports included
+// (recorded source name, line table, locals in stored order).
+TEST(FileLoader, CompiledFilesOf211RunLikeTheirSource) {
+    const std::filesystem::path folder = std::filesystem::path(TESSERAE_STDLIB_SCRIPTS).parent_path() / "compiled";
+    for (const char* name : {"exc_stdreport", "dbg_stackinfos", "gen_basic", "fn_tailcall"}) {
+        SCOPED_TRACE(name);
+        std::ifstream in(folder / (std::string(name) + ".src"), std::ios::binary);
+        std::stringstream source;
+        source << in.rdbuf();
+        TestVm fromSource;
+        EXPECT_TRUE(fromSource.run(source.str(), (std::string(name) + ".nut").c_str()));
+        TestVm compiled;
+        sq_pushroottable(compiled.vm);
+        std::string path = (folder / (std::string(name) + ".cnut")).string();
+        EXPECT_TRUE(SQ_SUCCEEDED(sqstd_dofile(compiled.vm, path.c_str(), SQFalse, SQTrue))) << compiled.lastError();
+        EXPECT_FALSE(fromSource.printed().empty());
+        EXPECT_EQ(compiled.printed(), fromSource.printed());
+    }
+}
+
+TEST(FileLoader, DamagedCompiledFilesFailLikeACompileError) {
+    TestVm t;
+    const std::filesystem::path folder = std::filesystem::path(TESSERAE_STDLIB_SCRIPTS).parent_path() / "compiled";
+    std::string path = (folder / "bad_jump.cnut").string();
+    EXPECT_EQ(loadAndCall(t, path).rfind("error: invalid or corrupted closure stream", 0), 0u);
+    std::string script = "try { loadfile(\"" + path + "\"); } catch (e) { print(e); }";
+    EXPECT_TRUE(t.run(script));
+    EXPECT_EQ(t.printed().rfind("invalid or corrupted closure stream", 0), 0u) << t.printed();
+    EXPECT_EQ(t.printed().find("DAMAGED"), std::string::npos);
 }
 
 TEST(FileLoader, WriteclosuretofileNeedsAWritablePath) {
