@@ -220,7 +220,6 @@ void G_D3D::endScene() {
 }
 
 void G_D3D::lightVertices(MeshView& mesh, const render::Matrix* world, const Lighting& light) {
-    const render::Matrix& m = light.matrix;
     uint32_t colour = render::makeArgb(0xFF, render::componentToByte(light.color[0]),
                                        render::componentToByte(light.color[1]),
                                        render::componentToByte(light.color[2]));
@@ -231,10 +230,7 @@ void G_D3D::lightVertices(MeshView& mesh, const render::Matrix* world, const Lig
         render::Vec3 d = light.position - position;
         float a = std::fmin(render::length(d) / light.range, 1.0f);
         float k = (1.0f - a) * light.intensity;
-        render::Vec3 n{d.x * m.m[0][0] + d.y * m.m[0][1] + d.z * m.m[0][2] + m.m[0][3],
-                       d.x * m.m[1][0] + d.y * m.m[1][1] + d.z * m.m[1][2] + m.m[1][3],
-                       d.x * m.m[2][0] + d.y * m.m[2][1] + d.z * m.m[2][2] + m.m[2][3]};
-        n = safeNormalize(n);
+        render::Vec3 n = safeNormalize(light.throughMatrix(d));
         float s = mesh.normals ? render::dot(n, mesh.normals[i]) : 0.0f;
         if (!(s > 0.0f)) s = 0.0f;
         if (s > 1.0f) s = 1.0f;

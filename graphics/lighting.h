@@ -22,6 +22,15 @@ struct Lighting {
     // Texture-store slot of the light ramp "system\texure\fill.bmp"; a mesh
     // drawn with this slot is a light pass. -1: no light passes.
     int fillTexture = -1;
+
+    // A light direction through the light matrix: each component is
+    // (d, 1) dotted with one row of the matrix.
+    render::Vec3 throughMatrix(render::Vec3 d) const {
+        const render::Matrix& m = matrix;
+        return {d.x * m.m[0][0] + d.y * m.m[0][1] + d.z * m.m[0][2] + m.m[0][3],
+                d.x * m.m[1][0] + d.y * m.m[1][1] + d.z * m.m[1][2] + m.m[1][3],
+                d.x * m.m[2][0] + d.y * m.m[2][1] + d.z * m.m[2][2] + m.m[2][3]};
+    }
 };
 
 }  // namespace graphics

@@ -105,6 +105,12 @@ Vec3 transformPoint(Vec3 p, const Matrix& m) {
             p.x * m.m[0][2] + p.y * m.m[1][2] + p.z * m.m[2][2] + m.m[3][2]};
 }
 
+Vec3 transformDirection(Vec3 v, const Matrix& m) {
+    return {v.x * m.m[0][0] + v.y * m.m[1][0] + v.z * m.m[2][0],
+            v.x * m.m[0][1] + v.y * m.m[1][1] + v.z * m.m[2][1],
+            v.x * m.m[0][2] + v.y * m.m[1][2] + v.z * m.m[2][2]};
+}
+
 bool buildPerspective(Matrix& out, float fov, float aspect, float nearZ, float farZ) {
     float s = std::sin(fov / 2.0f);
     if (std::fabs(farZ - nearZ) < 0.01f || std::fabs(s) < 0.01f) return false;

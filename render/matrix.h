@@ -41,6 +41,8 @@ Matrix rotationAxis(Vec3 axis, float radians);
 
 // Point (x, y, z, 1) times m; the w of the result is dropped.
 Vec3 transformPoint(Vec3 p, const Matrix& m);
+// Direction (x, y, z, 0) times m: the upper 3 x 3 only, no translation.
+Vec3 transformDirection(Vec3 v, const Matrix& m);
 
 // Perspective projection: with c = cos(fov/2) / sin(fov/2) and
 // q = far / (far - near), m[0][0] = aspect * c, m[1][1] = c, m[2][2] = q,

@@ -4,6 +4,7 @@
 #include "graphics/g_d3d.h"
 #include "graphics/lighting.h"
 #include "graphics/script_textures.h"
+#include "model/mesh_view.h"
 #include "model/objects.h"
 #include "scene/scene_local.h"
 
@@ -57,10 +58,7 @@ void drawBoard(model::MODEL_PART& quad, const BoardEntry& b, const FrameTargets&
         v[i].tu = kUsesRight[i] ? uRight : uLeft;
         v[i].tv = kUsesBottom[i] ? vBottom : vTop;
     }
-    graphics::MeshView mesh;
-    mesh.vertexCount = quad.mesh.vertexCount;
-    mesh.vertices = v;
-    mesh.normals = quad.mesh.normals.empty() ? nullptr : quad.mesh.normals.data();
+    graphics::MeshView mesh = model::meshView(quad.mesh);
     t.d3d.drawMesh(slot, mesh, &world, t.lighting);
 }
 

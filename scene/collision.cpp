@@ -34,10 +34,6 @@ Matrix inverseRotation(const Matrix& r) {
 }
 
 // A direction turned by the rotation part of m.
-Vec3 turn(Vec3 v, const Matrix& m) {
-    return {v.x * m.m[0][0] + v.y * m.m[1][0] + v.z * m.m[2][0], v.x * m.m[0][1] + v.y * m.m[1][1] + v.z * m.m[2][1],
-            v.x * m.m[0][2] + v.y * m.m[1][2] + v.z * m.m[2][2]};
-}
 
 // A world point in the frame of a shape placed with rotation r (whose
 // inverse is `inverse`) and the offset turned by r.
@@ -88,7 +84,7 @@ int respond(model::OBJECT& object, Vec3 position, const Matrix& r, Vec3& a, Vec3
     const int plane = shape.hitPlane;
     if (plane < 0 || plane >= shape.planeCount) return kNoEntry;
     const model::CollisionPlane& p = shape.planes[plane];
-    const Vec3 w = render::normalize(turn(p.normal, r));
+    const Vec3 w = render::normalize(render::transformDirection(p.normal, r));
     const Vec3 q = render::transformPoint(p.point + shape.offset, r) + position;
     const float wq = render::dot(w, q);
     const float tilt = std::acos(w.y);
@@ -99,7 +95,7 @@ int respond(model::OBJECT& object, Vec3 position, const Matrix& r, Vec3& a, Vec3
         Vec3 end{b.x, y, b.z};
         int code = kFloor;
         if (tilt > kSteepTilt) {
-            const Vec3 up = turn({0.0f, 1.0f, 0.0f}, render::rotationAxis(w, kHalfTurn));
+            const Vec3 up = render::transformDirection({0.0f, 1.0f, 0.0f}, render::rotationAxis(w, kHalfTurn));
             end = end + up * 0.5f;
             if (w.y != 0.0f) end.y = raisedHeight(w, wq, end.x, end.z, c);
             code = kSteepFloor;

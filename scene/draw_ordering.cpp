@@ -7,6 +7,7 @@
 #include "graphics/g_d3d.h"
 #include "graphics/lighting.h"
 #include "graphics/script_textures.h"
+#include "model/mesh_view.h"
 #include "model/objects.h"
 #include "scene/scene_local.h"
 
@@ -26,21 +27,9 @@ Matrix axisRotation(Vec3 axis, float radians) {
     return render::rotationAxis(axis, radians);
 }
 
-Vec3 turn(Vec3 v, const Matrix& m) {
-    return {v.x * m.m[0][0] + v.y * m.m[1][0] + v.z * m.m[2][0],
-            v.x * m.m[0][1] + v.y * m.m[1][1] + v.z * m.m[2][1],
-            v.x * m.m[0][2] + v.y * m.m[1][2] + v.z * m.m[2][2]};
-}
 
 Vec3 scaled(Vec3 v, Vec3 k) { return {v.x * k.x, v.y * k.y, v.z * k.z}; }
 
-graphics::MeshView viewOf(model::RENDER_MESH& mesh) {
-    graphics::MeshView view;
-    view.vertexCount = mesh.vertexCount;
-    view.vertices = mesh.vertices.empty() ? nullptr : mesh.vertices.data();
-    view.normals = mesh.normals.empty() ? nullptr : mesh.normals.data();
-    return view;
-}
 
 // One walk over a model's part tree with one way of drawing.
 class PartWalk {
@@ -75,7 +64,7 @@ private:
                                   render::rotationZ(radians(v[3].z)));
         const Matrix a1 = axisRotation({v[0].x, v[0].y, -v[0].z}, radians(v[4].x));
         const Matrix a2 = axisRotation(v[1], radians(v[4].y));
-        const Matrix a3 = axisRotation(turn(v[2], a1), radians(v[4].z));
+        const Matrix a3 = axisRotation(render::transformDirection(v[2], a1), radians(v[4].z));
         Matrix local = multiply(multiply(multiply(a2, e), a1), a3);
         if (!parent) {
             const Vec3 r = chara.rotation;
@@ -83,14 +72,17 @@ private:
                              render::rotationZ(radians(r.z)));
         }
         part.accumulatedRotation = parent ? multiply(local, parent->accumulatedRotation) : local;
-        const Vec3 offset = turn(part.translation, parent ? parent->accumulatedRotation : local);
+        const Vec3 offset =
+            render::transformDirection(part.translation, parent ? parent->accumulatedRotation : local);
         if (!parent) {
             part.vectors[7] = v[6] + offset;
             part.worldPosition = part.vectors[7];
         } else {
             part.vectors[7] = v[6] + (parent->vectors[7] - parent->vectors[5]);
-            part.worldPosition =
-                parent->worldPosition + turn(part.vectors[7] - parent->vectors[7], parent->accumulatedRotation) + offset;
+            part.worldPosition = parent->worldPosition +
+                                 render::transformDirection(part.vectors[7] - parent->vectors[7],
+                                                            parent->accumulatedRotation) +
+                                 offset;
         }
         const Vec3 k{m.scale * (1.0f + m.scaleOffset.x), m.scale * (1.0f + m.scaleOffset.y),
                      m.scale * (1.0f + m.scaleOffset.z)};
@@ -113,7 +105,7 @@ private:
         graphics::Lighting& light = t.lighting;
         switch (mode) {
             case Traversal::Plain: {
-                graphics::MeshView mesh = viewOf(from.mesh);
+                graphics::MeshView mesh = model::meshView(from.mesh);
                 t.d3d.drawMesh(from.mesh.textureSlot, mesh, &part.worldMatrix, light);
                 break;
             }
@@ -121,12 +113,12 @@ private:
                 const uint32_t colour = graphics::packQuadColour(light.tintColor[1], light.tintColor[2],
                                                                  light.tintColor[3], light.tintColor[0]);
                 for (render::LVertex& vertex : from.shell.vertices) vertex.diffuse = colour;
-                graphics::MeshView mesh = viewOf(from.shell);
+                graphics::MeshView mesh = model::meshView(from.shell);
                 t.d3d.drawMesh(light.tintTextured ? from.mesh.textureSlot : -1, mesh, &part.worldMatrix, light);
                 break;
             }
             case Traversal::Outline: {
-                graphics::MeshView mesh = viewOf(from.shell);
+                graphics::MeshView mesh = model::meshView(from.shell);
                 t.d3d.drawMesh(from.shell.textureSlot, mesh, &part.worldMatrix, light);
                 break;
             }

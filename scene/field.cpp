@@ -340,12 +340,7 @@ void Field::draw(const graphics::Camera& camera) {
     render::Device* device = display->device();
     if (!device) return;
     light->matrix = render::identityMatrix();
-    const render::Matrix& m = light->matrix;
-    const Vec3 lp = light->position;
-    // Each component is (position, 1) dotted with a row of the matrix.
-    const Vec3 l{lp.x * m.m[0][0] + lp.y * m.m[0][1] + lp.z * m.m[0][2] + m.m[0][3],
-                 lp.x * m.m[1][0] + lp.y * m.m[1][1] + lp.z * m.m[1][2] + m.m[1][3],
-                 lp.x * m.m[2][0] + lp.y * m.m[2][1] + lp.z * m.m[2][2] + m.m[2][3]};
+    const Vec3 l = light->throughMatrix(light->position);
     const IntRect view{cellCoordinate(camera.target.x - kFieldCullHalfSize),
                        cellCoordinate(camera.target.z - kFieldCullHalfSize),
                        cellCoordinate(camera.target.x + kFieldCullHalfSize),
