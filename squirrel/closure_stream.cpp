@@ -299,12 +299,13 @@ bool squirrel::verifyProto(const FuncProto* p, const FuncProto* parent) {
             case Operand::CmpJump: {
                 int rel = v & 7;
                 long t = long(pc) + 1 + (v >> 3);
-                return (rel == 0 || rel == 2 || rel == 3 || rel == 4) && t >= 0 && t < ncode;
+                return rel != 1 && rel != 7 && t >= 0 && t < ncode;
             }
             }
             return false;
         };
         if (skipsNext(in.op) && pc + 2 >= ncode) return bad();
+        if (in.op == OP_LOADCMPJZ && (pc + 1 >= ncode || p->code[size_t(pc) + 1].op != OP_CMPJZ)) return bad();
         const OperandRow& row = kOperandRows[in.op];
         bool ok = check(row.a, in.a) && check(row.b, in.b) && check(row.c, in.c) &&
                   check(row.arg, in.arg);

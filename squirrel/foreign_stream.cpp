@@ -443,14 +443,27 @@ void Translator::fuse(const RawProto& raw, FuncProto& p) {
     for (int pc = 0; pc + 2 < int(raw.code.size()); pc++) {
         const RawInstr& x = raw.code[size_t(pc)];
         const RawInstr& y = raw.code[size_t(pc) + 1];
-        if (x.op == R_CMP && y.op == R_JZ && y.a0 == x.a0 && y.a1 > -(1 << 24) && y.a1 < (1 << 24) &&
-            sameReport(pc)) {
+        const bool registerEq = (x.op == R_EQ || x.op == R_NE) && x.a3 == 0;
+        if ((x.op == R_CMP || registerEq) && y.op == R_JZ && y.a0 == x.a0 && y.a1 > -(1 << 24) &&
+            y.a1 < (1 << 24) && sameReport(pc)) {
             Instr& in = p.code[size_t(pc)];
+            const int rel = x.op == R_CMP ? int(x.a3) : x.op == R_EQ ? kRelEqual : kRelNotEqual;
             in.op = OP_CMPJZ;
-            in.arg = (y.a1 + 1) * 8 + x.a3;
+            in.arg = (y.a1 + 1) * 8 + rel;
         } else if (x.op == R_LOADINT && y.op == R_ARITH && (y.a3 == '+' || y.a3 == '-') && y.a1 == x.a0 &&
                    y.a2 != x.a0 && sameReport(pc)) {
             p.code[size_t(pc)] = Instr{uint8_t(y.a3 == '+' ? OP_LOADADD : OP_LOADSUB), y.a0, y.a2, x.a0, x.a1};
+        } else if (x.op == R_LOADINT && y.op == R_BITW && y.a3 == 0 && y.a1 == x.a0 && y.a2 != x.a0 &&
+                   sameReport(pc)) {
+            p.code[size_t(pc)] = Instr{OP_LOADBAND, y.a0, y.a2, x.a0, x.a1};
+        }
+    }
+    // A constant loaded for the compare of a fused compare-and-jump runs on
+    // into it: the load cannot fail, so only the compare needs its place.
+    for (int pc = 0; pc + 1 < int(raw.code.size()); pc++) {
+        if (raw.code[size_t(pc)].op == R_LOADINT && p.code[size_t(pc)].op == OP_LOADINT &&
+            p.code[size_t(pc) + 1].op == OP_CMPJZ) {
+            p.code[size_t(pc)].op = OP_LOADCMPJZ;
         }
     }
 }

@@ -82,9 +82,11 @@ enum OpCode : unsigned char {
     // Two neighbouring instructions done in one dispatch, with exactly their
     // effects (every register write included); the second stays in place
     // for jumps that land on it, and the pair skips it.
-    OP_CMPJZ,       // a = b rel c (rel: arg & 7, CMP's code); if false jump arg >> 3, else skip one
+    OP_CMPJZ,       // a = b rel c (rel: arg & 7, CMP's code, 5 ==, 6 !=); if false jump arg >> 3, else skip one
     OP_LOADADD,     // c = arg; a = b + c; skip one
     OP_LOADSUB,     // c = arg; a = b - c; skip one
+    OP_LOADBAND,    // c = arg; a = b & c; skip one
+    OP_LOADCMPJZ,   // a = arg, then the OP_CMPJZ that always follows, without a dispatch of its own
     OP_COUNT
 };
 
@@ -143,11 +145,17 @@ enum class Operand : unsigned char {
     Step,         // +1 or -1
     ArithChar,    // one of + - * / %
     RegPack,      // two frame registers packed as (r1 << 16 | r2)
-    CmpJump,      // a relation code (0, 2, 3, 4) in bits 0-2, a jump offset above
+    CmpJump,      // a relation code (0, 2, 3, 4, 5, 6) in bits 0-2, a jump offset above
 };
 
 // Opcodes that also skip the instruction after them.
-constexpr bool skipsNext(int op) { return op == OP_CMPJZ || op == OP_LOADADD || op == OP_LOADSUB; }
+constexpr bool skipsNext(int op) {
+    return op == OP_CMPJZ || op == OP_LOADADD || op == OP_LOADSUB || op == OP_LOADBAND;
+}
+
+// CMPJZ relation codes beyond CMP's own, for a fused == or != (register form).
+constexpr int kRelEqual = 5;
+constexpr int kRelNotEqual = 6;
 
 struct OperandRow {
     Operand a, b, c, arg;
@@ -239,6 +247,8 @@ constexpr OperandRow kOperandRows[] = {
     {Operand::Reg, Operand::Reg, Operand::Reg, Operand::CmpJump},             // CMPJZ
     {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Immediate},           // LOADADD
     {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Immediate},           // LOADSUB
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Immediate},           // LOADBAND
+    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Immediate},     // LOADCMPJZ
 };
 static_assert(sizeof kOperandRows / sizeof kOperandRows[0] == OP_COUNT);
 

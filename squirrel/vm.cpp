@@ -404,6 +404,23 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         return compare(x, y, r);
     };
 
+    // A compare feeding a conditional jump (OP_CMPJZ): writes the compare's
+    // register, then jumps or skips the jump instruction.
+    auto compareAndJump = [&](const Instr& in) {
+        const int rel = in.arg & 7;
+        bool holds;
+        if (rel == kRelEqual || rel == kRelNotEqual) {
+            holds = valuesEqual(R[in.b], R[in.c]) == (rel == kRelEqual);
+        } else {
+            int r;
+            if (!threeWay(R[in.b], R[in.c], r)) return false;
+            holds = rel == 0 ? r > 0 : rel == 2 ? r >= 0 : rel == 3 ? r < 0 : r <= 0;
+        }
+        R[in.a].setBool(holds);
+        ip += holds ? 1 : (in.arg >> 3);
+        return true;
+    };
+
 // Switches to the frame now on top after entering or leaving one.
 #define RELOAD()                 \
     do {                         \
@@ -1204,15 +1221,16 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 ip += in.arg;
             }
             break;
-        case OP_CMPJZ: {
-            int r;
-            if (!threeWay(R[in.b], R[in.c], r)) goto error;
-            const int rel = in.arg & 7;
-            const bool holds = rel == 0 ? r > 0 : rel == 2 ? r >= 0 : rel == 3 ? r < 0 : r <= 0;
-            R[in.a].setBool(holds);
-            ip += holds ? 1 : (in.arg >> 3);
+        case OP_LOADCMPJZ: {
+            R[in.a].setInt(in.arg);
+            const Instr next = *ip++;  // always an OP_CMPJZ (verified)
+            ci->ip = ip;
+            if (!compareAndJump(next)) goto error;
             break;
         }
+        case OP_CMPJZ:
+            if (!compareAndJump(in)) goto error;
+            break;
         case OP_LOADADD:
         case OP_LOADSUB: {
             R[in.c].setInt(in.arg);
@@ -1226,6 +1244,17 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 if (!arith(add ? '+' : '-', x, R[in.c], tmp)) goto error;
                 R[in.a] = std::move(tmp);
             }
+            ip += 1;
+            break;
+        }
+        case OP_LOADBAND: {
+            R[in.c].setInt(in.arg);
+            const Value& x = R[in.b];
+            if (x._type != OT_INTEGER) {
+                raise("bitwise op between '%s' and '%s'", typeName(x._type), typeName(OT_INTEGER));
+                goto error;
+            }
+            R[in.a].setInt(x.i() & in.arg);
             ip += 1;
             break;
         }

@@ -117,6 +117,48 @@ TEST(HeadlessRun, ScriptFolderSwitchesFilesAndEnds) {
               "second onLoad ext=.nut counter=false\r\nsecond onProc\r\nsecond onUnload\r\n");
 }
 
+// A game shipped as files compiled by 2.1.1 (made by tools/make_compiled_game.py
+// from compiled_source) plays exactly as its source: the same frames while
+// the quad moves, the same log and the same error report, whose lines and
+// locals come from the compiled file's own tables.
+TEST(HeadlessRun, CompiledScriptsPlayLikeTheirSource) {
+    GameCopy compiled("compiled"), source("compiled_source");
+    ASSERT_EQ(readBytes(compiled.folder + "script/init.nut").substr(0, 2), "\xFA\xFA");
+    ASSERT_EQ(readBytes(compiled.folder + "script/second.nut").substr(0, 2), "\xFA\xFA");
+    std::string outputs[2];
+    int run = 0;
+    for (const GameCopy* game : {&compiled, &source}) {
+        std::string base = std::string(TESSERAE_BINARY) + " --headless --virtual-clock ";
+        for (int frames : {2, 4, 6}) {
+            std::string command = base + "--frames " + std::to_string(frames) + " --screenshot '" + game->folder +
+                                  "f" + std::to_string(frames) + ".png' '" + game->folder + "' > /dev/null 2>&1";
+            ASSERT_EQ(system(command.c_str()), 0) << command;
+            remove((game->folder + "20000101_000000.log").c_str());
+        }
+        std::string command = base + "'" + game->folder + "' > '" + game->folder + "err.txt' 2>&1";
+        int status = system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), app::kExitScriptError);
+        outputs[run++] = readBytes(game->folder + "err.txt");
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+    EXPECT_TRUE(readBytes(compiled.folder + "f2.png") != readBytes(compiled.folder + "f4.png"));
+    for (const char* shot : {"f2.png", "f4.png", "f6.png"})
+        EXPECT_TRUE(readBytes(compiled.folder + shot) == readBytes(source.folder + shot)) << shot;
+    std::string log = readBytes(compiled.folder + "20000101_000000.log");
+    EXPECT_EQ(log, readBytes(source.folder + "20000101_000000.log"));
+    EXPECT_EQ(log.rfind("init onLoad\r\ninit onProc 1\r\ninit onProc 2\r\ninit onProc 3\r\ninit onUnload\r\n"
+                        "second onLoad\r\nitem lamp\r\n\nAN ERROR HAS OCCURED [the index 'size' does not exist]\n",
+                        0),
+              0u)
+        << log;
+    EXPECT_NE(log.find("*FUNCTION [describe()] script\\second.nut line [6]\n\r\n"
+                       "*FUNCTION [onProc()] script\\second.nut line [17]\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("[label] \"item\"\n\r\n[key] \"size\"\n\r\n[table] TABLE\n"), std::string::npos) << log;
+}
+
 TEST(HeadlessRun, RandomNumbersRepeatOnTheVirtualClock) {
     GameCopy first("random"), second("random");
     std::string log = runAndReadLog(first);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "squirrel.h"
+#include "squirrel/opcodes.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ enum : uint8_t {
     RETURN = 0x13, LOADNULLS = 0x14, JMP = 0x18, LOADFREEVAR = 0x1B, NEWTABLE = 0x1E,
     APPENDARRAY = 0x20, COMPARITH = 0x22, ARITH = 0x11, CLOSURE = 0x30, NEWSLOTA = 0x3B,
     JZ = 0x1A, CMP = 0x28, AND = 0x2B, SET = 0x0D, CLASS = 0x3A, NEWSLOT = 0x0B,
+    EQ = 0x0F, NE = 0x10, BITW = 0x12, LOADFLOAT = 0x03,
 };
 
 struct Lit {
@@ -334,6 +336,106 @@ TEST_F(Foreign, PairedInstructionsKeepTheirSeparateEffects) {
     EXPECT_EQ(-63, r);  // 10 < 9 fails: -7 * 9
     ASSERT_TRUE(run(program(5, 0), &r)) << lastError();
     EXPECT_EQ(-63, r);  // the guard jumps straight to the JZ
+}
+
+// A constant loaded for a compare runs on into the compare-and-jump, `==`
+// and `!=` join their jump, and a constant and-ed in joins its `&`; each
+// keeps the values and errors of the separate instructions, also when a
+// jump lands on the compare itself.
+TEST_F(Foreign, FusedConstantsComparesAndMasksBehaveAsSeparateSteps) {
+    // R1 = value; R2 = R1 & 6; R2 rel 4 ? 100 + R2 : R2 - 50.
+    auto program = [](uint8_t value, Lit literal, uint8_t relation) {
+        Fn f;
+        f.literals = {literal};
+        f.code = {
+            {value, 1, 0, 0, 0},
+            {LOADINT, 3, 6, 0, 0},     // R3 = 6 then R2 = R1 & R3
+            {BITW, 2, 3, 1, 0},
+            {LOADINT, 3, 4, 0, 0},     // R3 = 4 then R3 = R2 rel R3, jump when false
+            {relation, 3, 3, 2, 0},
+            {JZ, 3, 3, 0, 0},          // to 9
+            {LOADINT, 4, 100, 0, 0},
+            {ARITH, 4, 2, 4, '+'},
+            {RETURN, 1, 4, 0, 0},
+            {LOADINT, 4, 50, 0, 0},
+            {ARITH, 4, 4, 2, '-'},
+            {RETURN, 1, 4, 0, 0},
+            {RETURN, 0xFF, 0, 0, 0},
+        };
+        f.lines = {{1, 0}, {2, 4}};
+        f.stackSize = 5;
+        return file(f);
+    };
+    SQInteger r = 0;
+    ASSERT_TRUE(run(program(LOADINT, num(0), EQ), &r)) << lastError();  // LOADINT 0: 0 & 6 = 0
+    EXPECT_EQ(-50, r);
+    ASSERT_TRUE(run(program(LOAD, num(13), EQ), &r)) << lastError();    // 13 & 6 = 4
+    EXPECT_EQ(104, r);
+    ASSERT_TRUE(run(program(LOAD, num(13), NE), &r)) << lastError();
+    EXPECT_EQ(-46, r);
+    ASSERT_TRUE(run(program(LOAD, num(2), NE), &r)) << lastError();     // 2 & 6 = 2
+    EXPECT_EQ(102, r);
+    // A float cannot be masked: the error names both kinds.
+    EXPECT_FALSE(run(program(LOAD, Lit{0x05000004, 0x40800000, {}}, EQ)));
+    EXPECT_EQ("bitwise op between 'float' and 'integer'", lastError());
+
+    // Equality of different kinds through the fused form: 4.0 == 4 holds,
+    // "4" == 4 does not; a jump onto the compare skips the constant's load.
+    auto kinds = [](Lit left, bool jumpOntoCompare) {
+        Fn f;
+        f.literals = {left};
+        f.code = {
+            {LOAD, 1, 0, 0, 0},
+            {LOADINT, 2, 5, 0, 0},
+            {JMP, 0, jumpOntoCompare ? 1 : 0, 0, 0},
+            {LOADINT, 2, 4, 0, 0},     // skipped by the jump: R2 stays 5
+            {EQ, 3, 2, 1, 0},
+            {JZ, 3, 2, 0, 0},
+            {LOADINT, 3, 1, 0, 0},
+            {RETURN, 1, 3, 0, 0},
+            {LOADINT, 3, 0, 0, 0},
+            {RETURN, 1, 3, 0, 0},
+            {RETURN, 0xFF, 0, 0, 0},
+        };
+        f.stackSize = 4;
+        return file(f);
+    };
+    ASSERT_TRUE(run(kinds(Lit{0x05000004, 0x40800000, {}}, false), &r)) << lastError();
+    EXPECT_EQ(1, r);
+    ASSERT_TRUE(run(kinds(str("4"), false), &r)) << lastError();
+    EXPECT_EQ(0, r);
+    ASSERT_TRUE(run(kinds(num(5), true), &r)) << lastError();
+    EXPECT_EQ(1, r);
+    ASSERT_TRUE(run(kinds(num(4), true), &r)) << lastError();
+    EXPECT_EQ(0, r);
+}
+
+// In our own form a fused constant load must be followed by the compare it
+// runs into: anything else would be decoded as a compare and jump anywhere.
+TEST_F(Foreign, OwnFormRefusesAFusedLoadWithoutItsCompare) {
+    Fn f;
+    f.code = {
+        {LOADINT, 1, 7, 0, 0},
+        {LOADINT, 2, 9, 0, 0},
+        {CMP, 3, 2, 1, 3},
+        {JZ, 3, 1, 0, 0},
+        {RETURN, 1, 1, 0, 0},
+        {RETURN, 1, 2, 0, 0},
+        {RETURN, 0xFF, 0, 0, 0},
+    };
+    ASSERT_TRUE(load(file(f))) << lastError();
+    std::string own;
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_writeclosure(v, appendBytes, &own)));
+    sq_settop(v, 0);
+    ASSERT_TRUE(load(own)) << lastError();
+    sq_settop(v, 0);
+    const char fused[] = {char(squirrel::OP_LOADCMPJZ), 2, 0, 0, 9, 0, 0, 0};
+    size_t at = own.find(std::string(fused, sizeof fused));
+    ASSERT_NE(std::string::npos, at);
+    ASSERT_EQ(char(squirrel::OP_CMPJZ), own[at + 8]);
+    own[at + 8] = char(squirrel::OP_LOADADD);  // same operand kinds, no compare
+    EXPECT_FALSE(load(own));
+    EXPECT_EQ(0, sq_gettop(v));
 }
 
 // `local C = class {...}; C(42)`: the call's result register is the first
