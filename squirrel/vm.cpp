@@ -421,6 +421,27 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         return true;
     };
 
+    // The existing array element, table slot or instance field a key names,
+    // or null when reaching it could involve delegates, methods or
+    // metamethods.
+    auto plainSlot = [](const Value& o, const Value& key) -> Value* {
+        if (o._type == OT_ARRAY && key._type == OT_INTEGER) {
+            auto& items = o.array()->items;
+            return uint32_t(key.i()) < items.size() ? &items[size_t(key.i())] : nullptr;
+        }
+        if (key._type != OT_STRING) return nullptr;
+        if (o._type == OT_TABLE) {
+            TableNode* n = o.table()->findString(key.str());
+            return n ? &n->val : nullptr;
+        }
+        if (o._type == OT_INSTANCE) {
+            Instance* inst = o.instance();
+            TableNode* n = inst->cls->members->findString(key.str());
+            if (n && !(n->val.i() & 1)) return &inst->fields[size_t(n->val.i() >> 1)];
+        }
+        return nullptr;
+    };
+
 // Switches to the frame now on top after entering or leaving one.
 #define RELOAD()                 \
     do {                         \
@@ -1127,6 +1148,11 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             break;
         }
         case OP_SETR: {
+            if (Value* field = plainSlot(R[in.b], R[in.c])) {
+                *field = R[in.arg];
+                R[in.a] = R[in.arg];
+                break;
+            }
             Value obj = R[in.b];
             if (!set(obj, R[in.c], R[in.arg], true, &R[0])) goto error;
             R[in.a] = R[in.arg];
@@ -1148,6 +1174,17 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             R[in.a].array()->items.push_back(K[in.arg]);
             break;
         case OP_COMPARITH: {
+            // Numbers in a plain slot: arithmetic cannot run a metamethod
+            // that would move the slot.
+            Value* field = plainSlot(R[in.arg >> 16], R[in.b]);
+            const Value& operand = R[in.arg & 0xFFFF];
+            if (field && field->isNumeric() && operand.isNumeric()) {
+                Value res;
+                if (!arith(in.c, *field, operand, res)) goto error;
+                *field = res;
+                R[in.a] = std::move(res);
+                break;
+            }
             Value obj = R[in.arg >> 16];
             Value key = R[in.b];
             Value slot, res;
@@ -1175,6 +1212,14 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         }
         case OP_INC:
         case OP_PINC: {
+            Value* field = plainSlot(R[in.b], R[in.c]);
+            if (field && field->_type == OT_INTEGER) {
+                SQInteger was = field->i();
+                SQInteger now = SQInteger(uint32_t(was) + uint32_t(in.arg));
+                field->setInt(now);
+                R[in.a].setInt(in.op == OP_INC ? now : was);
+                break;
+            }
             Value obj = R[in.b];
             Value key = R[in.c];
             Value slot, res;

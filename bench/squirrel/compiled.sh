@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Times fib, loops and tables run from source and from their compiled 2.1.1
+# Times the benchmark scripts run from source and from their compiled 2.1.1
 # form (written by make_compiled.py), alternating source and compiled runs,
 # and prints the median of each and the ratio compiled/source.
 #
 #   usage: bench/squirrel/compiled.sh [SQ_INTERPRETER [RUNS]]
 #
-# SQ_INTERPRETER defaults to build/release/bin/sq, RUNS to 7. Every run must
+# SQ_INTERPRETER defaults to build/release/bin/sq, RUNS to 7; BENCHMARKS="fib
+# loops" limits the scripts. Every run must
 # print the benchmark's checksum line. Exit status 1 when a run failed.
 
 set -u
@@ -48,7 +49,7 @@ median() {
 
 status=0
 printf '%-8s %10s %12s %7s\n' benchmark "source s" "compiled s" ratio
-for b in fib loops tables; do
+for b in ${BENCHMARKS:-fib loops methods tables arrays strings closures matrix}; do
 	source_ms=() compiled_ms=()
 	for ((r = 0; r < runs; r++)); do
 		t=$(timed "$benchdir" "$b") || { echo "compiled.sh: $b source run failed" >&2; status=1; continue 2; }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "squirrel.h"
@@ -21,7 +22,8 @@ enum : uint8_t {
     RETURN = 0x13, LOADNULLS = 0x14, JMP = 0x18, LOADFREEVAR = 0x1B, NEWTABLE = 0x1E,
     APPENDARRAY = 0x20, COMPARITH = 0x22, ARITH = 0x11, CLOSURE = 0x30, NEWSLOTA = 0x3B,
     JZ = 0x1A, CMP = 0x28, AND = 0x2B, SET = 0x0D, CLASS = 0x3A, NEWSLOT = 0x0B,
-    EQ = 0x0F, NE = 0x10, BITW = 0x12, LOADFLOAT = 0x03,
+    EQ = 0x0F, NE = 0x10, BITW = 0x12, LOADFLOAT = 0x03, MOVE = 0x0A, NEWARRAY = 0x1F,
+    INC = 0x24, PINC = 0x26, GET = 0x0E,
 };
 
 struct Lit {
@@ -408,6 +410,119 @@ TEST_F(Foreign, FusedConstantsComparesAndMasksBehaveAsSeparateSteps) {
     EXPECT_EQ(1, r);
     ASSERT_TRUE(run(kinds(num(4), true), &r)) << lastError();
     EXPECT_EQ(0, r);
+}
+
+// `+=`, `++` and `=` on slots of tables and instances: numbers in existing
+// slots take a direct path, everything else the general rules; both give
+// the same values and errors.
+TEST_F(Foreign, SlotUpdatesGiveTheGeneralRulesResults) {
+    Fn f;
+    f.literals = {str("c"), str("x"), str("s"), str("b"), str("zz")};
+    f.code = {
+        {NEWTABLE, 1, 2, 0, 0},
+        {LOAD, 2, 0, 0, 0},
+        {LOADINT, 3, 10, 0, 0},
+        {NEWSLOTA, 0, 1, 2, 3},                // t.c <- 10
+        {LOADINT, 3, 5, 0, 0},
+        {COMPARITH, 4, (1 << 16) | 3, 2, '*'},  // R4 = t.c *= 5        50
+        {PINC, 5, 1, 2, 1},                    // R5 = t.c++            50, t.c 51
+        {INC, 6, 1, 2, 0xFF},                  // R6 = --t.c            50
+        {CLASS, 7, -1, 0xFF, 0},
+        {LOAD, 8, 1, 0, 0},
+        {LOADINT, 9, 7, 0, 0},
+        {NEWSLOTA, 0, 7, 8, 9},                // class { x = 7 }
+        {MOVE, 9, 0, 0, 0},
+        {CALL, 8, 7, 9, 1},                    // R8 = instance
+        {LOAD, 10, 1, 0, 0},
+        {LOADINT, 9, 3, 0, 0},
+        {COMPARITH, 11, (8 << 16) | 9, 10, '-'},  // R11 = i.x -= 3      4
+        {SET, 12, 8, 10, 4},                   // R12 = i.x = R4        50
+        {PINC, 13, 8, 10, 1},                  // R13 = i.x++           50, i.x 51
+        {LOAD, 2, 2, 0, 0},
+        {LOAD, 3, 3, 0, 0},
+        {NEWSLOTA, 0, 1, 2, 3},                // t.s <- "b"
+        {COMPARITH, 14, (1 << 16) | 3, 2, '+'},  // R14 = t.s += "b"     "bb"
+        {GETK, 15, 1, 8, 0},                   // R15 = i.x             51
+        {NEWARRAY, 16, 7, 0, 0},
+        {APPENDARRAY, 16, 4, 0, 0},
+        {APPENDARRAY, 16, 5, 0, 0},
+        {APPENDARRAY, 16, 6, 0, 0},
+        {APPENDARRAY, 16, 11, 0, 0},
+        {APPENDARRAY, 16, 12, 0, 0},
+        {APPENDARRAY, 16, 13, 0, 0},
+        {APPENDARRAY, 16, 15, 0, 0},
+        {APPENDARRAY, 16, 14, 0, 0},
+        {RETURN, 1, 16, 0, 0},
+        {RETURN, 0xFF, 0, 0, 0},
+    };
+    f.stackSize = 17;
+    ASSERT_TRUE(load(file(f))) << lastError();
+    sq_pushroottable(v);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue))) << lastError();
+    std::vector<SQInteger> numbers;
+    for (SQInteger i = 0; i < 7; i++) {
+        sq_pushinteger(v, i);
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2)));
+        SQInteger n = -1;
+        sq_getinteger(v, -1, &n);
+        numbers.push_back(n);
+        sq_pop(v, 1);
+    }
+    EXPECT_EQ((std::vector<SQInteger>{50, 50, 50, 4, 50, 50, 51}), numbers);
+    sq_pushinteger(v, 7);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2)));
+    const SQChar* text = "";
+    sq_getstring(v, -1, &text);
+    EXPECT_STREQ("bb", text);
+    sq_settop(v, 0);
+
+    // A missing slot and a division by zero fail as the general rules do.
+    for (auto [key, operation, expected] : {std::tuple{4, '+', "the index 'zz' does not exist"},
+                                            std::tuple{0, '/', "division by zero"}}) {
+        Fn g;
+        g.literals = {str("c"), str("x"), str("s"), str("b"), str("zz")};
+        g.code = {
+            {NEWTABLE, 1, 1, 0, 0},
+            {LOAD, 2, 0, 0, 0},
+            {LOADINT, 3, 10, 0, 0},
+            {NEWSLOTA, 0, 1, 2, 3},
+            {LOAD, 2, key, 0, 0},
+            {LOADINT, 3, 0, 0, 0},
+            {COMPARITH, 4, (1 << 16) | 3, 2, uint8_t(operation)},
+            {RETURN, 0xFF, 0, 0, 0},
+        };
+        g.stackSize = 5;
+        EXPECT_FALSE(run(file(g)));
+        EXPECT_EQ(expected, lastError());
+    }
+
+    // Array elements: inside the array directly, past its end an error.
+    for (int32_t index : {1, 2}) {
+        Fn g;
+        g.code = {
+            {NEWARRAY, 1, 2, 0, 0},
+            {LOADINT, 2, 30, 0, 0},
+            {APPENDARRAY, 1, 2, 0, 0},
+            {APPENDARRAY, 1, 2, 0, 0},
+            {LOADINT, 2, index, 0, 0},
+            {LOADINT, 3, 12, 0, 0},
+            {COMPARITH, 4, (1 << 16) | 3, 2, '+'},
+            {PINC, 4, 1, 2, 1},
+            {GET, 3, 1, 2, 0},
+            {ARITH, 4, 4, 3, '+'},
+            {RETURN, 1, 4, 0, 0},
+            {RETURN, 0xFF, 0, 0, 0},
+        };
+        g.stackSize = 5;
+        SQInteger r = 0;
+        if (index == 1) {
+            ASSERT_TRUE(run(file(g), &r)) << lastError();
+            EXPECT_EQ(42 + 43, r);
+        } else {
+            EXPECT_FALSE(run(file(g)));
+            EXPECT_EQ("the index '2' does not exist", lastError());
+        }
+    }
 }
 
 // In our own form a fused constant load must be followed by the compare it
