@@ -12,6 +12,7 @@
 #include "platform/message_box.h"
 #include "platform/null/headless_window.h"
 #include "platform/null/null_audio.h"
+#include "platform/save_folder.h"
 #include "platform/watchdog.h"
 
 namespace app {
@@ -79,7 +80,12 @@ void G_APP_2::startUp() {
 
     startSound();
 
-    if (inputLibraryFlag && padLibrary.open(kPadLibrary)) {
+    // A game that asks for the pad and brings no plug-in of its own gets
+    // the one installed with the program.
+    if (inputLibraryFlag && (padLibrary.open(kPadLibrary) ||
+                             (!platform::fileExists(kPadLibrary) && !runControl.hostPadLibrary.empty() &&
+                              platform::fileExists(runControl.hostPadLibrary) &&
+                              padLibrary.open(runControl.hostPadLibrary)))) {
         getInput = reinterpret_cast<GetInputFunction>(padLibrary.symbol("GetInput"));
     }
     startInputThread();
@@ -334,6 +340,30 @@ void G_APP_2::shutDown() {
     padLibrary.close();
 }
 
+void G_APP_2::toggleFullScreen() {
+    if (!mainWindow) return;
+    mainWindow->setFullScreen(!mainWindow->isFullScreen());
+    fullScreen = mainWindow->isFullScreen();
+    if (d3d) d3d->setWindowed(!fullScreen);
+}
+
+void G_APP_2::saveScreenshot() {
+    // Events are handled after present and before the next frame begins,
+    // so the back buffer holds the frame on the screen.
+    const std::string folder = platform::writeFolder();
+    for (int number = 1; number <= kScreenshotNumbers; ++number) {
+        char name[32];
+        snprintf(name, sizeof name, "screenshot-%04d.png", number);
+        const std::string path = folder + name;
+        if (platform::fileExists(path)) continue;
+        if (d3d && d3d->writeScreenshot(path)) fprintf(stderr, "tesserae: screenshot saved as '%s'\n", path.c_str());
+        else fprintf(stderr, "tesserae: cannot write the screenshot '%s'\n", path.c_str());
+        return;
+    }
+    fprintf(stderr, "tesserae: no screenshot written: '%s' holds screenshot-%04d.png already\n", folder.c_str(),
+            kScreenshotNumbers);
+}
+
 bool G_APP_2::handleMessage(const platform::WindowEvent& event) {
     using platform::EventType;
     switch (event.type) {
@@ -345,6 +375,10 @@ bool G_APP_2::handleMessage(const platform::WindowEvent& event) {
             return true;
         case EventType::Activate:
         case EventType::Deactivate: return true;
+        case EventType::Command:
+            if (event.command == platform::HostCommand::ToggleFullScreen) toggleFullScreen();
+            if (event.command == platform::HostCommand::Screenshot) saveScreenshot();
+            return true;
         case EventType::MouseMove:
             mouse.x = event.x;
             mouse.y = event.y;
