@@ -171,12 +171,17 @@ void G_APP_2::startInputThread() {
             kSamplePeriod, [this] { samplerPass(); });
     } else {
         try {
+            // The pause between samples ends early when the run stops, so
+            // shut-down does not wait out a sample period.
+            samplerStop = false;
             inputThread = std::thread([this] {
-                platform::Clock& realClock = platform::clock();
                 while (true) {
                     samplerPass();
                     bool stop = !isRunning();
-                    realClock.sleep(kSamplePeriod);
+                    std::unique_lock lock(samplerWakeLock);
+                    if (samplerWake.wait_for(lock, std::chrono::milliseconds(kSamplePeriod),
+                                             [this] { return samplerStop; }))
+                        break;
                     if (stop) break;
                 }
             });
@@ -191,7 +196,14 @@ void G_APP_2::startInputThread() {
 
 void G_APP_2::stopInputThread() {
     if (!inputThreadStarted) return;
-    if (inputThread.joinable()) inputThread.join();
+    if (inputThread.joinable()) {
+        {
+            std::lock_guard guard(samplerWakeLock);
+            samplerStop = true;
+        }
+        samplerWake.notify_all();
+        inputThread.join();
+    }
     if (samplerId) {
         platform::Clock& clock = platform::clock();
         if (clock.isVirtual()) static_cast<platform::VirtualClock&>(clock).removePeriodic(samplerId);

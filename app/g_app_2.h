@@ -1,6 +1,7 @@
 // app/g_app_2.h
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -134,6 +135,9 @@ private:
     InputState input;
     std::atomic<uint8_t> inputEnded{1};
     std::thread inputThread;
+    std::mutex samplerWakeLock;
+    std::condition_variable samplerWake;
+    bool samplerStop = false;  // guarded by samplerWakeLock
     int samplerId = 0;  // periodic callback on the virtual clock
     bool inputThreadStarted = false;
 
