@@ -119,7 +119,12 @@ void G_APP_2::startSound() {
     wavePlayer->initialize(mixer.get());
 
     midiPlayer = std::make_unique<sound::MidiPlayer>(soundReport);
-    if (!midiPlayer->create(mixer.get(), std::string(baseFolder) + "midi", runControl.soundFont)) {
+    // The standard SoundFont loads while the game starts, on the real
+    // clock; a SoundFont the user names, and every run on the virtual
+    // clock, load before the game starts, so their failures and their
+    // sound are known at once.
+    bool loadInBackground = runControl.soundFont.empty() && !clock.isVirtual();
+    if (!midiPlayer->create(mixer.get(), std::string(baseFolder) + "midi", runControl.soundFont, loadInBackground)) {
         d3d->showMessage(midiPlayer->errorText().c_str(), "DirectMusic Error!");
         // Without --soundfont the game runs on without music, as it always
         // did; a SoundFont the user named and cannot be used is an error.
