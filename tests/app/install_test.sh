@@ -57,6 +57,7 @@ chmod -R a-w "$scratch/root"
 mkdir -p "$scratch/data" "$scratch/home"
 as_user=()
 if [[ $(id -u) -eq 0 ]]; then
+    command -v setpriv >/dev/null || { echo "root without setpriv: no ordinary user to play as: skipped"; exit 77; }
     chown 65534:65534 "$scratch/data" "$scratch/home"
     as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups env -u XDG_RUNTIME_DIR)
 fi
