@@ -154,8 +154,17 @@ bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data) {
     FILE* file = openGameFile(windowsPath, "rb");
     if (!file) return false;
     bool ok = true;
+    // One allocation of the size the file has now (a 6 MB SoundFont or
+    // font is read at start-up); a file that grows meanwhile is read on.
+    struct stat st {};
+    size_t expected = fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode) ? size_t(st.st_size) : 0;
+    data.resize(expected);
+    size_t filled = expected ? fread(data.data(), 1, expected, file) : 0;
+    data.resize(filled);
     uint8_t buffer[65536];
-    while (size_t count = fread(buffer, 1, sizeof buffer, file)) data.insert(data.end(), buffer, buffer + count);
+    if (filled == expected) {
+        while (size_t count = fread(buffer, 1, sizeof buffer, file)) data.insert(data.end(), buffer, buffer + count);
+    }
     if (ferror(file)) ok = false;
     fclose(file);
     if (!ok) data.clear();
