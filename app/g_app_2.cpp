@@ -12,6 +12,7 @@
 #include "platform/message_box.h"
 #include "platform/null/headless_window.h"
 #include "platform/null/null_audio.h"
+#include "platform/save_folder.h"
 #include "platform/watchdog.h"
 
 namespace app {
@@ -79,7 +80,12 @@ void G_APP_2::startUp() {
 
     startSound();
 
-    if (inputLibraryFlag && padLibrary.open(kPadLibrary)) {
+    // A game that asks for the pad and brings no plug-in of its own gets
+    // the one installed with the program.
+    if (inputLibraryFlag && (padLibrary.open(kPadLibrary) ||
+                             (!platform::fileExists(kPadLibrary) && !runControl.hostPadLibrary.empty() &&
+                              platform::fileExists(runControl.hostPadLibrary) &&
+                              padLibrary.open(runControl.hostPadLibrary)))) {
         getInput = reinterpret_cast<GetInputFunction>(padLibrary.symbol("GetInput"));
     }
     startInputThread();
@@ -113,7 +119,12 @@ void G_APP_2::startSound() {
     wavePlayer->initialize(mixer.get());
 
     midiPlayer = std::make_unique<sound::MidiPlayer>(soundReport);
-    if (!midiPlayer->create(mixer.get(), std::string(baseFolder) + "midi", runControl.soundFont)) {
+    // The standard SoundFont loads while the game starts, on the real
+    // clock; a SoundFont the user names, and every run on the virtual
+    // clock, load before the game starts, so their failures and their
+    // sound are known at once.
+    bool loadInBackground = runControl.soundFont.empty() && !clock.isVirtual();
+    if (!midiPlayer->create(mixer.get(), std::string(baseFolder) + "midi", runControl.soundFont, loadInBackground)) {
         d3d->showMessage(midiPlayer->errorText().c_str(), "DirectMusic Error!");
         // Without --soundfont the game runs on without music, as it always
         // did; a SoundFont the user named and cannot be used is an error.
@@ -165,12 +176,17 @@ void G_APP_2::startInputThread() {
             kSamplePeriod, [this] { samplerPass(); });
     } else {
         try {
+            // The pause between samples ends early when the run stops, so
+            // shut-down does not wait out a sample period.
+            samplerStop = false;
             inputThread = std::thread([this] {
-                platform::Clock& realClock = platform::clock();
                 while (true) {
                     samplerPass();
                     bool stop = !isRunning();
-                    realClock.sleep(kSamplePeriod);
+                    std::unique_lock lock(samplerWakeLock);
+                    if (samplerWake.wait_for(lock, std::chrono::milliseconds(kSamplePeriod),
+                                             [this] { return samplerStop; }))
+                        break;
                     if (stop) break;
                 }
             });
@@ -185,7 +201,14 @@ void G_APP_2::startInputThread() {
 
 void G_APP_2::stopInputThread() {
     if (!inputThreadStarted) return;
-    if (inputThread.joinable()) inputThread.join();
+    if (inputThread.joinable()) {
+        {
+            std::lock_guard guard(samplerWakeLock);
+            samplerStop = true;
+        }
+        samplerWake.notify_all();
+        inputThread.join();
+    }
     if (samplerId) {
         platform::Clock& clock = platform::clock();
         if (clock.isVirtual()) static_cast<platform::VirtualClock&>(clock).removePeriodic(samplerId);
@@ -334,6 +357,30 @@ void G_APP_2::shutDown() {
     padLibrary.close();
 }
 
+void G_APP_2::toggleFullScreen() {
+    if (!mainWindow) return;
+    mainWindow->setFullScreen(!mainWindow->isFullScreen());
+    fullScreen = mainWindow->isFullScreen();
+    if (d3d) d3d->setWindowed(!fullScreen);
+}
+
+void G_APP_2::saveScreenshot() {
+    // Events are handled after present and before the next frame begins,
+    // so the back buffer holds the frame on the screen.
+    const std::string folder = platform::writeFolder();
+    for (int number = 1; number <= kScreenshotNumbers; ++number) {
+        char name[32];
+        snprintf(name, sizeof name, "screenshot-%04d.png", number);
+        const std::string path = folder + name;
+        if (platform::fileExists(path)) continue;
+        if (d3d && d3d->writeScreenshot(path)) fprintf(stderr, "tesserae: screenshot saved as '%s'\n", path.c_str());
+        else fprintf(stderr, "tesserae: cannot write the screenshot '%s'\n", path.c_str());
+        return;
+    }
+    fprintf(stderr, "tesserae: no screenshot written: '%s' holds screenshot-%04d.png already\n", folder.c_str(),
+            kScreenshotNumbers);
+}
+
 bool G_APP_2::handleMessage(const platform::WindowEvent& event) {
     using platform::EventType;
     switch (event.type) {
@@ -345,6 +392,10 @@ bool G_APP_2::handleMessage(const platform::WindowEvent& event) {
             return true;
         case EventType::Activate:
         case EventType::Deactivate: return true;
+        case EventType::Command:
+            if (event.command == platform::HostCommand::ToggleFullScreen) toggleFullScreen();
+            if (event.command == platform::HostCommand::Screenshot) saveScreenshot();
+            return true;
         case EventType::MouseMove:
             mouse.x = event.x;
             mouse.y = event.y;

@@ -1,6 +1,7 @@
 // app/g_app_2.h
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,8 @@ constexpr const char* kLibraryVersion = "TESSERAE-LIB 1.00 07/06/12 Update";
 constexpr uint32_t kTickLength = 50;    // milliseconds of logic per tick
 constexpr uint32_t kFramePacing = 30;   // a drawn frame lasts at least this long
 constexpr uint32_t kSamplePeriod = 100; // input sampling
+// Alt+S names its files screenshot-0001.png upwards, the first free number.
+constexpr int kScreenshotNumbers = 9999;
 
 // What the command line adds to a run.
 struct RunControl {
@@ -37,6 +40,7 @@ struct RunControl {
     std::string audioOut;    // host path of the WAV capture, or empty
     std::string soundFont;   // host path, or empty for the standard ones
     std::string screenshot;  // host path of a PNG of the last frame, or empty
+    std::string hostPadLibrary;  // the installed pad plug-in, for games without their own
 };
 
 // The game frame: display and device, sound, the pad plug-in and the input
@@ -119,6 +123,10 @@ private:
     void startInputThread();
     void stopInputThread();
     void samplerPass();
+    // The window keys: full screen and window, and a numbered screenshot of
+    // the presented frame in the folder the game's files go to.
+    void toggleFullScreen();
+    void saveScreenshot();
     void deliverScripted(int pass);
     bool canNeverResume();
     bool readPad(PadReading& reading);
@@ -127,6 +135,9 @@ private:
     InputState input;
     std::atomic<uint8_t> inputEnded{1};
     std::thread inputThread;
+    std::mutex samplerWakeLock;
+    std::condition_variable samplerWake;
+    bool samplerStop = false;  // guarded by samplerWakeLock
     int samplerId = 0;  // periodic callback on the virtual clock
     bool inputThreadStarted = false;
 

@@ -23,7 +23,8 @@ bool parseCount(const char* text, long low, long high, int& out) {
 
 std::string usageText() {
     return "usage: tesserae [options] [GAME_DIR]\n"
-           "Runs the game in GAME_DIR (default: the folder of this program).\n"
+           "Runs the game in GAME_DIR (default: the folder of this program when it holds a\n"
+           "game, else the installed demo).\n"
            "\n"
            "  --headless            no window and no sound device\n"
            "  --virtual-clock       time moves only as the program sleeps; runs repeat exactly\n"
@@ -34,8 +35,15 @@ std::string usageText() {
            "  --soundfont FILE      SoundFont for MIDI music\n"
            "  --zoom N              show the frame N times larger (1 to 8)\n"
            "  --max-seconds N       end the run after N seconds of wall time (status 5)\n"
+           "  --save-dir DIR        keep the files the game writes in DIR (default: the game\n"
+           "                        folder, or ~/.local/share/tesserae/GAME when it is read-only)\n"
            "  --help                show this text\n"
-           "  --version             show the version\n";
+           "  --version             show the version\n"
+           "\n"
+           "Keys (the game never sees them while Alt is held):\n"
+           "  Alt+Enter             switch between full screen and a window\n"
+           "  Alt+S                 save a screenshot (PNG) into the save folder\n"
+           "  Alt+F4                close the window\n";
 }
 
 ParseResult parseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
@@ -126,6 +134,8 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& options, st
             ok = takePath(options.audioOut);
         } else if (name == "--soundfont") {
             ok = takePath(options.soundfont);
+        } else if (name == "--save-dir") {
+            ok = takePath(options.saveDir);
         } else {
             error = "unknown option " + name;
             ok = false;

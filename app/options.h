@@ -6,7 +6,7 @@ namespace app {
 
 // The command line: tesserae [options] [GAME_DIR]
 struct Options {
-    std::string gameDir;      // empty: the executable's folder
+    std::string gameDir;      // empty: the executable's folder, else the installed demo
     bool headless = false;
     bool virtualClock = false;
     int frames = 0;           // 0: run until the game or the user ends it
@@ -16,6 +16,7 @@ struct Options {
     std::string soundfont;
     int zoom = 1;
     int maxSeconds = 0;       // 0: no limit on the run's wall time
+    std::string saveDir;      // where the game's files go; empty: the game folder when writable
 };
 
 enum class ParseResult { Run, Help, Version, Error };

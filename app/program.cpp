@@ -8,11 +8,13 @@
 #include "app/exit_status.h"
 #include "app/game_main.h"
 #include "app/startup_settings.h"
+#include "model/system_assets.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/instance_lock.h"
 #include "platform/message_box.h"
 #include "platform/null/headless_window.h"
+#include "platform/save_folder.h"
 #include "platform/sdl/sdl_window.h"
 #include "platform/watchdog.h"
 
@@ -31,6 +33,55 @@ bool readScriptedInput(const std::string& file, std::vector<platform::ScriptedIn
         fprintf(stderr, "tesserae: %s: %s\n", file.c_str(), error.c_str());
         return false;
     }
+    return true;
+}
+
+// Where the host's own files live: beside the program in a build tree
+// (its "system" folder), under the data folder once installed.
+std::string hostDataRoot() {
+    std::string programDir = platform::executableDir();
+    if (platform::isDirectory(programDir + "system")) return programDir;
+    std::string installed = programDir + TESSERAE_DATA_FROM_PROGRAM + "/";
+    return platform::isDirectory(installed) ? installed : programDir;
+}
+
+// The folder of the program when it holds a game; otherwise the demo that
+// is installed with the program.
+std::string defaultGameDir(const std::string& dataRoot) {
+    std::string programDir = platform::executableDir();
+    if (platform::fileExists(programDir + "script\\init.nut")) return programDir;
+    std::string demo = dataRoot + "demo/";
+    return platform::fileExists(demo + "script\\init.nut") ? demo : programDir;
+}
+
+// The game's files go to its own folder while it can take them, and to
+// the user's folder for the game otherwise; --save-dir names the folder
+// outright. Runs in the game folder. False (said on stderr) when the
+// named folder cannot be made.
+bool chooseSaveFolder(const std::string& named) {
+    if (!named.empty()) {
+        if (!platform::makeDirectories(named)) {
+            fprintf(stderr, "tesserae: cannot make the save folder '%s'\n", named.c_str());
+            return false;
+        }
+        platform::setSaveFolder(named);
+        return true;
+    }
+    std::string gameFolder = platform::currentDir();
+    gameFolder.pop_back();
+    std::string user = platform::userSaveFolder(gameFolder.substr(gameFolder.rfind('/') + 1));
+    if (platform::canCreateFilesIn(".")) {
+        platform::setFallbackSaveFolder(user);
+        return true;
+    }
+    if (user.empty() || !platform::makeDirectories(user)) {
+        fprintf(stderr, "tesserae: the game folder is read-only and no folder of the user can take its "
+                        "files (%s); the game cannot save\n",
+                user.empty() ? "no home folder" : user.c_str());
+        return true;
+    }
+    platform::setSaveFolder(user);
+    fprintf(stderr, "tesserae: the game folder is read-only; the game's files go to '%s'\n", user.c_str());
     return true;
 }
 
@@ -62,8 +113,11 @@ int runGame(const Options& options) {
     control.screenshot = hostPath(options.screenshot);
     control.audioOut = hostPath(options.audioOut);
     control.soundFont = hostPath(options.soundfont);
+    std::string saveDir = hostPath(options.saveDir);
 
-    std::string gameDir = options.gameDir.empty() ? platform::executableDir() : options.gameDir;
+    std::string dataRoot = hostDataRoot();
+    control.hostPadLibrary = platform::executableDir() + TESSERAE_PAD_FROM_PROGRAM;
+    std::string gameDir = options.gameDir.empty() ? defaultGameDir(dataRoot) : options.gameDir;
     if (!platform::isDirectory(gameDir)) {
         fprintf(stderr, "tesserae: '%s' is not a folder\n", gameDir.c_str());
         return kExitUsage;
@@ -81,6 +135,10 @@ int runGame(const Options& options) {
         fprintf(stderr, "tesserae: cannot enter the folder '%s'\n", gameDir.c_str());
         return kExitUsage;
     }
+    if (!chooseSaveFolder(saveDir)) return kExitHostFailure;
+    // Games without their own system files use the installed copies.
+    bool installedAssets = dataRoot != platform::executableDir();
+    if (installedAssets) model::setHostAssetRoot(dataRoot);
 
     platform::VirtualClock virtualClock;
     if (options.virtualClock) platform::setClock(&virtualClock);
@@ -120,6 +178,9 @@ int runGame(const Options& options) {
     }
     game.reset();
     platform::setClock(nullptr);
+    platform::setSaveFolder("");
+    platform::setFallbackSaveFolder("");
+    if (installedAssets) model::setHostAssetRoot("");
     return result;
 }
 

@@ -229,7 +229,7 @@ void G_DD::present(bool) {
 bool G_DD::writeScreenshot(const std::string& path) const {
     std::vector<uint8_t> png;
     if (!backBuffer || !render::encodePng(*backBuffer, png)) return false;
-    return platform::replaceFile(path, png.data(), png.size());
+    return platform::replaceHostFile(path, png.data(), png.size());
 }
 
 int G_DD::restoreSurfaces() {

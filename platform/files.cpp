@@ -9,9 +9,18 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/platform_local.h"
+
 namespace platform {
 
 namespace {
+
+bool replaceResolved(std::string target, const void* data, size_t size, int* error);
+
+bool isRegularFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
 
 bool exists(const std::string& path) {
     struct stat st {};
@@ -117,12 +126,22 @@ std::string resolveGamePath(const std::string& windowsPath) {
 }
 
 FILE* openGameFile(const std::string& windowsPath, const char* mode) {
+    std::string saved;
+    if (strpbrk(mode, "wa+")) {
+        if (prepareSavedWrite(windowsPath, !strchr(mode, 'w'), saved)) return fopen(saved.c_str(), mode);
+        FILE* file = fopen(resolveGamePath(windowsPath).c_str(), mode);
+        if (!file && isRelativeGamePath(windowsPath) && switchToFallbackAfter(errno))
+            return openGameFile(windowsPath, mode);
+        return file;
+    }
+    if (savedCopyPath(windowsPath, saved) && isRegularFile(saved)) return fopen(saved.c_str(), mode);
     return fopen(resolveGamePath(windowsPath).c_str(), mode);
 }
 
 bool fileExists(const std::string& windowsPath) {
-    struct stat st {};
-    return stat(resolveGamePath(windowsPath).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    std::string saved;
+    if (savedCopyPath(windowsPath, saved) && isRegularFile(saved)) return true;
+    return isRegularFile(resolveGamePath(windowsPath));
 }
 
 bool isDirectory(const std::string& path) {
@@ -135,8 +154,17 @@ bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data) {
     FILE* file = openGameFile(windowsPath, "rb");
     if (!file) return false;
     bool ok = true;
+    // One allocation of the size the file has now (a 6 MB SoundFont or
+    // font is read at start-up); a file that grows meanwhile is read on.
+    struct stat st {};
+    size_t expected = fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode) ? size_t(st.st_size) : 0;
+    data.resize(expected);
+    size_t filled = expected ? fread(data.data(), 1, expected, file) : 0;
+    data.resize(filled);
     uint8_t buffer[65536];
-    while (size_t count = fread(buffer, 1, sizeof buffer, file)) data.insert(data.end(), buffer, buffer + count);
+    if (filled == expected) {
+        while (size_t count = fread(buffer, 1, sizeof buffer, file)) data.insert(data.end(), buffer, buffer + count);
+    }
     if (ferror(file)) ok = false;
     fclose(file);
     if (!ok) data.clear();
@@ -144,7 +172,29 @@ bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data) {
 }
 
 bool replaceFile(const std::string& windowsPath, const void* data, size_t size) {
-    std::string target = resolveGamePath(windowsPath);
+    std::string saved;
+    if (prepareSavedWrite(windowsPath, false, saved)) return replaceResolved(saved, data, size, nullptr);
+    int error = 0;
+    if (replaceResolved(resolveGamePath(windowsPath), data, size, &error)) return true;
+    if (isRelativeGamePath(windowsPath) && switchToFallbackAfter(error)) return replaceFile(windowsPath, data, size);
+    return false;
+}
+
+bool replaceHostFile(const std::string& path, const void* data, size_t size) {
+    return replaceResolved(resolveGamePath(path), data, size, nullptr);
+}
+
+bool removeFile(const std::string& windowsPath) {
+    std::string saved;
+    if (savedCopyPath(windowsPath, saved)) return unlink(saved.c_str()) == 0;
+    return unlink(resolveGamePath(windowsPath).c_str()) == 0;
+}
+
+namespace {
+
+// `error`, when given, receives the errno of a temporary file that cannot
+// be created: the folder's refusal.
+bool replaceResolved(std::string target, const void* data, size_t size, int* error) {
     // Only a regular file is replaced: a device, a FIFO or a folder keeps
     // its place. A symbolic link stays a link, and the regular file it
     // names is replaced instead; a dangling link is refused.
@@ -158,7 +208,10 @@ bool replaceFile(const std::string& windowsPath, const void* data, size_t size) 
     if (existed && !S_ISREG(st.st_mode)) return false;
     std::string temporary = target + ".tmp-XXXXXX";
     int fd = mkstemp(temporary.data());
-    if (fd < 0) return false;
+    if (fd < 0) {
+        if (error) *error = errno;
+        return false;
+    }
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     size_t written = 0;
     bool ok = true;
@@ -185,9 +238,7 @@ bool replaceFile(const std::string& windowsPath, const void* data, size_t size) 
     return ok;
 }
 
-bool removeFile(const std::string& windowsPath) {
-    return unlink(resolveGamePath(windowsPath).c_str()) == 0;
-}
+}  // namespace
 
 bool makeDirectory(const std::string& path) {
     std::string resolved = resolveGamePath(path);

@@ -23,7 +23,8 @@ bool setCurrentDir(const std::string& path);
 // current directory.
 std::string resolveGamePath(const std::string& windowsPath);
 
-// fopen on the resolved path. Null when the file cannot be opened.
+// fopen on the resolved path (or the save folder's, platform/save_folder.h).
+// Null when the file cannot be opened.
 FILE* openGameFile(const std::string& windowsPath, const char* mode);
 
 bool fileExists(const std::string& windowsPath);
@@ -39,6 +40,10 @@ bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data);
 // as anything else (folder, device, FIFO, dangling link) is refused, and
 // a symbolic link to a regular file stays, the file it names replaced.
 bool replaceFile(const std::string& windowsPath, const void* data, size_t size);
+
+// replaceFile for a file of the user's (a screenshot the command line
+// names): never redirected to the save folder.
+bool replaceHostFile(const std::string& path, const void* data, size_t size);
 
 // Removes a file; false when it did not exist or could not be removed.
 bool removeFile(const std::string& windowsPath);

@@ -32,7 +32,26 @@ int fitZoom(int zoom, int width, int height, int desktopWidth, int desktopHeight
     return zoom;
 }
 
+HostCommand hostCommandForKey(int key) {
+    switch (key) {
+        case vk::kReturn: return HostCommand::ToggleFullScreen;
+        case 'S': return HostCommand::Screenshot;
+        default: return HostCommand::None;
+    }
+}
+
 void Window::dispatch(const WindowEvent& event) {
+    if (event.type == EventType::KeyDown && (event.alt || keyboard().isDown(vk::kMenu))) {
+        HostCommand command = hostCommandForKey(event.key);
+        if (command != HostCommand::None) {
+            if (event.repeat || !eventHandler) return;
+            WindowEvent out;
+            out.type = EventType::Command;
+            out.command = command;
+            eventHandler->handleWindowEvent(out);
+            return;
+        }
+    }
     if (event.type == EventType::KeyDown) keyboard().press(event.key);
     if (event.type == EventType::KeyUp) keyboard().release(event.key);
     if (event.type == EventType::Deactivate) keyboard().releaseAll();

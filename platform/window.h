@@ -36,7 +36,16 @@ enum class EventType {
     MouseUp,
     KeyDown,      // key: Windows virtual-key code
     KeyUp,
+    Command,      // command: a window key of the host's own (Alt+Enter, Alt+S)
 };
+
+// What the host's window keys ask for. They are Alt combinations, so no key
+// a game can map is taken away; while Alt is held their presses never reach
+// the key table.
+enum class HostCommand { None, ToggleFullScreen, Screenshot };
+
+// The command of `key` pressed with Alt held; None for every other key.
+HostCommand hostCommandForKey(int key);
 
 enum class MouseButton { Left, Right, Middle };
 
@@ -48,6 +57,9 @@ struct WindowEvent {
     uint16_t y = 0;
     MouseButton button = MouseButton::Left;
     int key = 0;
+    bool alt = false;     // keys: Alt is held, as the window system says
+    bool repeat = false;  // keys: the auto-repeat of a key held down
+    HostCommand command = HostCommand::None;
 };
 
 // Receives every event of a window. Returning false asks for the default
@@ -83,6 +95,11 @@ public:
     virtual void setCursorVisible(bool visible) = 0;
     virtual bool isHeadless() const = 0;
 
+    // Switches between full screen (the frame scaled to the screen) and a
+    // window; isFullScreen() tells what the window became.
+    virtual void setFullScreen(bool on) = 0;
+    virtual bool isFullScreen() const = 0;
+
     // Shows the frame, scaled to the window. Keeps a copy for lastFrame().
     virtual void present(const FrameView& frame) = 0;
 
@@ -107,7 +124,10 @@ public:
 
 protected:
     // Hands the event to the handler; when it declines a Close, destroys
-    // the window. Keeps the key table current for key events.
+    // the window. Keeps the key table current for key events, and turns a
+    // press of a window key with Alt held into a Command event instead
+    // (once per press, repeats ignored). Releases always reach the table,
+    // so a key held before Alt does not stay down.
     void dispatch(const WindowEvent& event);
     void keepFrame(const FrameView& frame);
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 
 #include "platform/clock.h"
 #include "platform/file_report.h"
@@ -99,6 +100,15 @@ bool looksLikeSoundFont(const std::vector<uint8_t>& bytes) {
     return bytes.size() >= 12 && memcmp(bytes.data(), "RIFF", 4) == 0 && memcmp(bytes.data() + 8, "sfbk", 4) == 0;
 }
 
+bool hasSoundFontHeader(const std::string& path) {
+    FILE* file = platform::openGameFile(path, "rb");
+    if (!file) return false;
+    std::vector<uint8_t> header(12);
+    header.resize(fread(header.data(), 1, header.size(), file));
+    fclose(file);
+    return looksLikeSoundFont(header);
+}
+
 float gainOf(int hundredthsDb) { return float(std::pow(10.0, hundredthsDb / 2000.0)); }
 
 }  // namespace
@@ -109,6 +119,7 @@ MidiPlayer::MidiPlayer(bool reportOn, std::string path)
 }
 
 MidiPlayer::~MidiPlayer() {
+    if (soundFontLoader.joinable()) soundFontLoader.join();
     unloadMidiFile();
     if (mixer) mixer->removeSource(this);
     if (synth) delete_fluid_synth(synth);
@@ -137,8 +148,20 @@ bool MidiPlayer::loadSoundFont(const std::string& path) {
     return id != FLUID_FAILED;
 }
 
+bool MidiPlayer::waitForSoundFont() {
+    if (soundFontLoader.joinable()) {
+        soundFontLoader.join();
+        if (soundFontFailed) {
+            error = formatText(text::kDmBadSoundFont, soundFontFile);
+            report(formatText(text::kDmFailed, error, std::string::npos));
+            unavailable = true;
+        }
+    }
+    return isAvailable();
+}
+
 bool MidiPlayer::create(platform::AudioMixer* audioMixer, const std::string& midiFolder,
-                        const std::string& soundFont) {
+                        const std::string& soundFont, bool loadInBackground) {
     if (synth) return true;
     unavailable = true;
     error.clear();
@@ -181,11 +204,28 @@ bool MidiPlayer::create(platform::AudioMixer* audioMixer, const std::string& mid
         }
         if (chosen.empty()) return fail(formatText(text::kDmNoSoundFont));
     }
-    if (!loadSoundFont(chosen)) return fail(formatText(text::kDmBadSoundFont, chosen));
+    if (loadInBackground) {
+        if (!hasSoundFontHeader(chosen)) return fail(formatText(text::kDmBadSoundFont, chosen));
+        soundFontPending.store(true);
+        try {
+            soundFontLoader = std::thread([this, chosen] {
+                soundFontFailed = !loadSoundFont(chosen);
+                soundFontPending.store(false);
+            });
+        } catch (const std::system_error&) {
+            soundFontPending.store(false);
+            if (!loadSoundFont(chosen)) return fail(formatText(text::kDmBadSoundFont, chosen));
+        }
+    } else if (!loadSoundFont(chosen)) {
+        return fail(formatText(text::kDmBadSoundFont, chosen));
+    }
 
     folder = midiFolder;
     // Joining the mixer is the synthesiser's port.
-    if (!audioMixer->addSource(this)) return fail(formatText(text::kDmSynthFailed));
+    if (!audioMixer->addSource(this)) {
+        if (soundFontLoader.joinable()) soundFontLoader.join();
+        return fail(formatText(text::kDmSynthFailed));
+    }
     mixer = audioMixer;
     soundFontFile = chosen;
     unavailable = false;
@@ -195,7 +235,7 @@ bool MidiPlayer::create(platform::AudioMixer* audioMixer, const std::string& mid
 }
 
 bool MidiPlayer::loadMidiFile(const char* name) {
-    if (!isAvailable() || !name) return false;
+    if (!waitForSoundFont() || !name) return false;
     if (loaded) unloadMidiFile();
     std::vector<uint8_t> bytes;
     MidiFileInfo fileInfo;
@@ -262,7 +302,7 @@ int MidiPlayer::onTick(void* data, int tick) {
 }
 
 bool MidiPlayer::playMidiFile(const char* name, int start) {
-    if (!isAvailable() || !name) return false;
+    if (!waitForSoundFont() || !name) return false;
     playState = MidiState::Playing;
     if (!loaded || current != name) {
         if (!loadMidiFile(name)) return false;
@@ -280,7 +320,7 @@ bool MidiPlayer::playMidiFile(const char* name, int start) {
 }
 
 void MidiPlayer::stopMidi() {
-    if (!isAvailable()) return;
+    if (!waitForSoundFont()) return;
     if (loaded) {
         auto guard = mixer->lock();
         stopPlayer();
@@ -289,7 +329,7 @@ void MidiPlayer::stopMidi() {
 }
 
 void MidiPlayer::unloadMidiFile() {
-    if (!isAvailable()) return;
+    if (!waitForSoundFont()) return;
     if (loaded) {
         {
             auto guard = mixer->lock();
@@ -304,7 +344,7 @@ void MidiPlayer::unloadMidiFile() {
 }
 
 void MidiPlayer::startFade(int duration) {
-    if (!isAvailable() || playState == MidiState::Fading) return;
+    if (!waitForSoundFont() || playState == MidiState::Fading) return;
     playState = MidiState::Fading;
     fadeStart = platform::clock().now();
     fadeDuration = uint32_t(std::max(duration, 0));
@@ -317,7 +357,8 @@ void MidiPlayer::setVolume(int hundredthsDb) {
 }
 
 void MidiPlayer::updateFade() {
-    if (!isAvailable()) return;
+    // Nothing plays before the SoundFont is in; the tick must not wait.
+    if (soundFontPending.load() || !waitForSoundFont()) return;
     switch (playState) {
         case MidiState::Playing:
             if (volume < kFullVolume) setVolume(kFullVolume);
@@ -334,6 +375,7 @@ void MidiPlayer::updateFade() {
 }
 
 void MidiPlayer::mixAudio(int32_t* accumulator, int frames) {
+    if (soundFontPending.load()) return;  // silent until the SoundFont is in
     while (frames > 0) {
         int count = std::min(frames, kScratchFrames);
         fluid_synth_write_float(synth, count, left, 0, 1, right, 0, 1);

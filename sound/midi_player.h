@@ -1,7 +1,9 @@
 // sound/midi_player.h
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/audio_mixer.h"
@@ -37,8 +39,15 @@ public:
     // separator). False with errorText() (code page 932) when there is no
     // mixer, no usable SoundFont, or the mixer takes no more sources; the
     // game then runs without music. True at once when already created.
+    //
+    // With `loadInBackground` only the SoundFont's header is checked here;
+    // its samples load on a thread of their own while the game starts, the
+    // output stays silent until they are in, and the first call that needs
+    // the synthesiser waits for them. Should the body of the file then fail
+    // to load, the player is unavailable from that call on, with
+    // errorText() set.
     bool create(platform::AudioMixer* mixer, const std::string& midiFolder,
-                const std::string& soundFont = "");
+                const std::string& soundFont = "", bool loadInBackground = false);
 
     // Reads and checks the file, replacing the loaded one (which is
     // unloaded first in any case). False with errorText() when it is
@@ -80,6 +89,8 @@ private:
     void startPlayer(int64_t startTick);  // mixer lock held
     void stopPlayer();                    // mixer lock held
     bool loadSoundFont(const std::string& path);
+    // Waits for a background load; false when the player is not usable.
+    bool waitForSoundFont();
     void report(const std::string& line);
 
     platform::AudioMixer* mixer = nullptr;
@@ -101,6 +112,10 @@ private:
     // Gain the output thread ramps towards; written under the mixer lock.
     float targetGain = 1.0f;
     float currentGain = 1.0f;
+
+    std::thread soundFontLoader;
+    std::atomic<bool> soundFontPending{false};  // read by the output thread
+    bool soundFontFailed = false;               // written by the loader before it ends
 
     bool created = false;
     bool unavailable = true;

@@ -5,6 +5,7 @@ namespace platform {
 bool HeadlessWindow::create(const WindowDesc& desc) {
     if (desc.width <= 0 || desc.height <= 0) return false;
     title = desc.title;
+    fullScreen = desc.fullScreen;
     // Room for a burst of scripted events, so posting them while the game
     // runs allocates nothing; the queue empties whenever it is drained.
     queue.reserve(kQueueReserve);

@@ -19,6 +19,8 @@ public:
     bool isActive() const override { return active; }
     void setCursorVisible(bool visible) override { cursorVisible = visible; }
     bool isHeadless() const override { return true; }
+    void setFullScreen(bool on) override { fullScreen = on; }
+    bool isFullScreen() const override { return fullScreen; }
     void present(const FrameView& frame) override;
     bool pumpEvent() override;
 
@@ -43,6 +45,7 @@ private:
     bool minimised = false;
     bool active = true;
     bool cursorVisible = true;
+    bool fullScreen = false;
     uint16_t mouseX = 0, mouseY = 0;
     int presents = 0;
 };

@@ -34,7 +34,9 @@ public:
         zoom = fullScreen ? std::max(desc.zoom, 1) : fitZoom(desc.zoom, desc.width, desc.height, desktop.w, desktop.h);
         clientWidth = desc.width;
         clientHeight = desc.height;
-        Uint32 flags = SDL_WINDOW_HIDDEN;
+        // Resizing keeps the frame whole: it is scaled by whole multiples
+        // and centred (the integer logical size below).
+        Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
         if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
         std::string title = displayText(desc.title);
         window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
@@ -87,6 +89,12 @@ public:
     void setCursorVisible(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
 
     bool isHeadless() const override { return false; }
+
+    void setFullScreen(bool on) override {
+        if (window && SDL_SetWindowFullscreen(window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0) fullScreen = on;
+    }
+
+    bool isFullScreen() const override { return fullScreen; }
 
     void present(const FrameView& frame) override {
         keepFrame(frame);
@@ -172,6 +180,8 @@ private:
                 if (key < 0) return false;
                 out.type = event.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp;
                 out.key = key;
+                out.alt = (event.key.keysym.mod & KMOD_ALT) != 0;
+                out.repeat = event.key.repeat != 0;
                 return true;
             }
             default: return false;

@@ -16,7 +16,7 @@ TEST(CommandLine, AcceptsEveryOptionAndTheGameFolder) {
     std::string error;
     ASSERT_EQ(parse({"--headless", "--virtual-clock", "--frames", "100", "--screenshot=out.png",
                      "--input", "in.txt", "--audio-out", "a.wav", "--soundfont", "gm.sf2",
-                     "--zoom", "2", "--max-seconds=30", "games/demo"},
+                     "--zoom", "2", "--max-seconds=30", "--save-dir", "saves", "games/demo"},
                     o, error),
               app::ParseResult::Run)
         << error;
@@ -29,6 +29,7 @@ TEST(CommandLine, AcceptsEveryOptionAndTheGameFolder) {
     EXPECT_EQ(o.soundfont, "gm.sf2");
     EXPECT_EQ(o.zoom, 2);
     EXPECT_EQ(o.maxSeconds, 30);
+    EXPECT_EQ(o.saveDir, "saves");
     EXPECT_EQ(o.gameDir, "games/demo");
 }
 
@@ -47,6 +48,10 @@ TEST(CommandLine, HelpAndVersion) {
     std::string error;
     EXPECT_EQ(parse({"--frames", "3", "--help"}, o, error), app::ParseResult::Help);
     EXPECT_EQ(parse({"--version"}, o, error), app::ParseResult::Version);
+    // The help names the save folder option and the host's keys.
+    const std::string help = app::usageText();
+    for (const char* text : {"--save-dir DIR", "Alt+Enter", "Alt+S", "Alt+F4"})
+        EXPECT_NE(help.find(text), std::string::npos) << text;
 }
 
 TEST(CommandLine, BadOptionsAndValuesAreErrors) {
@@ -68,6 +73,7 @@ TEST(CommandLine, BadOptionsAndValuesAreErrors) {
         {{"--headless=yes"}, "option --headless takes no value"},
         {{"--screenshot="}, "option --screenshot needs a file name"},
         {{"--input"}, "option --input needs a value"},
+        {{"--save-dir="}, "option --save-dir needs a file name"},
         {{"one", "two"}, "more than one game folder given ('one' and 'two')"},
     };
     for (const Case& c : cases) {

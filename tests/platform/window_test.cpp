@@ -81,6 +81,78 @@ TEST(HeadlessWindowEvents, KeyEventsReachTheKeyTable) {
     EXPECT_EQ(platform::keyboard().query(platform::vk::kF1), 0);
 }
 
+WindowEvent keyEvent(EventType type, int key, bool repeat = false) {
+    WindowEvent event{type};
+    event.key = key;
+    event.repeat = repeat;
+    return event;
+}
+
+// Alt+Enter and Alt+S belong to the host: the handler gets one Command per
+// press and the key table never sees the key go down.
+TEST(WindowKeys, AltCombinationsBecomeCommandsAndSkipTheKeyTable) {
+    using platform::vk::kMenu;
+    using platform::vk::kReturn;
+    platform::HeadlessWindow window;
+    Recorder recorder;
+    window.setEventHandler(&recorder);
+    ASSERT_TRUE(window.create({}));
+    platform::KeyTable& keys = platform::keyboard();
+    keys.query(kReturn);
+    keys.query('S');
+    for (WindowEvent e : {keyEvent(EventType::KeyDown, kMenu), keyEvent(EventType::KeyDown, kReturn),
+                          keyEvent(EventType::KeyDown, kReturn, true), keyEvent(EventType::KeyUp, kReturn),
+                          keyEvent(EventType::KeyDown, 'S'), keyEvent(EventType::KeyUp, 'S'),
+                          keyEvent(EventType::KeyUp, kMenu)})
+        window.post(e);
+    while (window.pumpEvent()) {
+    }
+    std::vector<platform::HostCommand> commands;
+    for (const WindowEvent& e : recorder.events) {
+        if (e.type == EventType::Command) commands.push_back(e.command);
+        EXPECT_NE(e.type == EventType::KeyDown ? e.key : 0, kReturn);
+    }
+    EXPECT_EQ(commands, (std::vector{platform::HostCommand::ToggleFullScreen, platform::HostCommand::Screenshot}));
+    EXPECT_EQ(keys.query(kReturn), 0);
+    EXPECT_EQ(keys.query('S'), 0);
+    EXPECT_NE(keys.query(kMenu), 0);  // Alt itself is a key like any other
+
+    // Without Alt the same keys are the game's.
+    window.post(keyEvent(EventType::KeyDown, 'S'));
+    window.post(keyEvent(EventType::KeyUp, 'S'));
+    while (window.pumpEvent()) {
+    }
+    EXPECT_NE(keys.query('S'), 0);
+    EXPECT_EQ(recorder.events.back().type, EventType::KeyUp);
+}
+
+// The window system's own Alt flag counts as well as the key table's, and
+// a key held before Alt is released normally.
+TEST(WindowKeys, ModifierFlagAndKeysHeldBeforeAlt) {
+    platform::HeadlessWindow window;
+    Recorder recorder;
+    window.setEventHandler(&recorder);
+    ASSERT_TRUE(window.create({}));
+    platform::KeyTable& keys = platform::keyboard();
+    WindowEvent altReturn = keyEvent(EventType::KeyDown, platform::vk::kReturn);
+    altReturn.alt = true;
+    window.post(altReturn);
+    window.pumpEvent();
+    ASSERT_EQ(recorder.events.size(), 1u);
+    EXPECT_EQ(recorder.events[0].command, platform::HostCommand::ToggleFullScreen);
+    EXPECT_FALSE(keys.isDown(platform::vk::kReturn));
+
+    window.post(keyEvent(EventType::KeyDown, 'S'));
+    window.post(keyEvent(EventType::KeyDown, platform::vk::kMenu));
+    window.post(keyEvent(EventType::KeyUp, 'S'));
+    window.post(keyEvent(EventType::KeyUp, platform::vk::kMenu));
+    while (window.pumpEvent()) {
+    }
+    EXPECT_FALSE(keys.isDown('S'));
+    // Other keys with Alt are the game's.
+    EXPECT_EQ(platform::hostCommandForKey('A'), platform::HostCommand::None);
+}
+
 TEST(WindowZoom, LargestZoomThatFitsTheDesktop) {
     EXPECT_EQ(platform::fitZoom(8, 640, 480, 1920, 1080), 2);
     EXPECT_EQ(platform::fitZoom(3, 320, 240, 1920, 1080), 3);

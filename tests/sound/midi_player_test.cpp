@@ -331,3 +331,46 @@ TEST(MidiPlayerCreate, WithoutASoundFontTheMusicIsOff) {
     // "Parformanceの初期化に失敗"
     EXPECT_EQ(noMixer.errorText(), "Parformance\x82\xcc\x8f\x89\x8a\xfa\x89\xbb\x82\xc9\x8e\xb8\x94\x73");
 }
+
+// The SoundFont loading while the game starts: the music sounds exactly
+// as after a load inside create(), and a file whose header passes but
+// whose body is broken turns the music off at the first use, with the
+// text create() would have given.
+TEST(MidiPlayerCreate, SoundFontLoadedInTheBackground) {
+    if (!platform::fileExists("/usr/share/sounds/sf2/TimGM6mb.sf2") &&
+        !platform::fileExists("/usr/share/sounds/sf2/default-GM.sf2"))
+        GTEST_SKIP() << "no GM SoundFont installed";
+    soundtest::TempFolder folder;
+    folder.write("midi/song.mid", organ(0, 4));
+    std::vector<int16_t> mixes[2];
+    for (int background = 0; background < 2; ++background) {
+        AudioRig rig(folder.path(background ? "background.wav" : "direct.wav"));
+        sound::MidiPlayer player(false);
+        ASSERT_TRUE(player.create(&rig.mixer, folder.path("midi"), "", background == 1)) << player.errorText();
+        sound::SoundFunctions functions(nullptr, &player);
+        ASSERT_TRUE(functions.loadMidi("song.mid"));
+        functions.playMidi(0);
+        rig.advanceTo(800);
+        mixes[background] = rig.finish();
+    }
+    EXPECT_GT(soundtest::rms(mixes[1], AudioRig::frameAt(100), AudioRig::frameAt(700)), 500.0);
+    EXPECT_EQ(mixes[0], mixes[1]);
+
+    std::vector<uint8_t> broken = {'R', 'I', 'F', 'F', 200, 0, 0, 0, 's', 'f', 'b', 'k'};
+    broken.resize(60, 0x5A);
+    folder.write("broken.sf2", broken);
+    AudioRig rig(folder.path("broken.wav"));
+    sound::MidiPlayer player(false);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(player.create(&rig.mixer, folder.path("midi"), folder.path("broken.sf2"), true));
+    sound::SoundFunctions functions(nullptr, &player);
+    EXPECT_FALSE(functions.loadMidi("song.mid"));
+    testing::internal::GetCapturedStderr();  // the synthesiser's complaints, as for a direct load
+    EXPECT_FALSE(player.isAvailable());
+    EXPECT_EQ(player.errorText(), "SoundFont[" + folder.path("broken.sf2") + "]" +
+                                      "\x82\xaa\x93\xc7\x82\xdd\x8d\x9e\x82\xdf\x82\xdc\x82\xb9"
+                                      "\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81\x42");
+    // A header that is not a SoundFont's still fails at once.
+    sound::MidiPlayer other(false);
+    EXPECT_FALSE(other.create(&rig.mixer, folder.path("midi"), folder.path("song.mid"), true));
+}
