@@ -16,10 +16,11 @@
 namespace fuzz {
 
 inline void enterAssetFolder() {
-    static const std::string root = [] {
-        char pattern[] = "/tmp/tesserae-fuzz-XXXXXX";
-        if (!mkdtemp(pattern) || chdir(pattern) != 0) abort();
-        const std::string folder = std::string(pattern) + "/";
+    // A plain array: the removal at exit runs after static strings die.
+    static char root[] = "/tmp/tesserae-fuzz-XXXXXX";
+    static const bool made = [] {
+        if (!mkdtemp(root) || chdir(root) != 0) abort();
+        const std::string folder = std::string(root) + "/";
         field_test::writeBoxModel(folder, "box", 1.0f, 2.0f, 1.0f, "ANIME:[0,box.mot]\r\n");
         model_test::KeyRecord first, last;
         first.frame = 0;
@@ -28,8 +29,9 @@ inline void enterAssetFolder() {
         last.ty = 1.0f;
         field_test::writeFile(folder + "box.mot", model_test::animeFile("box.mdl", {{first, last}}, 10));
         atexit([] { std::filesystem::remove_all(root); });
-        return folder;
+        return true;
     }();
+    (void)made;
     model::setMessagePresenter([](const std::string&, const std::string&) {});
     model::setModelFolder("");
 }
