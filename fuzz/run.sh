@@ -22,5 +22,6 @@ case $name in
 esac
 cd "$build"
 TIMEFORMAT='cpu: user %U s, system %S s, wall %R s'
-time "$build/bin/fuzz_$name" -max_total_time="$seconds" -timeout=5 -print_final_stats=1 \
+# Absolute paths: the model harnesses change into a scratch folder.
+time "$build/bin/fuzz_$name" -max_total_time="$seconds" -timeout=5 -print_final_stats=1 -artifact_prefix="$build/" \
 	${dict:+-dict="$dict"} "$build/corpus-$name" "$root/fuzz/corpus/$name"
