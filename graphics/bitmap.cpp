@@ -210,6 +210,16 @@ bool G_BMP8::copyPalette(const G_BMP& other) {
     return hasPixels();
 }
 
+void G_BMP8::readPalette(const uint8_t* data, size_t size) {
+    ByteReader in(data, size < kPaletteFileSize ? size : kPaletteFileSize);
+    for (RgbQuad& c : colors) {
+        c.red = in.u8();
+        c.green = in.u8();
+        c.blue = in.u8();
+        c.reserved = 1;
+    }
+}
+
 bool G_BMP8::loadPaletteFile(const char* fileName) {
     writeLog("～パレット生成を開始します～\r\n\r\nLOGPARETTEを生成・・・", true);
     writeLog("完了\r\n", false);
@@ -217,13 +227,7 @@ bool G_BMP8::loadPaletteFile(const char* fileName) {
         writeLog("パレットファイルをオープン・・・", false);
         std::vector<uint8_t> data;
         if (!platform::readFile(fileName, data)) return false;
-        ByteReader in(data.data(), data.size() < kPaletteFileSize ? data.size() : kPaletteFileSize);
-        for (RgbQuad& c : colors) {
-            c.red = in.u8();
-            c.green = in.u8();
-            c.blue = in.u8();
-            c.reserved = 1;
-        }
+        readPalette(data.data(), data.size());
     } else {
         for (int i = 0; i < kPaletteEntries; ++i) colors[i] = {uint8_t(i), uint8_t(i), uint8_t(i), 1};
     }

@@ -118,6 +118,9 @@ public:
     bool loadMemory(const uint8_t* data, size_t size) override;
     bool copyPalette(const G_BMP& other) override;
     bool loadPaletteFile(const char* fileName) override;
+    // The colour table from a palette file's bytes: 256 red, green, blue
+    // triples; entries past a short file's end are black.
+    void readPalette(const uint8_t* data, size_t size);
 };
 
 // Picks the class by the first two bytes ("BM", "G2", "GP", "GZ"),

@@ -157,6 +157,16 @@ void sq_setdebughook(HSQUIRRELVM v) {
     }
 }
 
+void sq_setinstructionlimit(HSQUIRRELVM v, SQInteger count) {
+    v->shared->instructionsLeft = count > 0 ? int64_t(count) : INT64_MAX;
+}
+
+void sq_setsizelimit(HSQUIRRELVM v, SQInteger bytes) {
+    v->shared->sizeLimit = bytes > 0 ? int64_t(bytes) : int64_t(1) << 30;
+}
+
+SQInteger sq_getsizelimit(HSQUIRRELVM v) { return SQInteger(v->shared->sizeLimit); }
+
 void sq_setforeignptr(HSQUIRRELVM v, SQUserPointer p) { v->foreignPtr = p; }
 SQUserPointer sq_getforeignptr(HSQUIRRELVM v) { return v->foreignPtr; }
 void sq_setprintfunc(HSQUIRRELVM v, SQPRINTFUNCTION f) { v->shared->printFunc = f; }

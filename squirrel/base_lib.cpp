@@ -124,7 +124,7 @@ SQInteger base_suspend(HSQUIRRELVM v) {
 SQInteger base_array(HSQUIRRELVM v) {
     SQInteger n = arg(v, 2).toInt();
     if (n < 0) return sq_throwerror(v, "negative size");
-    if (n > (1 << 26)) return sq_throwerror(v, "not enough memory");
+    if (int64_t(n) * int64_t(sizeof(Value)) > v->shared->sizeLimit) return sq_throwerror(v, "not enough memory");
     Array* a = new Array(v->shared, n);
     Value av(static_cast<Object*>(a));
     if (sq_gettop(v) > 2) {
@@ -331,7 +331,7 @@ SQInteger array_remove(HSQUIRRELVM v) {
 SQInteger array_resize(HSQUIRRELVM v) {
     SQInteger n = arg(v, 2).toInt();
     if (n < 0) return sq_throwerror(v, "negative size");
-    if (n > (1 << 26)) return sq_throwerror(v, "not enough memory");
+    if (int64_t(n) * int64_t(sizeof(Value)) > v->shared->sizeLimit) return sq_throwerror(v, "not enough memory");
     Value fill = sq_gettop(v) > 2 ? arg(v, 3) : Value();
     items(v).resize(size_t(n), fill);
     return 0;

@@ -454,6 +454,13 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
     for (;;) {
         const Instr in = *ip++;
         ci->ip = ip;
+        // Exhausted, the limit stays at 0, so a try or an error handler
+        // cannot keep the script running.
+        if (--shared->instructionsLeft < 0) {
+            shared->instructionsLeft = 0;
+            raise("instruction limit reached");
+            goto error;
+        }
         switch (in.op) {
         case OP_LOADNULL:
             for (int k = 0; k < in.arg; k++) R[in.a + k].setNull();

@@ -106,6 +106,11 @@ struct SharedState {
     bool notifyAll = false;
     bool collecting = false;
     int threadNesting = 0;  // threads currently running inside call or wakeup
+    // Instructions the VMs of this state may still run; at 0 every further
+    // instruction raises. The start value is out of reach: no limit.
+    int64_t instructionsLeft = INT64_MAX;
+    // Bytes of the largest string, array or blob a script builds in one step.
+    int64_t sizeLimit = int64_t(1) << 30;
     uint32_t gcMark = 1;
     SQVM* rootVm = nullptr;
     std::vector<GcObject*> deferredFree;

@@ -55,10 +55,6 @@ std::string keyText(const Value& key) {
 
 static std::string clip50(const std::string& s) { return s.substr(0, 50); }
 
-// Longest string concatenation builds; beyond it a script gets an error
-// instead of exhausting memory or overflowing a 32-bit length.
-constexpr uint64_t kMaxStringLength = 1u << 30;
-
 bool SQVM::getMetaMethod(const Value& obj, MetaMethod mm, Value& fn) {
     switch (obj._type) {
     case OT_TABLE: {
@@ -365,7 +361,7 @@ bool SQVM::arith(int op, const Value& a, const Value& b, Value& out) {
         if (!toStringValue(a, sa) || !toStringValue(b, sb)) return false;
         String* x = sa.str();
         String* y = sb.str();
-        if (uint64_t(x->len) + y->len > kMaxStringLength) return raise("not enough memory");
+        if (int64_t(x->len) + y->len > shared->sizeLimit) return raise("not enough memory");
         std::string s;
         s.reserve(x->len + y->len);
         s.append(x->data, x->len);

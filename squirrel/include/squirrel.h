@@ -481,6 +481,20 @@ SQRESULT sq_stackinfos(HSQUIRRELVM v, SQInteger level, SQStackInfos* si);
 // events and its errors are discarded.
 void sq_setdebughook(HSQUIRRELVM v);
 
+// ---- Limits for untrusted scripts ----
+
+// From now on the VMs of v's shared state, its threads included, run at
+// most `count` more instructions; after them every instruction raises
+// `instruction limit reached`, so neither try nor an error handler keeps
+// the script going. count <= 0 removes the limit (the default).
+void sq_setinstructionlimit(HSQUIRRELVM v, SQInteger count);
+// The largest string, array or blob a script builds in one step, in bytes
+// (an array slot counts 16); beyond it the step raises `not enough
+// memory` (blobs: their resize error). 1 GiB by default, which bytes <= 0
+// restores.
+void sq_setsizelimit(HSQUIRRELVM v, SQInteger bytes);
+SQInteger sq_getsizelimit(HSQUIRRELVM v);
+
 #define sq_isnumeric(o) ((o)._type & SQOBJECT_NUMERIC)
 #define sq_istable(o) ((o)._type == OT_TABLE)
 #define sq_isarray(o) ((o)._type == OT_ARRAY)

@@ -108,7 +108,7 @@ SQInteger blob_constructor(HSQUIRRELVM v) {
     SQInteger size = 0;
     if (sq_gettop(v) > 1) sq_getinteger(v, 2, &size);
     if (size < 0) return sq_throwerror(v, kNegativeBlobSize);
-    BlobStream* blob = newBlob(size);
+    BlobStream* blob = size > sq_getsizelimit(v) ? nullptr : newBlob(size);
     if (!blob) return sq_throwerror(v, kResizeFailed);
     if (!attachStream(v, 1, blobTypeTag(), blob)) {
         delete blob;
@@ -122,7 +122,7 @@ SQInteger blob_resize(HSQUIRRELVM v) {
     if (!self) return SQ_ERROR;
     SQInteger size = 0;
     sq_getinteger(v, 2, &size);
-    if (size < 0 || !self->resize(size)) return sq_throwerror(v, kResizeFailed);
+    if (size < 0 || size > sq_getsizelimit(v) || !self->resize(size)) return sq_throwerror(v, kResizeFailed);
     return 0;
 }
 

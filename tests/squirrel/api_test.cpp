@@ -586,3 +586,45 @@ TEST(VmLifetime, ThreadsShareTheRootTable) {
 }
 
 }  // namespace
+
+namespace {
+
+// Limits a host sets before running scripts it does not trust.
+TEST_F(Vm, InstructionLimitEndsAnEndlessLoopThatCatchesEverything) {
+    sq_setinstructionlimit(v, 10000);
+    EXPECT_FALSE(run("while (true) { try { while (true) {} } catch (e) { print(e); } }"));
+    EXPECT_EQ(lastError(), "instruction limit reached");
+    EXPECT_EQ(printed, "");
+    // Still exhausted: nothing runs until the host grants more.
+    EXPECT_FALSE(run("local a = 1;"));
+    sq_setinstructionlimit(v, 0);
+    EXPECT_TRUE(run("local n = 0; for (local i = 0; i < 100000; i++) n++;"));
+}
+
+TEST_F(Vm, InstructionLimitCountsThreadsAndSortComparators) {
+    sq_setinstructionlimit(v, 5000);
+    EXPECT_FALSE(run("local t = newthread(function() { while (true) {} }); t.call();"));
+    sq_setinstructionlimit(v, 5000);
+    EXPECT_FALSE(run("array(1000, 0).sort(function(x, y) { return x - y; });"));
+    EXPECT_EQ(lastError(), "compare func failed");
+    EXPECT_FALSE(run("local a = 1;"));
+    EXPECT_EQ(lastError(), "instruction limit reached");
+}
+
+TEST_F(Vm, SizeLimitRefusesLongStringsLargeArraysAndBlobs) {
+    sq_setsizelimit(v, 4096);
+    EXPECT_EQ(sq_getsizelimit(v), 4096);
+    EXPECT_TRUE(run("local s = \"ab\"; while (s.len() < 4096) s += s;"));
+    EXPECT_FALSE(run("local s = \"ab\"; while (true) s += s;"));
+    EXPECT_EQ(lastError(), "not enough memory");
+    EXPECT_TRUE(run("array(256); [].resize(256);"));
+    EXPECT_FALSE(run("array(257);"));
+    EXPECT_EQ(lastError(), "not enough memory");
+    EXPECT_FALSE(run("[].resize(257);"));
+    EXPECT_EQ(lastError(), "not enough memory");
+    sq_setsizelimit(v, 0);
+    EXPECT_EQ(sq_getsizelimit(v), 1 << 30);
+    EXPECT_FALSE(run("array((1 << 26) + 1);"));
+}
+
+}  // namespace

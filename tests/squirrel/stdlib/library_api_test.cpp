@@ -36,6 +36,15 @@ TEST(BlobApi, SharesBytesWithTheHost) {
     sq_pop(t.vm, 1);
 }
 
+TEST(BlobApi, SizeLimitRefusesLargerBlobs) {
+    TestVm t;
+    sq_setsizelimit(t.vm, 1024);
+    EXPECT_TRUE(t.run("local b = blob(1024); b.resize(512);"));
+    EXPECT_FALSE(t.run("blob(1025);"));
+    EXPECT_FALSE(t.run("blob(16).resize(1025);"));
+    EXPECT_EQ(t.lastError(), "resize failed");
+}
+
 TEST(BlobApi, CreatesNothingWithoutTheLibrary) {
     HSQUIRRELVM v = sq_open(64);
     EXPECT_EQ(sqstd_createblob(v, 4), nullptr);

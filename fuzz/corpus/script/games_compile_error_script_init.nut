@@ -1,0 +1,4 @@
+function onLoad()
+{
+	local x = ;
+}

@@ -1,0 +1,12 @@
+function onLoad()
+{
+	print("next");
+}
+
+function onProc()
+{
+}
+
+function onDraw()
+{
+}

@@ -1,0 +1,4 @@
+function onLoad()
+{
+	print("never");
+}
