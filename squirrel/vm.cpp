@@ -372,11 +372,17 @@ static bool valuesEqual(const Value& a, const Value& b) {
 static bool rawIn(SQVM* vm, const Value& key, const Value& obj) {
     Value out;
     switch (obj._type) {
-    case OT_TABLE:
-        for (Table* t = obj.table(); t; t = t->delegate) {
-            if (t->find(key)) return true;
+    case OT_TABLE: {
+        size_t steps = 0;
+        for (Table* t = obj.table(); t; t = t->delegate, steps++) {
+            if (t->find(key)) {
+                vm->chargeSteps(steps);
+                return true;
+            }
         }
+        vm->chargeSteps(steps);
         return false;
+    }
     case OT_INSTANCE: return obj.instance()->get(key, out);
     case OT_CLASS: return obj.cls()->getMember(key, out);
     case OT_ARRAY:

@@ -223,6 +223,13 @@ struct SQVM : squirrel::GcObject {
     bool run(Value& result, bool raiseError, size_t entryCalls, size_t entryTraps);
     bool iterate(const Value& container, Value& iter, Value& key, Value& val, bool& done);
     bool delegateTo(const Value& table, const Value& del);
+    // Walks the host does for one instruction (a delegate chain) count as
+    // instructions too, so a limited script cannot buy unbounded work with
+    // a long chain; the next instruction raises once the limit is used up.
+    void chargeSteps(size_t steps) {
+        int64_t& left = shared->instructionsLeft;
+        left = uint64_t(left) <= steps ? 0 : left - int64_t(steps);
+    }
 
     void printText(const char* text);
     int lineOf(const squirrel::CallInfo& ci) const;

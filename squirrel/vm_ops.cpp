@@ -116,12 +116,14 @@ static bool tableChainGet(SQVM* vm, Table* start, const Value& key, Value& out) 
     std::vector<Table*> chain;
     for (Table* t = start; t; t = t->delegate) {
         if (TableNode* n = t->find(key)) {
+            vm->chargeSteps(chain.size());
             out = n->val;
             derefWeak(out);
             return true;
         }
         chain.push_back(t);
     }
+    vm->chargeSteps(chain.size());
     Value probe(static_cast<Object*>(start));
     if (vm->getDefaultDelegate(probe, key, out)) return true;
     for (size_t i = chain.size(); i-- > 1;) {
@@ -139,9 +141,13 @@ static bool tableChainGet(SQVM* vm, Table* start, const Value& key, Value& out) 
 static bool tableChainSet(SQVM* vm, Table* start, const Value& key, const Value& val) {
     std::vector<Table*> chain;
     for (Table* t = start; t; t = t->delegate) {
-        if (t->set(key, val)) return true;
+        if (t->set(key, val)) {
+            vm->chargeSteps(chain.size());
+            return true;
+        }
         chain.push_back(t);
     }
+    vm->chargeSteps(chain.size());
     for (size_t i = chain.size(); i-- > 1;) {
         Value mm;
         if (chain[i]->get(vm->shared->metaNames[MT_SET], mm)) {
@@ -553,9 +559,11 @@ bool SQVM::delegateTo(const Value& table, const Value& del) {
         return true;
     }
     if (del._type != OT_TABLE) return raise("using '%s' as delegate", typeName(del._type));
-    for (Table* d = del.table(); d; d = d->delegate) {
+    size_t steps = 0;
+    for (Table* d = del.table(); d; d = d->delegate, steps++) {
         if (d == table.table()) return raise("delegate cycle detected");
     }
+    chargeSteps(steps);
     table.table()->setDelegate(del.table());
     return true;
 }

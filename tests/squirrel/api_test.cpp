@@ -611,6 +611,28 @@ TEST_F(Vm, InstructionLimitCountsThreadsAndSortComparators) {
     EXPECT_EQ(lastError(), "instruction limit reached");
 }
 
+// Every delegate step walks the new parent's chain, and every lookup that
+// misses walks the whole chain: a few thousand links make each of them
+// cost thousands of instructions' work, and the limit must see it.
+TEST_F(Vm, InstructionLimitCountsDelegateChainWalks) {
+    const char* build = "top <- {}\nfor (local i = 0; i < 2000; i++) top = delegate top : {};";
+    sq_setinstructionlimit(v, 100000);
+    EXPECT_FALSE(run(build));
+    EXPECT_EQ(lastError(), "instruction limit reached");
+    sq_setinstructionlimit(v, 0);
+    ASSERT_TRUE(run(build));
+    const char* probes[] = {"for (local i = 0; i < 200; i++) top.rawin(\"x\") || (\"x\" in top);",
+                            "for (local i = 0; i < 200; i++) try { top.x; } catch (e) {}",
+                            "top.x <- 1\nfor (local i = 0; i < 200; i++) try { top.y = 1; } catch (e) {}"};
+    for (const char* probe : probes) {
+        sq_setinstructionlimit(v, 50000);
+        EXPECT_FALSE(run(probe)) << probe;
+        EXPECT_EQ(lastError(), "instruction limit reached") << probe;
+    }
+    sq_setinstructionlimit(v, 50000);
+    EXPECT_TRUE(run("for (local i = 0; i < 200; i++) top.x;"));
+}
+
 TEST_F(Vm, SizeLimitRefusesLongStringsLargeArraysAndBlobs) {
     sq_setsizelimit(v, 4096);
     EXPECT_EQ(sq_getsizelimit(v), 4096);
