@@ -29,8 +29,10 @@ constexpr int kKeywordHandled = 1;
 class OBJECTBASE {
 public:
     OBJECTBASE();
-    // Not virtual by design: each class unloads with its own operations.
-    ~OBJECTBASE();
+    // Each class's destructor unloads with its own operations (an unload
+    // from a base destructor never reaches the derived class's). Virtual,
+    // so deleting through a base pointer runs them all.
+    virtual ~OBJECTBASE();
     OBJECTBASE(const OBJECTBASE&) = delete;
     OBJECTBASE& operator=(const OBJECTBASE&) = delete;
 
@@ -63,7 +65,7 @@ public:
 class OBJECT : public OBJECTBASE {
 public:
     OBJECT();
-    ~OBJECT();
+    ~OBJECT() override;
 
     bool loadContent() override;  // the model's result is ignored: true
     void unloadContent() override;
@@ -80,7 +82,7 @@ public:
 class CHARA : public OBJECT {
 public:
     CHARA();
-    ~CHARA();
+    ~CHARA() override;
 
     // The model (its result ignored), then every named animation; false
     // only when an animation file fails.
