@@ -23,5 +23,8 @@ esac
 cd "$build"
 TIMEFORMAT='cpu: user %U s, system %S s, wall %R s'
 # Absolute paths: the model harnesses change into a scratch folder.
+# Reproducers of past findings seed the run too.
+found=$root/tests/data/fuzz/$name
+[ -d "$found" ] || found=
 time "$build/bin/fuzz_$name" -max_total_time="$seconds" -timeout=5 -print_final_stats=1 -artifact_prefix="$build/" \
-	${dict:+-dict="$dict"} "$build/corpus-$name" "$root/fuzz/corpus/$name"
+	${dict:+-dict="$dict"} "$build/corpus-$name" "$root/fuzz/corpus/$name" ${found:+"$found"}
