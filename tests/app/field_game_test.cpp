@@ -9,6 +9,7 @@
 #include <string>
 
 #include "../scene/field_files.h"
+#include "../support/test_game_copy.h"
 
 namespace {
 
@@ -33,11 +34,8 @@ field_test::MeshText walkingGround() {
 }
 
 TEST(HeadlessRun, CharacterWalksOverAFieldAsLoggedAndShown) {
-    char pattern[] = "/tmp/tesserae-field-XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    const std::string folder = std::string(pattern) + "/";
-    std::filesystem::copy(std::string(TESSERAE_TEST_GAMES) + "/field_walk", folder,
-                          std::filesystem::copy_options::recursive);
+    const std::string folder = test_support::copyTestGame(TESSERAE_TEST_GAMES, "field_walk");
+    ASSERT_FALSE(folder.empty());
     std::filesystem::create_directories(folder + "field");
     field_test::writeFile(folder + "field/ground.x", walkingGround().bytes());
     field_test::writeBoxModel(folder, "wall", 1, 1, 1);

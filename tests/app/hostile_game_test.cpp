@@ -14,6 +14,7 @@
 
 #include "../scene/field_files.h"
 #include "../sound/sound_test_util.h"
+#include "../support/test_game_copy.h"
 #include "game_models.h"
 
 namespace {
@@ -106,11 +107,8 @@ void writeField(const std::string& dir) {
 }
 
 TEST(HostileGame, EveryDamagedFileIsRefusedAndTheRunEnds) {
-    char pattern[] = "/tmp/tesserae-hostile-XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    const std::string folder = std::string(pattern) + "/";
-    std::filesystem::copy(std::string(TESSERAE_TEST_GAMES) + "/hostile", folder,
-                          std::filesystem::copy_options::recursive);
+    const std::string folder = test_support::copyTestGame(TESSERAE_TEST_GAMES, "hostile");
+    ASSERT_FALSE(folder.empty());
     for (const char* sub : {"img", "wave", "midi", "model", "field"}) std::filesystem::create_directories(folder + sub);
     writeImages(folder + "img/");
     writeSounds(folder + "wave/", folder + "midi/");
