@@ -9,6 +9,8 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/file_report.h"
+#include "platform/forced_end.h"
 #include "platform/platform_local.h"
 
 namespace platform {
@@ -62,6 +64,46 @@ std::string matchComponent(const std::string& folder, const std::string& name, b
     }
     closedir(dir);
     return best.empty() ? name : best;
+}
+
+const char* fileKind(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+// A game file is read only when it is a regular file, after links: a
+// device such as /dev/zero would be read until memory runs out, and a
+// FIFO would hold the game in its callback for ever. The open does not
+// block on a FIFO; anything else is refused with one line on stderr.
+thread_local bool refusedAsSpecial = false;
+
+FILE* openRegularToRead(const std::string& path, const std::string& windowsPath, const char* mode) {
+    refusedAsSpecial = false;
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        // A folder fails as a missing file does; the readers say so.
+        if (S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
+            return nullptr;
+        }
+        std::string problem = std::string("cannot read '%s': it is ") + fileKind(st.st_mode) +
+                              ", not a regular file";
+        reportFileOnce(problem.c_str(), windowsPath);
+        refusedAsSpecial = true;
+        errno = EINVAL;
+        return nullptr;
+    }
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    FILE* file = fdopen(fd, mode);
+    if (!file) close(fd);
+    return file;
 }
 
 }  // namespace
@@ -134,9 +176,11 @@ FILE* openGameFile(const std::string& windowsPath, const char* mode) {
             return openGameFile(windowsPath, mode);
         return file;
     }
-    if (savedCopyPath(windowsPath, saved) && isRegularFile(saved)) return fopen(saved.c_str(), mode);
-    return fopen(resolveGamePath(windowsPath).c_str(), mode);
+    if (savedCopyPath(windowsPath, saved) && isRegularFile(saved)) return openRegularToRead(saved, windowsPath, mode);
+    return openRegularToRead(resolveGamePath(windowsPath), windowsPath, mode);
 }
+
+bool wasRefusedAsSpecialFile() { return refusedAsSpecial; }
 
 bool fileExists(const std::string& windowsPath) {
     std::string saved;
@@ -149,9 +193,9 @@ bool isDirectory(const std::string& path) {
     return stat(resolveGamePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data) {
-    data.clear();
-    FILE* file = openGameFile(windowsPath, "rb");
+namespace {
+
+bool readWhole(FILE* file, std::vector<uint8_t>& data) {
     if (!file) return false;
     bool ok = true;
     // One allocation of the size the file has now (a 6 MB SoundFont or
@@ -169,6 +213,18 @@ bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data) {
     fclose(file);
     if (!ok) data.clear();
     return ok;
+}
+
+}  // namespace
+
+bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data) {
+    data.clear();
+    return readWhole(openGameFile(windowsPath, "rb"), data);
+}
+
+bool readHostFile(const std::string& path, std::vector<uint8_t>& data) {
+    data.clear();
+    return readWhole(fopen(path.c_str(), "rb"), data);
 }
 
 bool replaceFile(const std::string& windowsPath, const void* data, size_t size) {
@@ -212,6 +268,7 @@ bool replaceResolved(std::string target, const void* data, size_t size, int* err
         if (error) *error = errno;
         return false;
     }
+    const int forcedEndSlot = holdTemporaryFile(temporary.c_str());
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     size_t written = 0;
     bool ok = true;
@@ -235,6 +292,7 @@ bool replaceResolved(std::string target, const void* data, size_t size, int* err
     if (close(fd) != 0) ok = false;
     if (ok && rename(temporary.c_str(), target.c_str()) != 0) ok = false;
     if (!ok) unlink(temporary.c_str());
+    dropTemporaryFile(forcedEndSlot);
     return ok;
 }
 

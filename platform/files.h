@@ -24,14 +24,27 @@ bool setCurrentDir(const std::string& path);
 std::string resolveGamePath(const std::string& windowsPath);
 
 // fopen on the resolved path (or the save folder's, platform/save_folder.h).
-// Null when the file cannot be opened.
+// Null when the file cannot be opened. To read, only a regular file (after
+// symbolic links) opens: a device, FIFO or socket is refused with one
+// line on stderr naming the file and its kind (a folder fails silently,
+// as a missing file does), and the open never blocks.
 FILE* openGameFile(const std::string& windowsPath, const char* mode);
+
+// True when the last game file this thread tried to open to read was
+// refused for not being a regular file (already said on stderr), so a
+// reader need not add a line of its own.
+bool wasRefusedAsSpecialFile();
 
 bool fileExists(const std::string& windowsPath);
 bool isDirectory(const std::string& path);
 
-// Whole file into memory. False (and data emptied) when it cannot be read.
+// Whole game file into memory (a regular file only, as openGameFile).
+// False (and data emptied) when it cannot be read.
 bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data);
+
+// A file the user named on the command line, read as named (no game-path
+// rules, no save folder); a pipe such as "<(...)" works.
+bool readHostFile(const std::string& path, std::vector<uint8_t>& data);
 
 // Writes the bytes to a temporary file beside the target, flushes it and
 // renames it over the target, so a failed write leaves the old file whole.
