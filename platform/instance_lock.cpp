@@ -61,7 +61,7 @@ std::string InstanceLock::lockFolder(const char* runtimeDir, const std::string& 
 
 std::string InstanceLock::lockPath(const std::string& gameFolder) {
     char buffer[PATH_MAX];
-    std::string resolved = resolveGamePath(gameFolder);
+    std::string resolved = resolveHostPath(gameFolder);
     std::string folder = realpath(resolved.c_str(), buffer) ? buffer : resolved;
     // FNV-1a of the folder name keeps the lock name short and fixed-size.
     uint64_t hash = 1469598103934665603ull;

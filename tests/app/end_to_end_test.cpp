@@ -563,3 +563,33 @@ TEST(MessageBoxes, ABoxOpenWhenTheRunIsEndedIsClosed) {
 }
 
 }  // namespace
+
+namespace {
+
+// A game copied from a Japanese Windows machine: its script names files in
+// code page 932, the files here are named in UTF-8, and the game folder and
+// the save folder the user names hold backslashes, which are characters of
+// those names and not separators.
+TEST(FirstContact, JapaneseNamesAndBackslashesInTheUsersPaths) {
+    char pattern[] = "/tmp/tesserae-names-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string root = std::string(pattern) + "/", game = root + "my\\game/", saves = root + "sa\\ves";
+    std::filesystem::create_directories(game + "script");
+    std::filesystem::create_directories(game + "\xE7\x94\xBB\xE5\x83\x8F");  // 画像
+    app_test::writeBytes(game + "\xE7\x94\xBB\xE5\x83\x8F/\xE7\xB5\xB5.bmp",   // 絵.bmp
+                         graphics_test::makeBmp24(4, 4, [](int, int) { return 0x336699u; }));
+    // "画像\\絵.bmp" in code page 932, as the game's script holds it.
+    std::ofstream(game + "script/init.nut", std::ios::binary)
+        << "function onLoad()\n{\n\tprint(\"texture \" + loadTexture(0, \"\x89\xE6\x91\x9C\\\\\x8A\x47.bmp\"));\n"
+           "\tsetData(\"k\", \"v\");\n\tprint(\"save \" + saveData(\"save.dat\"));\n}\n"
+           "function onProc() { setMainLoopEnd(); }\nfunction onDraw() {}\nfunction onUnload() {}\n";
+    const std::string command = std::string(TESSERAE_BINARY) + " --headless --virtual-clock --frames 10 --save-dir '" +
+                                saves + "' '" + game + "' 2>'" + root + "errors.txt'";
+    EXPECT_EQ(system(command.c_str()), 0) << readBytes(root + "errors.txt");
+    EXPECT_EQ(readBytes(saves + "/20000101_000000.log"), "texture true\r\nsave true\r\n");
+    EXPECT_TRUE(std::filesystem::is_regular_file(saves + "/save.dat"));
+    EXPECT_FALSE(std::filesystem::exists(game + "save.dat"));
+    if (!HasFailure()) std::filesystem::remove_all(root);
+}
+
+}  // namespace
