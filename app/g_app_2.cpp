@@ -1,5 +1,6 @@
 #include "app/g_app_2.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -87,6 +88,9 @@ void G_APP_2::startUp() {
                               platform::fileExists(runControl.hostPadLibrary) &&
                               padLibrary.open(runControl.hostPadLibrary)))) {
         getInput = reinterpret_cast<GetInputFunction>(padLibrary.symbol("GetInput"));
+        if (!getInput) fprintf(stderr, "tesserae: the pad plug-in has no GetInput function; the pad is off\n");
+    } else if (inputLibraryFlag && !padLibrary.error().empty()) {
+        fprintf(stderr, "tesserae: cannot load the pad plug-in (%s); the pad is off\n", padLibrary.error().c_str());
     }
     startInputThread();
 
@@ -102,7 +106,8 @@ void G_APP_2::startSound() {
         if (capture.open(runControl.audioOut, mixer->rate())) {
             mixer->setCapture(&capture);
         } else {
-            fprintf(stderr, "tesserae: cannot write the sound capture '%s'\n", runControl.audioOut.c_str());
+            fprintf(stderr, "tesserae: cannot write the sound capture '%s': %s\n", runControl.audioOut.c_str(),
+                    strerror(errno));
             noteFailure(kExitHostFailure);
         }
     }
@@ -111,6 +116,7 @@ void G_APP_2::startSound() {
     if (!runControl.headless && !clock.isVirtual()) {
         std::string error;
         audioOutput = platform::createSdlAudioOutput(*mixer, error);
+        if (!audioOutput) fprintf(stderr, "tesserae: no sound device (%s); sound is off\n", error.c_str());
     }
     if (!audioOutput) audioOutput = std::make_unique<platform::NullAudioOutput>(*mixer, clock);
 

@@ -1,6 +1,8 @@
 #include "app/program.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,7 +60,7 @@ std::string defaultGameDir(const std::string& dataRoot) {
 // the user's folder for the game otherwise; --save-dir names the folder
 // outright. Runs in the game folder. False (said on stderr) when the
 // named folder cannot be made.
-bool chooseSaveFolder(const std::string& named) {
+bool chooseSaveFolder(const std::string& named, bool installed) {
     if (!named.empty()) {
         if (!platform::makeDirectories(named)) {
             fprintf(stderr, "tesserae: cannot make the save folder '%s'\n", named.c_str());
@@ -70,7 +72,9 @@ bool chooseSaveFolder(const std::string& named) {
     std::string gameFolder = platform::currentDir();
     gameFolder.pop_back();
     std::string user = platform::userSaveFolder(gameFolder.substr(gameFolder.rfind('/') + 1));
-    if (platform::canCreateFilesIn(".")) {
+    // A game installed with the program never writes into the install
+    // folder, even when it could (root, or a prefix in the user's home).
+    if (!installed && platform::canCreateFilesIn(".")) {
         platform::setFallbackSaveFolder(user);
         return true;
     }
@@ -81,8 +85,17 @@ bool chooseSaveFolder(const std::string& named) {
         return true;
     }
     platform::setSaveFolder(user);
-    fprintf(stderr, "tesserae: the game folder is read-only; the game's files go to '%s'\n", user.c_str());
+    fprintf(stderr, "tesserae: the game folder is %s; the game's files go to '%s'\n",
+            installed ? "installed with the program" : "read-only", user.c_str());
     return true;
+}
+
+// True when `path` (a folder) lies in `folder`, both taken as real paths.
+bool isInside(const std::string& path, const std::string& folder) {
+    char real[PATH_MAX], realFolder[PATH_MAX];
+    if (!realpath(path.c_str(), real) || !realpath(folder.c_str(), realFolder)) return false;
+    const std::string inner = std::string(real) + "/", outer = std::string(realFolder) + "/";
+    return inner.compare(0, outer.size(), outer) == 0;
 }
 
 // How long a stop request (a signal, the time limit) may take to end the
@@ -114,10 +127,29 @@ int runGame(const Options& options) {
     control.audioOut = hostPath(options.audioOut);
     control.soundFont = hostPath(options.soundfont);
     std::string saveDir = hostPath(options.saveDir);
+    // Output files are checked now, not after a long run.
+    for (const auto& [path, what] : {std::pair{control.screenshot, "screenshot"}, {control.audioOut, "sound capture"}}) {
+        std::string reason;
+        if (!path.empty() && !platform::canWriteHostFile(path, reason)) {
+            fprintf(stderr, "tesserae: cannot write the %s '%s': %s\n", what, path.c_str(), reason.c_str());
+            return kExitHostFailure;
+        }
+    }
 
     std::string dataRoot = hostDataRoot();
     control.hostPadLibrary = platform::executableDir() + TESSERAE_PAD_FROM_PROGRAM;
     std::string gameDir = options.gameDir.empty() ? defaultGameDir(dataRoot) : options.gameDir;
+    if (options.gameDir.empty() && !platform::fileExists(gameDir + "script\\init.nut")) {
+        // Started from a build tree without a game beside it.
+        fprintf(stderr,
+                "tesserae: no game to play: name a game folder, e.g.\n"
+                "    %s %s\n"
+                "(a game folder holds script/init.nut; without GAME_DIR the program plays the game in its own "
+                "folder, else the installed demo)\n",
+                platform::executableDir().append("tesserae").c_str(),
+                platform::isDirectory(TESSERAE_SOURCE_GAME) ? TESSERAE_SOURCE_GAME : "GAME_DIR");
+        return kExitUsage;
+    }
     if (!platform::isDirectory(gameDir)) {
         fprintf(stderr, "tesserae: '%s' is not a folder\n", gameDir.c_str());
         return kExitUsage;
@@ -128,6 +160,8 @@ int runGame(const Options& options) {
             fprintf(stderr, "tesserae: cannot take the single-instance lock: %s\n", instance.failureReason().c_str());
             return kExitLocked;
         }
+        fprintf(stderr, "tesserae: another copy of this game is running (%s); one copy runs per game folder\n",
+                gameDir.c_str());
         platform::showMessageBox("すでにプログラムは起動しています。", "多重起動エラー", nullptr);
         return kExitLocked;
     }
@@ -135,9 +169,10 @@ int runGame(const Options& options) {
         fprintf(stderr, "tesserae: cannot enter the folder '%s'\n", gameDir.c_str());
         return kExitUsage;
     }
-    if (!chooseSaveFolder(saveDir)) return kExitHostFailure;
     // Games without their own system files use the installed copies.
     bool installedAssets = dataRoot != platform::executableDir();
+    if (!chooseSaveFolder(saveDir, installedAssets && isInside(platform::currentDir(), dataRoot)))
+        return kExitHostFailure;
     if (installedAssets) model::setHostAssetRoot(dataRoot);
 
     platform::VirtualClock virtualClock;

@@ -9,6 +9,7 @@
 #include "platform/byte_reader.h"
 #include "model/messages.h"
 #include "model/model_local.h"
+#include "platform/file_report.h"
 #include "platform/files.h"
 #include "platform/message_box.h"
 #include "platform/text_codec.h"
@@ -154,6 +155,9 @@ bool loadModelMemory(MODEL_DATA& model, const char* fileName, const uint8_t* dat
     if (!readModelParts(model, data, size)) {
         resetModel(model);
         model.hasShell = withShell ? 1 : 0;
+        platform::reportFileOnce("cannot use the model '%s': it is damaged (shorter than its parts, or a part "
+                                 "number past 99)",
+                                 joinPath(folders.model, fileName));
         showModelMessage(fileName, messages::kFileNotRead);
         return false;
     }
@@ -185,6 +189,8 @@ bool loadModelFile(MODEL_DATA& model, const char* fileName, bool withShell, floa
     if (!fileName) fileName = "";
     std::vector<uint8_t> data;
     if (!platform::readFile(joinPath(folders.model, fileName), data)) {
+        if (!platform::wasRefusedAsSpecialFile())
+            platform::reportFileOnce("cannot read the model '%s'", joinPath(folders.model, fileName));
         resetModel(model);
         model.hasShell = withShell ? 1 : 0;
         showModelMessage(fileName, messages::kFileNotRead);
@@ -263,8 +269,17 @@ bool loadAnimeMemory(ANIME_DATA& anime, const MODEL_DATA& model, const uint8_t* 
 
 bool loadAnimeFile(ANIME_DATA& anime, const MODEL_DATA& model, const char* fileName) {
     std::vector<uint8_t> data;
-    if (!fileName || !platform::readFile(joinPath(folders.anime, fileName), data)) return false;
-    return loadAnimeMemory(anime, model, data.data(), data.size());
+    if (!fileName) return false;
+    const std::string path = joinPath(folders.anime, fileName);
+    if (!platform::readFile(path, data)) {
+        if (!platform::wasRefusedAsSpecialFile()) platform::reportFileOnce("cannot read the animation '%s'", path);
+        return false;
+    }
+    if (loadAnimeMemory(anime, model, data.data(), data.size())) return true;
+    platform::reportFileOnce("cannot use the animation '%s': it is damaged, or has more tracks or parts than "
+                             "its model allows",
+                             path);
+    return false;
 }
 
 }  // namespace model

@@ -11,6 +11,7 @@
 #include "model/mesh_data.h"
 #include "model/model_local.h"
 #include "model/system_assets.h"
+#include "platform/file_report.h"
 #include "platform/files.h"
 
 namespace model {
@@ -259,10 +260,17 @@ bool describe(OBJECTBASE& object, const char* path, const uint8_t* data, size_t 
     const char* slash = std::strrchr(path, '\\');
     size_t folderLength = slash ? size_t(slash - path) + 1 : 0;
     // A folder the object cannot hold would send every file elsewhere.
-    if (folderLength >= sizeof object.folder) return false;
+    if (folderLength >= sizeof object.folder) {
+        platform::reportFileOnce("cannot use the description '%s': its folder is longer than 255 bytes", path);
+        return false;
+    }
     std::memcpy(object.folder, path, folderLength);
     object.folder[folderLength] = 0;
-    if (!parseDescription(data, size, objectKeyword, &object)) return false;
+    if (!parseDescription(data, size, objectKeyword, &object)) {
+        platform::reportFileOnce("cannot use the description '%s': an ANIME entry names a slot outside 0 to 29",
+                                 path);
+        return false;
+    }
     return object.loadContent();
 }
 
@@ -278,7 +286,11 @@ bool loadDescription(OBJECTBASE& object, const char* path) {
     object.resetObject();
     object.hasContent = 1;
     std::vector<uint8_t> data;
-    if (!path || !platform::readFile(path, data)) return false;
+    if (!path) return false;
+    if (!platform::readFile(path, data)) {
+        if (!platform::wasRefusedAsSpecialFile()) platform::reportFileOnce("cannot read the description '%s'", path);
+        return false;
+    }
     return describe(object, path, data.data(), data.size());
 }
 

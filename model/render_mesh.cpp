@@ -213,6 +213,7 @@ bool loadFile(MESH_DATA& mesh, const char* path, RENDER_MESH& out, RENDER_MESH* 
               float alphaFactor) {
     std::vector<uint8_t> data;
     if (!path || !platform::readFile(path, data)) {
+        if (path && !platform::wasRefusedAsSpecialFile()) platform::reportFileOnce("cannot read the mesh '%s'", path);
         clearMeshData(mesh, true);
         clearRenderMesh(out);
         if (shell) clearRenderMesh(*shell);
@@ -222,6 +223,11 @@ bool loadFile(MESH_DATA& mesh, const char* path, RENDER_MESH& out, RENDER_MESH* 
     if (loadParts(mesh, data.data(), data.size(), out, shell, shellDistance, alphaFactor, overBudget)) return true;
     if (overBudget)
         platform::reportFileOnce("the mesh '%s' does not fit in the 512 MiB that meshes and fields may take", path);
+    else
+        platform::reportFileOnce("cannot use the mesh '%s': it is not a text mesh the host reads (a missing Mesh or "
+                                 "MeshMaterialList block, a count or index past its data, a face of more than "
+                                 "four corners)",
+                                 path);
     return false;
 }
 

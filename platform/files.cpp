@@ -299,6 +299,29 @@ bool replaceHostFile(const std::string& path, const void* data, size_t size) {
     return replaceResolved(resolveGamePath(path), data, size, nullptr);
 }
 
+bool canWriteHostFile(const std::string& path, std::string& reason) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        reason = "it is a folder";
+        return false;
+    }
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        reason = "the folder '" + folder + "' does not exist";
+        return false;
+    }
+    std::string probe = folder + "/.tesserae-XXXXXX";
+    int fd = mkstemp(probe.data());
+    if (fd < 0) {
+        reason = strerror(errno);
+        return false;
+    }
+    close(fd);
+    unlink(probe.c_str());
+    return true;
+}
+
 bool removeFile(const std::string& windowsPath) {
     std::string saved;
     if (savedCopyPath(windowsPath, saved)) return unlink(saved.c_str()) == 0;

@@ -71,6 +71,12 @@ bool replaceFile(const std::string& windowsPath, const void* data, size_t size);
 // names): never redirected to the save folder.
 bool replaceHostFile(const std::string& path, const void* data, size_t size);
 
+// Whether a file the user names for the program's output (a screenshot,
+// a sound capture) can be written: its folder exists and takes new files,
+// and the path is not a folder. False with the reason in `reason`. Nothing
+// is left behind.
+bool canWriteHostFile(const std::string& path, std::string& reason);
+
 // Removes a file; false when it did not exist or could not be removed.
 bool removeFile(const std::string& windowsPath);
 

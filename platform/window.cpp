@@ -36,6 +36,7 @@ HostCommand hostCommandForKey(int key) {
     switch (key) {
         case vk::kReturn: return HostCommand::ToggleFullScreen;
         case 'S': return HostCommand::Screenshot;
+        case vk::kF1 + 3: return HostCommand::Close;  // F4
         default: return HostCommand::None;
     }
 }
@@ -43,6 +44,15 @@ HostCommand hostCommandForKey(int key) {
 void Window::dispatch(const WindowEvent& event) {
     if (event.type == EventType::KeyDown && (event.alt || keyboard().isDown(vk::kMenu))) {
         HostCommand command = hostCommandForKey(event.key);
+        if (command == HostCommand::Close) {
+            // Alt+F4 closes the window as its close box does, also where
+            // no window manager turns the key into a close request.
+            if (event.repeat) return;
+            WindowEvent close;
+            close.type = EventType::Close;
+            if (!(eventHandler && eventHandler->handleWindowEvent(close))) destroy();
+            return;
+        }
         if (command != HostCommand::None) {
             if (event.repeat || !eventHandler) return;
             WindowEvent out;

@@ -42,7 +42,7 @@ enum class EventType {
 // What the host's window keys ask for. They are Alt combinations, so no key
 // a game can map is taken away; while Alt is held their presses never reach
 // the key table.
-enum class HostCommand { None, ToggleFullScreen, Screenshot };
+enum class HostCommand { None, ToggleFullScreen, Screenshot, Close };
 
 // The command of `key` pressed with Alt held; None for every other key.
 HostCommand hostCommandForKey(int key);

@@ -238,10 +238,13 @@ bool checkHit(SceneStore& store, ObjectRecord& record, Vec3 from, Vec3 to) {
     const ObjectSlot& slot = store.objectSlot(record.index);
     const int code =
         respondToVolume(*object, {slot.x, slot.y, slot.z}, {slot.rx, slot.ry, slot.rz}, from, to, kHitMargin);
+    // The hit point is the one found by the last check that hit: a miss
+    // leaves it alone.
+    if (code <= 0) return false;
     record.hitX = to.x;
     record.hitY = to.y;
     record.hitZ = to.z;
-    return code > 0;
+    return true;
 }
 
 }  // namespace scene

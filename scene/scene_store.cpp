@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/file_report.h"
+
 #include "graphics/camera.h"
 #include "graphics/g_d3d.h"
 #include "graphics/script_textures.h"
@@ -56,7 +58,10 @@ bool SceneStore::attachModel(int index, const char* file) {
                 break;
             }
         }
-        if (free == kNoModel) return false;
+        if (free == kNoModel) {
+            platform::reportFileOnce("cannot load the model '%s': all 50 model slots are in use", file);
+            return false;
+        }
         ModelSlot& slot = models[free];
         if (!slot.chara) slot.chara = std::make_unique<model::CHARA>();
         if (!model::loadDescription(*slot.chara, file)) {

@@ -7,6 +7,10 @@
 #include <cassert>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
+#include <string>
+
+#include "platform/text_codec.h"
 
 namespace script {
 
@@ -227,6 +231,47 @@ SQInteger memberGet(HSQUIRRELVM vm) {
     return 1;
 }
 
+const char* valueTypeName(SQObjectType type) {
+    switch (type) {
+        case OT_NULL: return "null";
+        case OT_INTEGER: return "an integer";
+        case OT_FLOAT: return "a float";
+        case OT_BOOL: return "a bool";
+        case OT_STRING: return "a string";
+        case OT_TABLE: return "a table";
+        case OT_ARRAY: return "an array";
+        case OT_CLOSURE:
+        case OT_NATIVECLOSURE: return "a function";
+        case OT_INSTANCE: return "an instance";
+        case OT_CLASS: return "a class";
+        default: return "a value of another type";
+    }
+}
+
+// A member given a value it cannot hold keeps its documented result (0,
+// 0.0 or false). That is rarely what the script meant, so it is said on
+// stderr, once per member and script file.
+void noteMismatch(HSQUIRRELVM vm, const ClassDef& owner, const char* stored) {
+    constexpr int kNotes = 128;
+    static uint64_t said[kNotes];
+    static int saidCount = 0;
+    const SQChar* member = "?";
+    sq_getstring(vm, 2, &member);
+    SQStackInfos where{};
+    const char* source = SQ_SUCCEEDED(sq_stackinfos(vm, 1, &where)) && where.source ? where.source : "?";
+    uint64_t key = 1469598103934665603ull;
+    for (const char* text : {owner.name, member, source}) {
+        for (const char* c = text; *c; ++c) key = (key ^ uint8_t(*c)) * 1099511628211ull;
+        key = (key ^ 0xFF) * 1099511628211ull;
+    }
+    for (int i = 0; i < saidCount; ++i) {
+        if (said[i] == key) return;
+    }
+    if (saidCount < kNotes) said[saidCount++] = key;
+    fprintf(stderr, "tesserae: %s line %d: %s.%s was given %s; it holds %s\n", platform::displayText(source).c_str(),
+            int(where.line), owner.name, member, valueTypeName(sq_gettype(vm, 3)), stored);
+}
+
 SQInteger memberSet(HSQUIRRELVM vm) {
     const Operation& operation = currentOperation(vm);
     if (sq_gettype(vm, 1) != OT_INSTANCE) return sq_throwerror(vm, kInvalidInstance);
@@ -237,21 +282,30 @@ SQInteger memberSet(HSQUIRRELVM vm) {
     switch (MemberType(ref->type)) {
         case MemberType::Integer: {
             SQInteger value = 0;
-            if (SQ_FAILED(sq_getinteger(vm, 3, &value))) value = 0;
+            if (SQ_FAILED(sq_getinteger(vm, 3, &value))) {
+                value = 0;
+                noteMismatch(vm, *operation.owner, "0");
+            }
             int32_t stored = value;
             ref->copy(record + ref->offset, &stored);
             break;
         }
         case MemberType::Float: {
             SQFloat value = 0;
-            if (SQ_FAILED(sq_getfloat(vm, 3, &value))) value = 0;
+            if (SQ_FAILED(sq_getfloat(vm, 3, &value))) {
+                value = 0;
+                noteMismatch(vm, *operation.owner, "0.0");
+            }
             float stored = value;
             ref->copy(record + ref->offset, &stored);
             break;
         }
         case MemberType::Bool: {
             SQBool value = SQFalse;
-            if (SQ_FAILED(sq_getbool(vm, 3, &value))) value = SQFalse;
+            if (SQ_FAILED(sq_getbool(vm, 3, &value))) {
+                value = SQFalse;
+                noteMismatch(vm, *operation.owner, "false");
+            }
             uint8_t stored = value ? 1 : 0;
             ref->copy(record + ref->offset, &stored);
             break;

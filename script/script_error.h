@@ -8,6 +8,7 @@ namespace script {
 // call. The script host catches it around every script callback.
 struct ScriptError {
     std::string text;
+    bool missingFunction = false;  // the callback called is not defined
 };
 
 }  // namespace script

@@ -220,13 +220,30 @@ void ScriptHost::closeVm() {
     ScriptVm::shutdown();
 }
 
+namespace {
+
+// A compiled script opens with the bytecode stream tag, 0xFAFA.
+bool isCompiledScript(const char* path) {
+    FILE* file = platform::openGameFile(path, "rb");
+    if (!file) return false;
+    unsigned char tag[2] = {};
+    const bool compiled = fread(tag, 1, 2, file) == 2 && tag[0] == 0xFA && tag[1] == 0xFA;
+    fclose(file);
+    return compiled;
+}
+
+}  // namespace
+
 void ScriptHost::loadScript() {
     services.resetScene();
     try {
         closeVm();
         openVm();
         echoingReport = true;  // whatever compiling prints is its error
+        std::memcpy(runningFilePath, nextFilePath, sizeof runningFilePath);
+        compiling = true;
         scriptObject = ScriptVm::compileFile(nextFilePath);
+        compiling = false;
         endReport();
         ScriptVm::run(scriptObject);
         ScriptFunction::callGlobal("onLoad");
@@ -236,6 +253,11 @@ void ScriptHost::loadScript() {
         if (!platform::fileExists(nextFilePath))
             fprintf(stderr, "tesserae: the script '%s%s' does not exist\n", platform::currentDir().c_str(),
                     platform::displayText(platform::resolveGamePath(nextFilePath)).c_str());
+        else if (compiling && isCompiledScript(nextFilePath))
+            fprintf(stderr, "tesserae: the compiled script '%s' cannot be read: %s\n",
+                    platform::displayText(platform::resolveGamePath(nextFilePath)).c_str(), error.text.c_str());
+        compiling = false;
+        reportMissing(error, "onLoad");
         reportError(error.text.c_str(), "onLoad");
         services.stopRunning();
     }
@@ -343,9 +365,16 @@ bool ScriptHost::callScript(const char* name) {
         return true;
     } catch (const ScriptError& error) {
         endReport();
+        reportMissing(error, name);
         reportError(error.text.c_str(), name);
         return false;
     }
+}
+
+void ScriptHost::reportMissing(const ScriptError& error, const char* name) const {
+    if (!error.missingFunction) return;
+    fprintf(stderr, "tesserae: the script '%s' defines no function %s\n",
+            platform::displayText(platform::resolveGamePath(runningFilePath)).c_str(), name);
 }
 
 void ScriptHost::reportError(const char* text, const char* caption) {

@@ -107,6 +107,8 @@ private:
     // with `name` and returns false.
     bool callScript(const char* name);
     void reportError(const char* text, const char* caption);
+    // Says in English which callback the running script file lacks.
+    void reportMissing(const ScriptError& error, const char* name) const;
 
     static ScriptHost* instance;
 
@@ -115,7 +117,9 @@ private:
     graphics::Camera ownCamera;
     State scriptState = State::Loading;
     char nextFilePath[kPathBytes] = {};
+    char runningFilePath[kPathBytes] = {};  // the script file loaded last
     bool endRequested = false;
+    bool compiling = false;  // the script file is being compiled or read
     ScriptObject scriptObject;
     char extension[10] = {};
     TextQueue textQueue;

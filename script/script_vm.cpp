@@ -143,10 +143,11 @@ void ScriptFunction::callGlobal(const char* name) {
     sq_pushstring(vm, name, -1);
     // A missing name is called as null, so the failure reads as any other.
     if (SQ_FAILED(sq_get(vm, -2))) sq_pushnull(vm);
+    const bool missing = sq_gettype(vm, -1) == OT_NULL;
     ScriptVm::rootTable().push();
     const bool failed = SQ_FAILED(sq_call(vm, 1, SQFalse, SQTrue));
     sq_settop(vm, top);
-    if (failed) throw ScriptError{"SquirrelFunction<> call failed"};
+    if (failed) throw ScriptError{"SquirrelFunction<> call failed", missing};
 }
 
 }  // namespace script

@@ -97,8 +97,16 @@ bool WavePlayer::loadWaveData(const char* name, int slot) {
     WaveFormat format;
     const uint8_t* data = nullptr;
     uint32_t dataSize = 0;
-    if (!readWave(file.data(), file.size(), format, data, dataSize) || !fitsOneBuffer(format, dataSize)) {
-        platform::reportFileOnce("cannot play the wave '%s' (format, rate or length)", waveFolder + name);
+    const bool read = readWave(file.data(), file.size(), format, data, dataSize);
+    if (!read || !fitsOneBuffer(format, dataSize)) {
+        if (read) {
+            const int rate = mixer ? mixer->rate() : platform::kOutputRate;
+            const std::string problem = "cannot play the wave '%s': it is too long (at most " +
+                                        std::to_string(platform::kMaxBufferFrames / rate) + " seconds)";
+            platform::reportFileOnce(problem.c_str(), waveFolder + name);
+        } else {
+            platform::reportFileOnce("cannot play the wave '%s' (format, rate or length)", waveFolder + name);
+        }
         error = formatText(text::kDsBadContent, name);
         return false;
     }

@@ -1,4 +1,5 @@
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include "platform/audio_mixer.h"
 #include "platform/audio_output.h"
@@ -6,6 +7,21 @@
 namespace platform {
 
 namespace {
+
+// ALSA prints its own lines ("ALSA lib ... cannot find card") while SDL
+// probes for a device. Whether there is one is said once, by the program;
+// the library's handler is silenced through the copy SDL itself loads.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+void silenceAlsa() {
+    void* alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_NOLOAD);
+    if (!alsa) alsa = dlopen("libasound.so.2", RTLD_LAZY);
+    if (!alsa) return;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler"))) set(&quietAlsa);
+    // The library stays loaded: SDL uses it, and the handler lives in it.
+}
 
 class SdlAudioOutput final : public AudioOutput {
 public:
@@ -17,6 +33,7 @@ public:
     }
 
     bool open(std::string& error) {
+        silenceAlsa();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             error = SDL_GetError();
             return false;

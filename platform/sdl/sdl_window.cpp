@@ -108,6 +108,17 @@ public:
             if (!texture) return;
         }
         SDL_UpdateTexture(texture, nullptr, frameCopy.data(), frameWidth * 4);
+        // The frame is laid out from the window's real size each time it
+        // changes: without a window manager a full-screen switch may come
+        // without a size event.
+        int outputWidth = 0, outputHeight = 0;
+        if (SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight) == 0 &&
+            (outputWidth != laidOutWidth || outputHeight != laidOutHeight)) {
+            laidOutWidth = outputWidth;
+            laidOutHeight = outputHeight;
+            SDL_RenderSetViewport(renderer, nullptr);
+            SDL_RenderSetLogicalSize(renderer, clientWidth, clientHeight);
+        }
         SDL_RenderClear(renderer);
         SDL_Rect target{0, 0, clientWidth, clientHeight};
         SDL_RenderCopy(renderer, texture, nullptr, &target);
@@ -202,6 +213,7 @@ private:
     SDL_Texture* texture = nullptr;
     int textureWidth = 0, textureHeight = 0;
     int clientWidth = 0, clientHeight = 0;
+    int laidOutWidth = 0, laidOutHeight = 0;  // the output size the layout is for
     int zoom = 1;
     bool fullScreen = false;
     bool active = false;

@@ -593,3 +593,29 @@ TEST(FirstContact, JapaneseNamesAndBackslashesInTheUsersPaths) {
 }
 
 }  // namespace
+
+namespace {
+
+// Alt+F4 is the host's: it ends the run as the close box does, also where
+// no window manager turns it into a close request, and the game never sees
+// F4.
+TEST(FirstContact, AltF4ClosesTheWindow) {
+    GameCopy game("endless");
+    std::ofstream(game.folder + "input.txt") << "5 key down 0x12\n5 key down F4\n";
+    const std::string errors = game.folder + "errors.txt";
+    const std::string command = "timeout 120 " + std::string(TESSERAE_BINARY) +
+                                " --headless --virtual-clock --frames 100000 --input '" + game.folder +
+                                "input.txt' '" + game.folder + "' 2>'" + errors + "'";
+    const int status = system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), app::kExitNormal) << readBytes(errors);
+    // The game saved its tick count each tick: it ended within a few.
+    const std::string saved = readBytes(game.folder + "save.dat");
+    const size_t ticks = saved.find("ticks");
+    ASSERT_NE(ticks, std::string::npos) << saved;
+    const size_t digits = saved.find_first_of("0123456789", ticks);
+    ASSERT_NE(digits, std::string::npos) << saved;
+    EXPECT_LT(std::atoi(saved.c_str() + digits), 100) << saved;
+}
+
+}  // namespace

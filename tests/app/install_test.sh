@@ -70,7 +70,20 @@ status=0
     --screenshot "$scratch/data/shot.png" 2>"$scratch/data/err.txt") || status=$?
 [[ $status -eq 0 ]] || fail "the installed demo ended with status $status: $(cat "$scratch/data/err.txt")"
 [[ -s $scratch/data/shot.png ]] || fail "no screenshot of the installed demo"
-expected="tesserae: the game folder is read-only; the game's files go to '$scratch/data/tesserae/demo/'"
+expected="tesserae: the game folder is installed with the program; the game's files go to '$scratch/data/tesserae/demo/'"
 [[ $(cat "$scratch/data/err.txt") == "$expected" ]] || fail "unexpected messages: $(cat "$scratch/data/err.txt")"
 [[ $(find "$prefix" -printf '%P %s %T@\n' | sort) == "$before" ]] || fail "the run changed the installed files"
+
+# An install folder the player may write (root, or a prefix in the home
+# folder) is left alone all the same.
+chmod -R u+w "$scratch/root"
+mkdir -p "$scratch/data2"
+before=$(find "$prefix" -printf '%P %s %T@\n' | sort)
+(cd / && env HOME="$scratch/home" XDG_DATA_HOME="$scratch/data2" \
+    timeout 60 "$prefix/bin/tesserae" --headless --virtual-clock --frames 60 2>"$scratch/data2/err.txt") ||
+    fail "the installed demo ended with status $? from a writable install: $(cat "$scratch/data2/err.txt")"
+[[ $(find "$prefix" -printf '%P %s %T@\n' | sort) == "$before" ]] || fail "a writable install folder was written"
+expected="tesserae: the game folder is installed with the program; the game's files go to '$scratch/data2/tesserae/demo/'"
+[[ $(cat "$scratch/data2/err.txt") == "$expected" ]] || fail "unexpected messages: $(cat "$scratch/data2/err.txt")"
+[[ -d $scratch/data2/tesserae/demo ]] || fail "no folder of the user's for the demo"
 echo "installed demo ran from $mode"

@@ -56,9 +56,10 @@ TEST_F(Collision, CheckHitThroughTheTopEndsAtTheTopPlusTheMargin) {
     EXPECT_FLOAT_EQ(o.hitY, 1.25f);
     EXPECT_FLOAT_EQ(o.hitZ, 0.0f);
 
+    // A miss leaves the point of the last hit.
     EXPECT_FALSE(scene::checkHit(store, o, {3, 5, 0}, {3, -5, 0}));
-    EXPECT_FLOAT_EQ(o.hitX, 3.0f);
-    EXPECT_FLOAT_EQ(o.hitY, -5.0f);
+    EXPECT_FLOAT_EQ(o.hitX, 0.0f);
+    EXPECT_FLOAT_EQ(o.hitY, 1.25f);
 
     scene::ObjectRecord none;
     none.index = 7;

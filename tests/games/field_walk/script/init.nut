@@ -87,7 +87,7 @@ function onUnload()
 // expect: below 1
 // expect: start 1 0.25 5
 // expect: hit from above true 1.25
-// expect: missed false 0
+// expect: missed false 1.25
 // expect: pick -1 1000
 // expect: 1: -1 1 2 0.25 5
 // expect: 2: -1 1 3 0.25 5
