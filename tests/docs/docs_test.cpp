@@ -1,0 +1,336 @@
+// The manual in docs/ against the program: the reference names every
+// global function, class member and method with the program's own
+// signature and nothing else; the getting-started page lists every
+// command-line option of `tesserae --help` and nothing else; every code
+// block marked as an example is the text of its file under
+// docs/examples/; every example game runs headless on the virtual clock
+// and gives its reviewed log and frame (TESSERAE_UPDATE_GOLDEN=1 rewrites
+// them instead; look at them before committing).
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "script/script_api.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kDocs = TESSERAE_DOCS;
+const std::string kExamples = kDocs + "/examples";
+const std::string kTests = TESSERAE_DOCS_TESTS;
+const std::string kReferencePage = "script-api.md";
+const std::string kOptionsPage = "getting-started.md";
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream in(text);
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The pages of the manual: docs/*.md.
+std::vector<std::string> pages() {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(kDocs))
+        if (entry.is_regular_file() && entry.path().extension() == ".md") names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// ------------------------------------------------------------ the reference
+
+// A signature as the registration tables hold it: argument letters, '>'
+// and the result letter ("is>b"), or a member's type letter.
+std::string typeLetter(const std::string& name) {
+    if (name == "int") return "i";
+    if (name == "float") return "f";
+    if (name == "bool") return "b";
+    if (name == "string") return "s";
+    if (name == "null") return "0";
+    return "?" + name;
+}
+
+std::string resultLetter(char result) { return result ? std::string(1, result) : "0"; }
+
+std::string programSignature(const char* arguments, char result) {
+    return std::string(arguments) + ">" + resultLetter(result);
+}
+
+// "slot: int, file: string" -> "is"
+std::string documentedArguments(const std::string& list, std::string& error) {
+    std::string letters;
+    if (list.empty()) return letters;
+    std::stringstream in(list);
+    std::string parameter;
+    while (std::getline(in, parameter, ',')) {
+        size_t colon = parameter.find(':');
+        if (colon == std::string::npos) {
+            error = "parameter without a type: '" + parameter + "'";
+            return letters;
+        }
+        std::string type = parameter.substr(colon + 1);
+        type.erase(0, type.find_first_not_of(' '));
+        letters += typeLetter(type);
+    }
+    return letters;
+}
+
+struct Documented {
+    std::map<std::string, std::string> entries;  // "name", "Class.name" -> signature
+    std::set<std::string> constructors;
+    std::vector<std::string> errors;
+
+    void add(const std::string& key, const std::string& signature) {
+        if (!entries.emplace(key, signature).second) errors.push_back(key + " is documented twice");
+    }
+};
+
+// Entry lines of the reference, each alone on its line in backquotes:
+//   `loadTexture(slot: int, file: string) -> bool`
+//   `PorigonManager.load(file: string) -> bool`
+//   `PorigonManager.x: float`
+//   `PorigonManager() -> PorigonManager`
+Documented readReference() {
+    Documented doc;
+    static const std::regex function(R"(^`(?:([A-Za-z]+)\.)?([A-Za-z0-9_]+)\(([^)]*)\) -> ([A-Za-z]+)`$)");
+    static const std::regex member(R"(^`([A-Za-z]+)\.([A-Za-z0-9_]+): ([a-z]+)`$)");
+    for (const std::string& line : splitLines(readBytes(kDocs + "/" + kReferencePage))) {
+        std::smatch m;
+        if (std::regex_match(line, m, function)) {
+            std::string owner = m[1], name = m[2], result = m[4], error;
+            if (owner.empty() && result == name) {
+                if (!m[3].str().empty()) doc.errors.push_back(line + ": a constructor takes no argument");
+                doc.constructors.insert(name);
+                continue;
+            }
+            std::string signature = documentedArguments(m[3], error) + ">" + typeLetter(result);
+            if (!error.empty()) doc.errors.push_back(line + ": " + error);
+            doc.add(owner.empty() ? name : owner + "." + name, signature);
+        } else if (std::regex_match(line, m, member)) {
+            doc.add(m[1].str() + "." + m[2].str(), typeLetter(m[3]));
+        }
+    }
+    return doc;
+}
+
+std::map<std::string, std::string> programEntries(std::set<std::string>& classes) {
+    std::map<std::string, std::string> entries;
+    const script::GlobalDef* globals = script::globalFunctions();
+    for (int i = 0; i < script::kGlobalFunctions; ++i)
+        entries[globals[i].name] = programSignature(globals[i].arguments, globals[i].result);
+    static const char* const kMemberLetters[] = {"i", "f", "b"};
+    for (const script::ClassDef* def : {&script::porigonManagerClass(), &script::boardManagerClass()}) {
+        classes.insert(def->name);
+        for (int i = 0; i < def->memberCount; ++i)
+            entries[std::string(def->name) + "." + def->members[i].name] = kMemberLetters[int(def->members[i].type)];
+        for (int i = 0; i < def->methodCount; ++i)
+            entries[std::string(def->name) + "." + def->methods[i].name] =
+                programSignature(def->methods[i].arguments, def->methods[i].result);
+    }
+    return entries;
+}
+
+TEST(ScriptApiReference, NamesEveryFunctionAndMemberOfTheProgramAndNoOther) {
+    Documented doc = readReference();
+    for (const std::string& error : doc.errors) ADD_FAILURE() << kReferencePage << ": " << error;
+    std::set<std::string> classes;
+    std::map<std::string, std::string> program = programEntries(classes);
+    ASSERT_GT(program.size(), 100u);
+    for (const auto& [name, signature] : program) {
+        auto found = doc.entries.find(name);
+        if (found == doc.entries.end())
+            ADD_FAILURE() << name << " is in the program but not in " << kReferencePage;
+        else
+            EXPECT_EQ(found->second, signature) << name << ": the documented types differ from the program's";
+    }
+    for (const auto& [name, signature] : doc.entries)
+        if (!program.count(name)) ADD_FAILURE() << name << " is in " << kReferencePage << " but not in the program";
+    EXPECT_EQ(doc.constructors, classes) << "every class has its constructor entry, and only they";
+}
+
+// ------------------------------------------------------------ the options
+
+// Each `--option` the text names.
+std::set<std::string> optionsIn(const std::string& text) {
+    std::set<std::string> options;
+    static const std::regex option(R"((^|[^A-Za-z0-9-])(--[a-z][a-z-]*))");
+    for (std::sregex_iterator it(text.begin(), text.end(), option), end; it != end; ++it)
+        options.insert((*it)[2]);
+    return options;
+}
+
+std::string commandOutput(const std::string& command) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return output;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    pclose(pipe);
+    return output;
+}
+
+TEST(CommandLineReference, ListsEveryOptionOfHelpAndNoOther) {
+    std::set<std::string> program = optionsIn(commandOutput(std::string(TESSERAE_BINARY) + " --help"));
+    ASSERT_GT(program.size(), 5u);
+    // The options table of the getting-started page: rows starting "| `--".
+    std::string rows;
+    for (const std::string& line : splitLines(readBytes(kDocs + "/" + kOptionsPage)))
+        if (line.rfind("| `--", 0) == 0) rows += line + "\n";
+    std::set<std::string> documented = optionsIn(rows);
+    for (const std::string& option : program)
+        EXPECT_TRUE(documented.count(option)) << option << " is in --help but not in the table of " << kOptionsPage;
+    for (const std::string& option : documented)
+        EXPECT_TRUE(program.count(option)) << option << " is in " << kOptionsPage << " but not in --help";
+}
+
+// ------------------------------------------------------------ example blocks
+
+// A marked block: `<!-- example: PATH -->` before a fenced block that is the
+// whole file docs/examples/PATH; `<!-- example-part: PATH -->` before one
+// whose lines run, in order and together, somewhere in that file.
+TEST(ExampleBlocks, AreTheTextOfTheirFiles) {
+    static const std::regex marker(R"(^<!-- example(-part)?: ([^ ]+) -->$)");
+    int blocks = 0;
+    for (const std::string& page : pages()) {
+        std::vector<std::string> lines = splitLines(readBytes(kDocs + "/" + page));
+        for (size_t i = 0; i < lines.size(); ++i) {
+            std::smatch m;
+            if (!std::regex_match(lines[i], m, marker)) continue;
+            const bool part = m[1].matched;
+            const std::string path = m[2];
+            const std::string where = page + ":" + std::to_string(i + 1) + " (" + path + ")";
+            if (i + 1 >= lines.size() || lines[i + 1].rfind("```", 0) != 0) {
+                ADD_FAILURE() << where << ": the marker is not followed by a fenced block";
+                continue;
+            }
+            std::vector<std::string> block;
+            size_t j = i + 2;
+            for (; j < lines.size() && lines[j].rfind("```", 0) != 0; ++j) block.push_back(lines[j]);
+            if (j == lines.size()) {
+                ADD_FAILURE() << where << ": the block is not closed";
+                continue;
+            }
+            ++blocks;
+            const std::string file = kExamples + "/" + path;
+            if (!fs::is_regular_file(file)) {
+                ADD_FAILURE() << where << ": no file " << file;
+                continue;
+            }
+            std::vector<std::string> fileLines = splitLines(readBytes(file));
+            if (!part) {
+                EXPECT_EQ(block, fileLines) << where << ": the block is not the whole file";
+                continue;
+            }
+            bool found = false;
+            for (size_t at = 0; !found && !block.empty() && at + block.size() <= fileLines.size(); ++at)
+                found = std::equal(block.begin(), block.end(), fileLines.begin() + long(at));
+            EXPECT_TRUE(found) << where << ": the block's lines are not in the file";
+        }
+    }
+    EXPECT_GT(blocks, 0);
+}
+
+// ------------------------------------------------------------ example games
+
+struct ExampleRun {
+    std::string folder;  // under docs/examples
+    int frames = 0;
+    std::string input;   // under tests/docs/input; empty for none
+};
+
+// tests/docs/examples.txt: "FOLDER FRAMES [INPUT]" per line, '#' comments.
+std::vector<ExampleRun> exampleRuns() {
+    std::vector<ExampleRun> runs;
+    for (const std::string& line : splitLines(readBytes(kTests + "/examples.txt"))) {
+        std::istringstream in(line.substr(0, line.find('#')));
+        ExampleRun run;
+        if (!(in >> run.folder >> run.frames)) continue;
+        in >> run.input;
+        runs.push_back(run);
+    }
+    return runs;
+}
+
+// "first-game/step1" -> "first-game_step1"
+std::string flatName(const std::string& folder) {
+    std::string name = folder;
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return name;
+}
+
+TEST(ExampleGames, EveryGameUnderExamplesIsRun) {
+    std::set<std::string> listed;
+    for (const ExampleRun& run : exampleRuns()) listed.insert(run.folder);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(kExamples)) {
+        if (entry.path().filename() != "init.nut" || entry.path().parent_path().filename() != "script") continue;
+        std::string folder = fs::relative(entry.path().parent_path().parent_path(), kExamples);
+        EXPECT_TRUE(listed.count(folder)) << folder << " is not listed in tests/docs/examples.txt";
+    }
+    for (const std::string& folder : listed)
+        EXPECT_TRUE(fs::is_regular_file(kExamples + "/" + folder + "/script/init.nut")) << folder;
+}
+
+class ExampleGame : public testing::TestWithParam<ExampleRun> {};
+
+// The game in a scratch copy, run as a user runs it on the virtual clock;
+// its log and its last frame against the reviewed ones.
+TEST_P(ExampleGame, GivesItsReviewedLogAndFrame) {
+    const ExampleRun& run = GetParam();
+    char pattern[] = "/tmp/tesserae-docs-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    const std::string copy = std::string(pattern) + "/game/";
+    fs::copy(kExamples + "/" + run.folder, copy, fs::copy_options::recursive);
+    const std::string shot = std::string(pattern) + "/frame.png";
+    std::string command = "timeout 300 " + std::string(TESSERAE_BINARY) + " --headless --virtual-clock --frames " +
+                          std::to_string(run.frames) + " --screenshot '" + shot + "'";
+    if (!run.input.empty()) command += " --input '" + kTests + "/input/" + run.input + "'";
+    command += " '" + copy + "' > '" + std::string(pattern) + "/stderr.txt' 2>&1";
+    int status = system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << command << "\n" << readBytes(std::string(pattern) + "/stderr.txt");
+    const std::string log = readBytes(copy + "20000101_000000.log");
+    const std::string frame = readBytes(shot);
+    const std::string expected = kTests + "/expected/" + flatName(run.folder);
+    if (getenv("TESSERAE_UPDATE_GOLDEN")) {
+        std::ofstream(expected + ".log", std::ios::binary) << log;
+        std::ofstream(expected + ".png", std::ios::binary) << frame;
+    } else {
+        EXPECT_EQ(log, readBytes(expected + ".log")) << "the log differs from " << expected << ".log";
+        EXPECT_FALSE(frame.empty());
+        EXPECT_TRUE(frame == readBytes(expected + ".png")) << "the frame differs from " << expected << ".png";
+    }
+    fs::remove_all(pattern);
+}
+
+INSTANTIATE_TEST_SUITE_P(Docs, ExampleGame, testing::ValuesIn(exampleRuns()),
+                         [](const testing::TestParamInfo<ExampleRun>& info) {
+                             std::string name;
+                             for (char c : info.param.folder) name += std::isalnum(uint8_t(c)) ? c : '_';
+                             return name;
+                         });
+
+}  // namespace
