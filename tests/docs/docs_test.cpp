@@ -208,18 +208,28 @@ TEST(CommandLineReference, ListsEveryOptionOfHelpAndNoOther) {
 
 // ------------------------------------------------------------ example blocks
 
+// "first-game/step1" -> "first-game_step1"
+std::string flatName(const std::string& folder) {
+    std::string name = folder;
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return name;
+}
+
 // A marked block: `<!-- example: PATH -->` before a fenced block that is the
 // whole file docs/examples/PATH; `<!-- example-part: PATH -->` before one
-// whose lines run, in order and together, somewhere in that file.
+// whose lines run, in order and together, somewhere in that file;
+// `<!-- example-log: FOLDER -->` before one that is the whole reviewed log
+// of the example game FOLDER.
 TEST(ExampleBlocks, AreTheTextOfTheirFiles) {
-    static const std::regex marker(R"(^<!-- example(-part)?: ([^ ]+) -->$)");
+    static const std::regex marker(R"(^<!-- example(-part|-log)?: ([^ ]+) -->$)");
     int blocks = 0;
     for (const std::string& page : pages()) {
         std::vector<std::string> lines = splitLines(readBytes(kDocs + "/" + page));
         for (size_t i = 0; i < lines.size(); ++i) {
             std::smatch m;
             if (!std::regex_match(lines[i], m, marker)) continue;
-            const bool part = m[1].matched;
+            const bool part = m[1] == "-part", logBlock = m[1] == "-log";
             const std::string path = m[2];
             const std::string where = page + ":" + std::to_string(i + 1) + " (" + path + ")";
             if (i + 1 >= lines.size() || lines[i + 1].rfind("```", 0) != 0) {
@@ -234,7 +244,8 @@ TEST(ExampleBlocks, AreTheTextOfTheirFiles) {
                 continue;
             }
             ++blocks;
-            const std::string file = kExamples + "/" + path;
+            const std::string file =
+                logBlock ? kTests + "/expected/" + flatName(path) + ".log" : kExamples + "/" + path;
             if (!fs::is_regular_file(file)) {
                 ADD_FAILURE() << where << ": no file " << file;
                 continue;
@@ -259,27 +270,25 @@ struct ExampleRun {
     std::string folder;  // under docs/examples
     int frames = 0;
     std::string input;   // under tests/docs/input; empty for none
+    int status = 0;      // the exit status the run ends with
 };
 
-// tests/docs/examples.txt: "FOLDER FRAMES [INPUT]" per line, '#' comments.
+// tests/docs/examples.txt: "FOLDER FRAMES [INPUT] [status=N]" per line,
+// '#' comments.
 std::vector<ExampleRun> exampleRuns() {
     std::vector<ExampleRun> runs;
     for (const std::string& line : splitLines(readBytes(kTests + "/examples.txt"))) {
         std::istringstream in(line.substr(0, line.find('#')));
         ExampleRun run;
         if (!(in >> run.folder >> run.frames)) continue;
-        in >> run.input;
+        std::string word;
+        while (in >> word) {
+            if (word.rfind("status=", 0) == 0) run.status = std::atoi(word.c_str() + 7);
+            else run.input = word;
+        }
         runs.push_back(run);
     }
     return runs;
-}
-
-// "first-game/step1" -> "first-game_step1"
-std::string flatName(const std::string& folder) {
-    std::string name = folder;
-    for (char& c : name)
-        if (c == '/') c = '_';
-    return name;
 }
 
 TEST(ExampleGames, EveryGameUnderExamplesIsRun) {
@@ -310,7 +319,7 @@ TEST_P(ExampleGame, GivesItsReviewedLogAndFrame) {
     if (!run.input.empty()) command += " --input '" + kTests + "/input/" + run.input + "'";
     command += " '" + copy + "' > '" + std::string(pattern) + "/stderr.txt' 2>&1";
     int status = system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == run.status)
         << command << "\n" << readBytes(std::string(pattern) + "/stderr.txt");
     const std::string log = readBytes(copy + "20000101_000000.log");
     const std::string frame = readBytes(shot);

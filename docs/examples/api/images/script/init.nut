@@ -29,6 +29,8 @@ function onDraw()
 	drawTextureLast(0, 320, 240, 128, 128, ticks * 3, 64, 0, 128, 64, 1.0, 1.0, 1.0, 1.0, 0.5, 0.5);
 	// The disc again, darkened to half its colour and half transparent.
 	drawTextureLast(0, 480, 240, 96, 96, 0, 0, 0, 64, 64, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5);
+	// Slot 5 holds no texture: a plain white rectangle along the bottom.
+	drawTextureLast(5, 0, 440, 640, 40, 0, 0, 0, 0, 0, 1.0, 1.0, 1.0, 1.0, 0.0, 0.0);
 }
 
 function onUnload()
