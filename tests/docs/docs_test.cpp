@@ -4,8 +4,9 @@
 // command-line option of `tesserae --help` and nothing else; every code
 // block marked as an example is the text of its file under
 // docs/examples/; every example game runs headless on the virtual clock
-// and gives its reviewed log and frame (TESSERAE_UPDATE_GOLDEN=1 rewrites
-// them instead; look at them before committing).
+// and gives its reviewed log (tests/docs/expected/) and last frame
+// (docs/images/, where the manual shows it). TESSERAE_UPDATE_GOLDEN=1
+// rewrites them instead; look at them before committing.
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -323,14 +324,16 @@ TEST_P(ExampleGame, GivesItsReviewedLogAndFrame) {
         << command << "\n" << readBytes(std::string(pattern) + "/stderr.txt");
     const std::string log = readBytes(copy + "20000101_000000.log");
     const std::string frame = readBytes(shot);
-    const std::string expected = kTests + "/expected/" + flatName(run.folder);
+    // The reviewed frames are the manual's pictures too.
+    const std::string expectedLog = kTests + "/expected/" + flatName(run.folder) + ".log";
+    const std::string expectedFrame = kDocs + "/images/" + flatName(run.folder) + ".png";
     if (getenv("TESSERAE_UPDATE_GOLDEN")) {
-        std::ofstream(expected + ".log", std::ios::binary) << log;
-        std::ofstream(expected + ".png", std::ios::binary) << frame;
+        std::ofstream(expectedLog, std::ios::binary) << log;
+        std::ofstream(expectedFrame, std::ios::binary) << frame;
     } else {
-        EXPECT_EQ(log, readBytes(expected + ".log")) << "the log differs from " << expected << ".log";
+        EXPECT_EQ(log, readBytes(expectedLog)) << "the log differs from " << expectedLog;
         EXPECT_FALSE(frame.empty());
-        EXPECT_TRUE(frame == readBytes(expected + ".png")) << "the frame differs from " << expected << ".png";
+        EXPECT_TRUE(frame == readBytes(expectedFrame)) << "the frame differs from " << expectedFrame;
     }
     fs::remove_all(pattern);
 }
