@@ -1,5 +1,5 @@
 // 2D images: textures loaded into the script's slots, drawn as rotated,
-// tinted rectangles before (First) or after (Last) the 3D scene.
+// tinted rectangles before (First) or after (Last) the models and boards.
 ticks <- 0;
 
 function onLoad()
