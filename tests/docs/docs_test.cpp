@@ -265,6 +265,37 @@ TEST(ExampleBlocks, AreTheTextOfTheirFiles) {
     EXPECT_GT(blocks, 0);
 }
 
+// ------------------------------------------------------------ example assets
+
+// Every binary asset of the examples is made by a script beside it
+// (make_*.py): run in a copy of its folder, each script must give back
+// exactly the files committed there. Skipped without python3.
+TEST(ExampleAssets, AreWhatTheirScriptsMake) {
+    if (system("python3 -c '' > /dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+    int scripts = 0;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(kExamples)) {
+        const std::string name = entry.path().filename();
+        if (name.rfind("make_", 0) != 0 || entry.path().extension() != ".py") continue;
+        ++scripts;
+        const fs::path folder = entry.path().parent_path();
+        char pattern[] = "/tmp/tesserae-assets-XXXXXX";
+        ASSERT_TRUE(mkdtemp(pattern));
+        const fs::path copy = fs::path(pattern) / "copy";
+        fs::copy(folder, copy, fs::copy_options::recursive);
+        const std::string command = "cd '" + copy.string() + "' && TESSMODEL='" + TESSMODEL_BINARY +
+                                    "' python3 '" + name + "' > '" + pattern + "/out.txt' 2>&1";
+        EXPECT_EQ(system(command.c_str()), 0) << command << "\n" << readBytes(std::string(pattern) + "/out.txt");
+        for (const fs::directory_entry& made : fs::recursive_directory_iterator(copy)) {
+            if (!made.is_regular_file() || made.path().string().find("__pycache__") != std::string::npos) continue;
+            const fs::path relative = fs::relative(made.path(), copy);
+            EXPECT_TRUE(readBytes(made.path()) == readBytes(folder / relative))
+                << (folder / relative) << " is not what " << name << " makes";
+        }
+        fs::remove_all(pattern);
+    }
+    EXPECT_GT(scripts, 0);
+}
+
 // ------------------------------------------------------------ example games
 
 struct ExampleRun {
