@@ -305,6 +305,9 @@ struct ExampleRun {
     int status = 0;      // the exit status the run ends with
 };
 
+// Test names and messages show the folder.
+void PrintTo(const ExampleRun& run, std::ostream* out) { *out << run.folder; }
+
 // tests/docs/examples.txt: "FOLDER FRAMES [INPUT] [status=N]" per line,
 // '#' comments.
 std::vector<ExampleRun> exampleRuns() {
