@@ -171,6 +171,30 @@ TEST(ScriptApiReference, NamesEveryFunctionAndMemberOfTheProgramAndNoOther) {
     EXPECT_EQ(doc.constructors, classes) << "every class has its constructor entry, and only they";
 }
 
+// The text of every code block marked as an example in `page`.
+std::string exampleBlocksOf(const std::string& page) {
+    static const std::regex marker(R"(^<!-- example(-part)?: ([^ ]+) -->$)");
+    std::vector<std::string> lines = splitLines(readBytes(kDocs + "/" + page));
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (!std::regex_match(lines[i], marker)) continue;
+        for (size_t j = i + 2; j < lines.size() && lines[j].rfind("```", 0) != 0; ++j) text += lines[j] + "\n";
+    }
+    return text;
+}
+
+// Every function, member and method is used in at least one of the
+// reference's examples (which the example games run).
+TEST(ScriptApiReference, ShowsEveryEntryInAnExample) {
+    const std::string examples = exampleBlocksOf(kReferencePage);
+    std::set<std::string> classes;
+    for (const auto& [key, signature] : programEntries(classes)) {
+        const std::string name = key.substr(key.find('.') + 1);
+        const std::regex word("(^|[^A-Za-z0-9_])" + name + "([^A-Za-z0-9_]|$)");
+        EXPECT_TRUE(std::regex_search(examples, word)) << key << " appears in no example of " << kReferencePage;
+    }
+}
+
 // ------------------------------------------------------------ the options
 
 // Each `--option` the text names.

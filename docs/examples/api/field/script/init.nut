@@ -15,6 +15,9 @@ function onLoad()
 	print("a missing field: " + loadField("field\\none.x"));
 	print("ground after that: " + PorigonManager().checkField());
 	print("field again: " + loadField("field\\ground.x"));
+	unloadField();
+	print("ground after unloadField: " + PorigonManager().checkField());
+	print("and again: " + loadField("field\\ground.x"));
 
 	wall = PorigonManager();
 	wall.index = 1;

@@ -33,7 +33,16 @@ function onLoad()
 	blocks[1].colorB = 0.3;
 	blocks[1].colorA = 0.6;
 	blocks[2].scaleY = 0.5;		// half as high
+	blocks[2].rx = 20.0;			// tipped forward
+	blocks[2].rz = 10.0;			// and to the side
 	blocks[2].update();
+	robot.isMask = true;			// outlined
+
+	local spare = PorigonManager();
+	spare.index = 9;
+	print("spare: " + spare.load("model\\block.cha") + ", frames " + spare.getMaxAnimeFrame(0));
+	spare.unload();		// one reference less; the blocks still hold the model
+	print("after unload: frames " + spare.getMaxAnimeFrame(0));
 
 	local other = PorigonManager();
 	other.index = 600;

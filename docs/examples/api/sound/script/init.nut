@@ -26,6 +26,10 @@ function onProc()
 		setMidiValume(1000);				// fade out over a second, then stop
 		print("fading out");
 	}
+	if (ticks == 45) {
+		stopWave(beep);						// silent at once, back to the start
+		setMainLoopEnd();
+	}
 	drawText("tick " + ticks, 20, 40, 20, 255, 255, 255);
 }
 
@@ -35,4 +39,9 @@ function onDraw()
 
 function onUnload()
 {
+	// Sounds outlive the script file: give them back.
+	stopMidi();
+	unloadMidi();
+	unloadWave(beep);
+	print("sounds given back");
 }
