@@ -4,7 +4,12 @@
 //   tessmodel dump [--model | --anime] FILE   the text form on stdout
 //   tessmodel build TEXT OUT                  the file from its text form
 //   tessmodel system FOLDER                   writes FOLDER/system/...
+//   tessmodel import SOURCE OUT_DIR [options] a game model from glTF, FBX, OBJ, Collada
+//   tessmodel import --field SOURCE OUT        a field mesh
+//   tessmodel export DESCRIPTION OUT.glb       a model as glTF 2.0
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "model_import.h"
 #include "model_text.h"
 #include "system_asset_sources.h"
 
@@ -23,7 +29,10 @@ int usage() {
     std::fputs(
         "usage: tessmodel dump [--model | --anime] FILE\n"
         "       tessmodel build TEXT OUT\n"
-        "       tessmodel system FOLDER\n",
+        "       tessmodel system FOLDER\n"
+        "       tessmodel import SOURCE OUT_DIR [--name NAME] [--scale S] [--fps N] [--max-keys N] [--box NODE]\n"
+        "       tessmodel import --field SOURCE OUT\n"
+        "       tessmodel export DESCRIPTION OUT.glb\n",
         stderr);
     return 2;
 }
@@ -96,6 +105,71 @@ int writeSystemAssets(int argc, char** argv) {
     return 0;
 }
 
+// Every file or none: the files are made in memory first, and a failed
+// write removes the ones already written.
+bool writeResult(const std::filesystem::path& folder, const tessmodel::ImportResult& result, std::string& error) {
+    std::vector<std::filesystem::path> written;
+    for (const tessmodel::OutputFile& file : result.files) {
+        std::filesystem::path path = folder / file.name;
+        if (!writeAll(path, file.bytes)) {
+            std::error_code ignored;
+            for (const auto& done : written) std::filesystem::remove(done, ignored);
+            error = path.string() + ": cannot be written";
+            return false;
+        }
+        written.push_back(path);
+    }
+    return true;
+}
+
+bool numberArgument(const char* text, double& out) {
+    char* end = nullptr;
+    out = std::strtod(text, &end);
+    return end != text && *end == 0;
+}
+
+int importCommand(int argc, char** argv) {
+    tessmodel::ImportOptions options;
+    std::vector<std::string> positional;
+    bool field = false;
+    for (int at = 2; at < argc; ++at) {
+        std::string arg = argv[at];
+        double value = 0;
+        auto next = [&]() -> const char* { return at + 1 < argc ? argv[++at] : nullptr; };
+        if (arg == "--field") {
+            field = true;
+        } else if (arg == "--name" || arg == "--box") {
+            const char* v = next();
+            if (!v) return usage();
+            (arg == "--name" ? options.name : options.boxNode) = v;
+        } else if (arg == "--scale" || arg == "--fps" || arg == "--max-keys") {
+            const char* v = next();
+            if (!v || !numberArgument(v, value)) return failure(arg + " needs a number");
+            if (arg == "--scale") options.scale = value;
+            else if (!(value >= 0 && value <= 1e6) || value != std::floor(value))
+                return failure(arg + " needs a whole number");
+            else (arg == "--fps" ? options.fps : options.maxKeys) = int(value);
+        } else if (arg == "--bake-skin") {
+            return failure("--bake-skin is not available: give each rigid piece of a skinned mesh its own node");
+        } else if (arg.rfind("--", 0) == 0) {
+            return usage();
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() != 2) return usage();
+    options.source = positional[0];
+    tessmodel::ImportResult result;
+    std::string error;
+    std::filesystem::path out = positional[1];
+    bool ok = field ? tessmodel::importField(options, out.filename().string(), result, error)
+                    : tessmodel::importModel(options, result, error);
+    if (!ok) return failure(error);
+    for (const std::string& note : result.notes) std::fprintf(stderr, "tessmodel: note: %s\n", note.c_str());
+    if (!writeResult(field ? out.parent_path() : out, result, error)) return failure(error);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -104,5 +178,6 @@ int main(int argc, char** argv) {
     if (command == "dump") return dump(argc, argv);
     if (command == "build") return build(argc, argv);
     if (command == "system") return writeSystemAssets(argc, argv);
+    if (command == "import") return importCommand(argc, argv);
     return usage();
 }
