@@ -15,6 +15,7 @@
 #include "model/mesh_data.h"
 #include "model/objects.h"
 #include "model_fixture.h"
+#include "model_export.h"
 #include "model_import.h"
 
 using namespace model_test;
@@ -382,6 +383,51 @@ TEST_F(ModelImport, EveryHostLimitIsRefusedNamingWhatBreaksIt) {
     EXPECT_EQ(error, "node 'n0' uses textures textures_tex0.bmp and textures_tex1.bmp; a part draws with one texture "
                      "(split the node by texture)")
         << json;
+}
+
+// Export writes what the host draws; importing that again gives back every
+// key: its frame, its whole-degree pose, its translation and mesh source.
+TEST_F(ModelImport, ExportedModelImportsBackWithEveryKey) {
+    auto first = std::make_unique<model::CHARA>();
+    std::string error;
+    tessmodel::ImportResult result;
+    ASSERT_TRUE(importAndLoad(writeSource("hero.gltf", character()), *first, error, result)) << error;
+
+    std::vector<uint8_t> glb;
+    std::vector<std::string> notes;
+    ASSERT_TRUE(tessmodel::exportModel((folder.root() / "game/hero.cha").string(), 20, glb, error, notes)) << error;
+    EXPECT_TRUE(notes.empty());
+    write("hero_back.glb", glb);
+    tessmodel::ImportOptions options;
+    options.source = (folder.root() / "hero_back.glb").string();
+    options.name = "hero";
+    ASSERT_TRUE(tessmodel::importModel(options, result, error)) << error;
+    for (const tessmodel::OutputFile& f : result.files) write("back/" + f.name, f.bytes);
+    auto second = std::make_unique<model::CHARA>();
+    ASSERT_TRUE(model::loadDescription(*second, "back\\hero.cha"));
+
+    ASSERT_EQ(second->model.highestPart, first->model.highestPart);
+    for (int i = 0; i <= first->model.highestPart; ++i) {
+        EXPECT_STREQ(second->model.parts[i].name, first->model.parts[i].name);
+        EXPECT_EQ(second->model.parts[i].parent, first->model.parts[i].parent);
+        EXPECT_EQ(second->model.parts[i].mesh.vertexCount, first->model.parts[i].mesh.vertexCount);
+    }
+    for (int slot = 0; slot < 2; ++slot) {
+        ASSERT_EQ(second->animeFrameCount(slot), first->animeFrameCount(slot));
+        for (int t = 0; t <= first->model.highestPart; ++t) {
+            const model::ANIME_TRACK& a = first->animations[slot].tracks[t];
+            const model::ANIME_TRACK& b = second->animations[slot].tracks[t];
+            for (int k = 0; k < model::kTrackKeys && a.keys[k].frame >= 0; ++k) {
+                SCOPED_TRACE("slot " + std::to_string(slot) + " track " + std::to_string(t) + " key " + std::to_string(k));
+                EXPECT_EQ(b.keys[k].frame, a.keys[k].frame);
+                for (int axis = 0; axis < 3; ++axis) {
+                    EXPECT_EQ(b.keys[k].rotation[axis], a.keys[k].rotation[axis]);
+                    EXPECT_NEAR(b.keys[k].translation[axis], a.keys[k].translation[axis], 0.001f);
+                }
+                EXPECT_EQ(b.keys[k].meshSource, a.keys[k].meshSource);
+            }
+        }
+    }
 }
 
 TEST_F(ModelImport, DamagedFilesAreRefusedWithAssimpsReasonAndNothingWritten) {

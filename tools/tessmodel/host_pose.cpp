@@ -103,13 +103,24 @@ double orthogonalityError(const Mat3d& a) {
 }
 
 Mat3d hostPartRotation(int x, int y, int z) {
-    // As the drawing code: a1 about X (the first axis with z negated),
-    // a2 about Y, a3 about Z carried by a1; no fixed angles.
+    const render::Vec3 unit[4] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}};
+    return hostPartRotation(unit, x, y, z);
+}
+
+Mat3d hostPartRotation(const render::Vec3* v, int x, int y, int z) {
+    // As the drawing code: e the fixed angles (Y, X, Z), a1 about the
+    // first axis with z negated, a2 about the second, a3 about the third
+    // carried by a1. An axis of no length turns nothing.
     using namespace render;
-    const Matrix a1 = rotationAxis({1.0f, 0.0f, -0.0f}, hostRadians(x));
-    const Matrix a2 = rotationAxis({0.0f, 1.0f, 0.0f}, hostRadians(y));
-    const Matrix a3 = rotationAxis(transformDirection({0.0f, 0.0f, 1.0f}, a1), hostRadians(z));
-    return fromMatrix(multiply(multiply(a2, a1), a3));
+    auto about = [](Vec3 axis, float radians) {
+        return length(axis) > 0.0f ? rotationAxis(axis, radians) : identityMatrix();
+    };
+    auto fixed = [](float degrees) { return std::fabs(degrees) < 1.0e9f ? hostRadians(int(degrees)) : 0.0f; };
+    const Matrix e = multiply(multiply(rotationY(fixed(v[3].y)), rotationX(fixed(v[3].x))), rotationZ(fixed(v[3].z)));
+    const Matrix a1 = about({v[0].x, v[0].y, -v[0].z}, hostRadians(x));
+    const Matrix a2 = about(v[1], hostRadians(y));
+    const Matrix a3 = about(transformDirection(v[2], a1), hostRadians(z));
+    return fromMatrix(multiply(multiply(multiply(a2, e), a1), a3));
 }
 
 Angles anglesOf(const Mat3d& r, const Angles& near) {

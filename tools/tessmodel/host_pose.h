@@ -41,6 +41,10 @@ double orthogonalityError(const Mat3d& a);
 // about Z, then about X, each through the host's own matrix functions.
 Mat3d hostPartRotation(int x, int y, int z);
 
+// The same for a part with any axes and fixed angles, as a model file
+// stores them: `vectors` are the part's vectors 0 to 3.
+Mat3d hostPartRotation(const render::Vec3* vectors, int x, int y, int z);
+
 struct Angles {
     double x = 0, y = 0, z = 0;
 };

@@ -716,8 +716,10 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
             }
             tracks[p] = fits[p].keys;
         }
-        std::string file = names.unique(stem + "_" + fileStem(anim.mName.length ? anim.mName.C_Str() : "anime", 40),
-                                        ".ani");
+        // A name that already starts with the model's (an exported
+        // model's animation files) keeps its name on the way back.
+        std::string animName = fileStem(anim.mName.length ? anim.mName.C_Str() : "anime", 40);
+        std::string file = names.unique(animName.rfind(stem + "_", 0) == 0 ? animName : stem + "_" + animName, ".ani");
         result.files.push_back({file, animeFileBytes(modelName, tracks, int32_t(frames))});
         description += "ANIME:[" + std::to_string(a) + "," + file + "]\r\n";
     }

@@ -7,6 +7,7 @@
 //   tessmodel import SOURCE OUT_DIR [options] a game model from glTF, FBX, OBJ, Collada
 //   tessmodel import --field SOURCE OUT        a field mesh
 //   tessmodel export DESCRIPTION OUT.glb       a model as glTF 2.0
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "model_export.h"
 #include "model_import.h"
 #include "model_text.h"
 #include "system_asset_sources.h"
@@ -32,7 +34,7 @@ int usage() {
         "       tessmodel system FOLDER\n"
         "       tessmodel import SOURCE OUT_DIR [--name NAME] [--scale S] [--fps N] [--max-keys N] [--box NODE]\n"
         "       tessmodel import --field SOURCE OUT\n"
-        "       tessmodel export DESCRIPTION OUT.glb\n",
+        "       tessmodel export DESCRIPTION OUT.glb [--fps N]\n",
         stderr);
     return 2;
 }
@@ -170,6 +172,34 @@ int importCommand(int argc, char** argv) {
     return 0;
 }
 
+int exportCommand(int argc, char** argv) {
+    int fps = tessmodel::kDefaultFps;
+    std::vector<std::string> positional;
+    for (int at = 2; at < argc; ++at) {
+        std::string arg = argv[at];
+        double value = 0;
+        if (arg == "--fps") {
+            if (at + 1 >= argc || !numberArgument(argv[++at], value) || !(value >= 1 && value <= 1000))
+                return failure("--fps needs a number from 1 to 1000");
+            fps = int(value);
+        } else if (arg.rfind("--", 0) == 0) {
+            return usage();
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() != 2) return usage();
+    Bytes glb;
+    std::string error;
+    std::vector<std::string> notes;
+    if (!tessmodel::exportModel(positional[0], fps, glb, error, notes)) return failure(error);
+    std::sort(notes.begin(), notes.end());
+    notes.erase(std::unique(notes.begin(), notes.end()), notes.end());
+    for (const std::string& note : notes) std::fprintf(stderr, "tessmodel: note: %s\n", note.c_str());
+    if (!writeAll(positional[1], glb)) return failure(positional[1] + ": cannot be written");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -179,5 +209,6 @@ int main(int argc, char** argv) {
     if (command == "build") return build(argc, argv);
     if (command == "system") return writeSystemAssets(argc, argv);
     if (command == "import") return importCommand(argc, argv);
+    if (command == "export") return exportCommand(argc, argv);
     return usage();
 }
