@@ -125,7 +125,13 @@ std::vector<double> quat(gltf_test::Vec3 axis, double degrees) {
 // swaps the hands halfway through (the glTF way: scale to nothing).
 Source character() {
     Source s;
-    s.materials = {{{0.8, 0.2, 0.2, 1}, -1}, {{0.2, 0.8, 0.2, 1}, -1}};
+    // The body's texture: four colours in its quarters, so a coordinate
+    // turned or flipped shows in the drawn frame.
+    tessmodel::Image quarters{2, 2, {230, 40, 40, 255, 40, 200, 40, 255, 40, 40, 230, 255, 230, 230, 40, 255}};
+    std::vector<uint8_t> png;
+    EXPECT_TRUE(tessmodel::encodePngRgba(quarters, png));
+    s.pngs = {png};
+    s.materials = {{{1, 1, 1, 1}, 0}, {{0.2, 0.8, 0.2, 1}, -1}};
     s.meshes = {gltf_test::box({-0.5, 0, -0.3}, {0.5, 1.6, 0.3}, 0), gltf_test::box({-0.1, -0.8, -0.1}, {0.1, 0, 0.1}, 1),
                 gltf_test::box({-0.15, -0.15, -0.15}, {0.15, 0.15, 0.15}, 0),
                 gltf_test::box({-0.05, -0.3, -0.2}, {0.05, 0, 0.2}, 1)};
@@ -427,6 +433,34 @@ TEST_F(ModelImport, ExportedModelImportsBackWithEveryKey) {
                 EXPECT_EQ(b.keys[k].meshSource, a.keys[k].meshSource);
             }
         }
+    }
+}
+
+std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The viewer is a game the host runs: the imported character, turning and
+// swinging, drawn headless and compared with a reviewed frame.
+TEST_F(ModelImport, ViewerShowsTheImportedModelAsTheReviewedFrame) {
+    auto chara = std::make_unique<model::CHARA>();
+    std::string error;
+    tessmodel::ImportResult result;
+    ASSERT_TRUE(importAndLoad(writeSource("hero.gltf", character()), *chara, error, result)) << error;
+    const std::filesystem::path game = folder.root() / "view";
+    const std::filesystem::path shot = folder.root() / "shot.png";
+    const std::string command = std::string("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ") + TESSMODEL_BINARY +
+                                " view '" + (folder.root() / "game/hero.cha").string() + "' --anime 0 --game '" +
+                                game.string() + "' -- --headless --virtual-clock --frames 40 --screenshot '" +
+                                shot.string() + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    EXPECT_FALSE(std::filesystem::exists(game / "20000101_000000.log")) << readText(game / "20000101_000000.log");
+    const std::string golden = std::string(TESSERAE_TEST_DATA) + "/model/imported_view.png";
+    if (std::getenv("TESSERAE_UPDATE_GOLDEN")) {
+        std::ofstream(golden, std::ios::binary) << readText(shot);
+    } else {
+        EXPECT_EQ(readText(shot), readText(golden)) << "differs from " << golden;
     }
 }
 

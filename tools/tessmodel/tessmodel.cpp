@@ -7,6 +7,7 @@
 //   tessmodel import SOURCE OUT_DIR [options] a game model from glTF, FBX, OBJ, Collada
 //   tessmodel import --field SOURCE OUT        a field mesh
 //   tessmodel export DESCRIPTION OUT.glb       a model as glTF 2.0
+//   tessmodel view DESCRIPTION                 the model drawn by the host
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +21,7 @@
 
 #include "model_export.h"
 #include "model_import.h"
+#include "model_view.h"
 #include "model_text.h"
 #include "system_asset_sources.h"
 
@@ -34,7 +36,8 @@ int usage() {
         "       tessmodel system FOLDER\n"
         "       tessmodel import SOURCE OUT_DIR [--name NAME] [--scale S] [--fps N] [--max-keys N] [--box NODE]\n"
         "       tessmodel import --field SOURCE OUT\n"
-        "       tessmodel export DESCRIPTION OUT.glb [--fps N]\n",
+        "       tessmodel export DESCRIPTION OUT.glb [--fps N]\n"
+        "       tessmodel view DESCRIPTION [--anime N] [--game FOLDER] [-- HOST_OPTIONS...]\n",
         stderr);
     return 2;
 }
@@ -200,6 +203,79 @@ int exportCommand(int argc, char** argv) {
     return 0;
 }
 
+// A shell word that stands for exactly `text`.
+std::string shellWord(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    out += '\'';
+    return out;
+}
+
+// The host beside this tool (the build tree and an install keep them
+// together), else the one on the PATH.
+std::string hostProgram() {
+    std::error_code ignored;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+    std::filesystem::path beside = self.parent_path() / "tesserae";
+    if (!self.empty() && std::filesystem::exists(beside, ignored)) return beside.string();
+    return "tesserae";
+}
+
+int viewCommand(int argc, char** argv) {
+    int anime = 0;
+    std::string description, gameFolder;
+    std::string hostOptions;
+    for (int at = 2; at < argc; ++at) {
+        std::string arg = argv[at];
+        double value = 0;
+        if (arg == "--") {
+            for (++at; at < argc; ++at) {
+                hostOptions += ' ';
+                hostOptions += shellWord(argv[at]);
+            }
+        } else if (arg == "--anime") {
+            if (at + 1 >= argc || !numberArgument(argv[++at], value) || !(value >= 0 && value <= 29))
+                return failure("--anime needs a slot from 0 to 29");
+            anime = int(value);
+        } else if (arg == "--game") {
+            if (at + 1 >= argc) return usage();
+            gameFolder = argv[++at];
+        } else if (arg.rfind("--", 0) == 0 || !description.empty()) {
+            return usage();
+        } else {
+            description = arg;
+        }
+    }
+    if (description.empty()) return usage();
+    const bool keep = !gameFolder.empty();
+    if (!keep) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tessmodel-view-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) return failure("no temporary folder for the viewer");
+        gameFolder = pattern;
+    }
+    std::string error;
+    if (!tessmodel::writeViewGame(description, anime, gameFolder, error)) return failure(error);
+    std::string command = shellWord(hostProgram());
+    command += hostOptions;
+    command += ' ';
+    command += shellWord(gameFolder);
+    int status = std::system(command.c_str());
+    if (!keep) {
+        std::error_code ignored;
+        std::filesystem::remove_all(gameFolder, ignored);
+    }
+    if (status == 0) return 0;
+    std::string text = "the host ended with status ";
+    text += std::to_string(status);
+    return failure(text);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -210,5 +286,6 @@ int main(int argc, char** argv) {
     if (command == "system") return writeSystemAssets(argc, argv);
     if (command == "import") return importCommand(argc, argv);
     if (command == "export") return exportCommand(argc, argv);
+    if (command == "view") return viewCommand(argc, argv);
     return usage();
 }
