@@ -28,6 +28,7 @@
 #include "host_files.h"
 #include "host_pose.h"
 #include "image_decode.h"
+#include "model/mesh_data.h"
 #include "model/objects.h"
 
 namespace tessmodel {
@@ -326,6 +327,20 @@ bool addMesh(const aiScene& scene, const aiMesh& mesh, const Pose& place, double
         if (reverse) std::reverse(corners.begin(), corners.end());
         out.faces.push_back(corners);
         out.faceMaterials.push_back(slot->second);
+    }
+    return true;
+}
+
+// The host's mesh reader refuses larger meshes.
+bool fitsMeshReader(const TextMesh& mesh, std::string& error) {
+    if (mesh.positions.size() > size_t(model::kMaxMeshElements) || mesh.faces.size() > size_t(model::kMaxMeshElements)) {
+        error = std::to_string(std::max(mesh.positions.size(), mesh.faces.size())) +
+                " corners or faces; a mesh holds at most 4194304";
+        return false;
+    }
+    if (mesh.materials.size() > size_t(model::kMaxMaterials)) {
+        error = std::to_string(mesh.materials.size()) + " materials; a mesh holds at most 4096";
+        return false;
     }
     return true;
 }
@@ -649,6 +664,10 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
             }
             texture = m.texture;
         }
+        if (!fitsMeshReader(meshes[p], error)) {
+            error = "node " + quote(node->mName) + ": " + error;
+            return false;
+        }
         if (!meshes[p].faces.empty()) {
             setups[p].hasMesh = true;
             part.kind = 1;
@@ -758,6 +777,7 @@ bool importFieldInto(const ImportOptions& options, const std::string& meshName, 
             }
         }
     }
+    if (!fitsMeshReader(field, error)) return false;
     if (field.faces.empty()) {
         error = options.source + ": no faces to make a field of";
         return false;
