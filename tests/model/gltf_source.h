@@ -57,7 +57,18 @@ struct Material {
     int texture = -1;  // index into Source::pngs
 };
 
+// A skin on one node's mesh: each corner's first joint and its weight,
+// the rest of the weight on the second joint.
+struct Skin {
+    int node = -1;  // the node whose mesh is skinned
+    std::vector<int> joints;
+    std::vector<std::array<double, 16>> inverseBind;  // column-major, one a joint
+    std::vector<std::array<int, 2>> cornerJoints;     // indices into joints
+    std::vector<double> cornerWeight;                 // of the first joint
+};
+
 struct Source {
+    Skin skin;
     std::vector<Node> nodes;
     std::vector<int> roots;
     std::vector<Primitive> meshes;
@@ -98,7 +109,11 @@ public:
             std::memcpy(raw, &f, 4);
             bytes.insert(bytes.end(), raw, raw + 4);
         }
-        const char* type = width == 1 ? "SCALAR" : width == 2 ? "VEC2" : width == 3 ? "VEC3" : "VEC4";
+        const char* type = width == 1   ? "SCALAR"
+                           : width == 2 ? "VEC2"
+                           : width == 3 ? "VEC3"
+                           : width == 4 ? "VEC4"
+                                        : "MAT4";
         std::string a = "{\"bufferView\":" + std::to_string(view) + ",\"componentType\":5126,\"count\":" +
                         std::to_string(values.size() / size_t(width)) + ",\"type\":\"" + type + "\"";
         if (withBounds) {
@@ -110,6 +125,13 @@ public:
             a += ",\"min\":" + list(lo) + ",\"max\":" + list(hi);
         }
         accessors.push_back(a + "}");
+        return int(accessors.size()) - 1;
+    }
+    int joints(const std::vector<std::array<int, 2>>& pairs) {
+        int view = addView(pairs.size() * 4);
+        for (const auto& p : pairs) bytes.insert(bytes.end(), {uint8_t(p[0]), uint8_t(p[1]), 0, 0});
+        accessors.push_back("{\"bufferView\":" + std::to_string(view) + ",\"componentType\":5121,\"count\":" +
+                            std::to_string(pairs.size()) + ",\"type\":\"VEC4\"}");
         return int(accessors.size()) - 1;
     }
     int indices(const std::vector<uint32_t>& values) {
@@ -165,6 +187,12 @@ inline std::string Source::json() const {
         std::string attributes = "\"POSITION\":" + std::to_string(buf.floats(pos, 3, true));
         if (!nor.empty()) attributes += ",\"NORMAL\":" + std::to_string(buf.floats(nor, 3));
         if (!uv.empty()) attributes += ",\"TEXCOORD_0\":" + std::to_string(buf.floats(uv, 2));
+        if (skin.node >= 0 && nodes[size_t(skin.node)].mesh == int(&p - meshes.data())) {
+            std::vector<double> weights;
+            for (double w : skin.cornerWeight) weights.insert(weights.end(), {w, 1 - w, 0, 0});
+            attributes += ",\"JOINTS_0\":" + std::to_string(buf.joints(skin.cornerJoints));
+            attributes += ",\"WEIGHTS_0\":" + std::to_string(buf.floats(weights, 4));
+        }
         std::string prim = "{\"attributes\":{" + attributes + "},\"indices\":" + std::to_string(buf.indices(p.indices));
         if (p.material >= 0) prim += ",\"material\":" + std::to_string(p.material);
         meshJson.push_back("{\"primitives\":[" + prim + "}]}");
@@ -185,6 +213,7 @@ inline std::string Source::json() const {
                         ",\"rotation\":" + JsonBuffer::list({n.rotation[0], n.rotation[1], n.rotation[2], n.rotation[3]}) +
                         ",\"scale\":" + JsonBuffer::list({n.scale[0], n.scale[1], n.scale[2]});
         if (n.mesh >= 0) s += ",\"mesh\":" + std::to_string(n.mesh);
+        if (skin.node == int(&n - nodes.data())) s += ",\"skin\":0";
         if (!n.children.empty()) {
             std::vector<std::string> c;
             for (int k : n.children) c.push_back(std::to_string(k));
@@ -207,6 +236,15 @@ inline std::string Source::json() const {
         animationJson.push_back("{\"name\":\"" + a.name + "\",\"samplers\":" + joined(samplers) +
                                 ",\"channels\":" + joined(channels) + "}");
     }
+    std::string skins;
+    if (skin.node >= 0) {
+        std::vector<double> ibm;
+        for (const auto& m : skin.inverseBind) ibm.insert(ibm.end(), m.begin(), m.end());
+        std::vector<std::string> joints;
+        for (int j : skin.joints) joints.push_back(std::to_string(j));
+        skins = ",\"skins\":[{\"joints\":" + joined(joints) +
+                ",\"inverseBindMatrices\":" + std::to_string(buf.floats(ibm, 16)) + "}]";
+    }
     std::vector<std::string> rootList;
     for (int r : roots) rootList.push_back(std::to_string(r));
     std::string s = "{\"asset\":{\"version\":\"2.0\"},\"scene\":0,\"scenes\":[{\"nodes\":" + joined(rootList) + "}]";
@@ -215,6 +253,7 @@ inline std::string Source::json() const {
     if (!materialJson.empty()) s += ",\"materials\":" + joined(materialJson);
     if (!imageJson.empty()) s += ",\"images\":" + joined(imageJson) + ",\"textures\":" + joined(textureJson);
     if (!animationJson.empty()) s += ",\"animations\":" + joined(animationJson);
+    s += skins;
     s += ",\"accessors\":" + joined(buf.accessors) + ",\"bufferViews\":" + joined(buf.views);
     s += ",\"buffers\":[{\"byteLength\":" + std::to_string(buf.bytes.size()) +
          ",\"uri\":\"data:application/octet-stream;base64," + base64(buf.bytes) + "\"}]}";

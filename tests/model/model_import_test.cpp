@@ -253,6 +253,70 @@ TEST_F(ModelImport, CharacterPosesMatchTheSourceAtItsKeysAndStayWithinTheBoundBe
     }
 }
 
+// A bending arm whose one mesh is skinned to two joints: refused as it
+// is, cut into a rigid piece per joint with --bake-skin, each corner
+// following its strongest joint.
+TEST_F(ModelImport, SkinnedMeshIsRefusedOrBakedIntoRigidPartsPerJoint) {
+    Source s;
+    gltf_test::Primitive arm = gltf_test::box({-0.2, 0, -0.2}, {0.2, 1, 0.2});
+    gltf_test::Primitive fore = gltf_test::box({-0.2, 1, -0.2}, {0.2, 2, 0.2});
+    const uint32_t base = uint32_t(arm.positions.size());
+    arm.positions.insert(arm.positions.end(), fore.positions.begin(), fore.positions.end());
+    arm.normals.insert(arm.normals.end(), fore.normals.begin(), fore.normals.end());
+    arm.uvs.insert(arm.uvs.end(), fore.uvs.begin(), fore.uvs.end());
+    for (uint32_t i : fore.indices) arm.indices.push_back(base + i);
+    s.meshes = {arm};
+    s.nodes = {{"rig", {0, 0, 0}, {0, 0, 0, 1}, {1, 1, 1}, {1, 3}, -1},
+               {"upper", {0, 0, 0}, {0, 0, 0, 1}, {1, 1, 1}, {2}, -1},
+               {"lower", {0, 1, 0}, {0, 0, 0, 1}, {1, 1, 1}, {}, -1},
+               {"skin", {0, 0, 0}, {0, 0, 0, 1}, {1, 1, 1}, {}, 0}};
+    s.roots = {0};
+    s.skin.node = 3;
+    s.skin.joints = {1, 2};
+    s.skin.inverseBind = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -1, 0, 1}};
+    for (size_t i = 0; i < arm.positions.size(); ++i) {
+        const bool upper = i < base;
+        s.skin.cornerJoints.push_back(upper ? std::array<int, 2>{0, 1} : std::array<int, 2>{1, 0});
+        s.skin.cornerWeight.push_back(upper ? 0.7 : 0.8);
+    }
+    s.animations = {{"bend", {{2, "rotation", {0, 1}, {quat({0, 0, 1}, 0), quat({0, 0, 1}, 90)}}}}};
+    const std::string path = writeSource("arm.gltf", s);
+
+    std::string error = importError(s);
+    EXPECT_NE(error.find("is skinned; parts must be rigid"), std::string::npos) << error;
+
+    tessmodel::ImportOptions options;
+    options.source = path;
+    options.name = "hero";
+    options.bakeSkin = true;
+    tessmodel::ImportResult result;
+    ASSERT_TRUE(tessmodel::importModel(options, result, error)) << error;
+    for (const tessmodel::OutputFile& f : result.files) write("game/" + f.name, f.bytes);
+    auto chara = std::make_unique<model::CHARA>();
+    ASSERT_TRUE(model::loadDescription(*chara, "game\\hero.cha"));
+    const model::MODEL_DATA& m = chara->model;
+    ASSERT_STREQ(m.parts[2].name, "lower");
+    EXPECT_EQ(m.parts[1].mesh.vertexCount, 36);
+    EXPECT_EQ(m.parts[2].mesh.vertexCount, 36);
+    EXPECT_EQ(m.parts[3].kind, 2);  // the skinned node keeps no mesh of its own
+
+    chara->animeIndex = 0;
+    chara->animeFrame = 20.0f;
+    chara->applyAnimation(0.0f);
+    std::vector<HostPose> host = hostPoses(m);
+    const M4 joint = s.world(2, 0, 1.0);
+    for (const render::LVertex& v : m.parts[2].mesh.vertices) {
+        render::Vec3 drawn =
+            render::transformDirection(render::Vec3{v.x, v.y, v.z} - m.parts[2].vectors[5], host[2].acc) + host[2].world;
+        const double local[3] = {v.x, v.y - 1.0, -v.z};  // through the joint's inverse bind matrix
+        const double x = joint[0] * local[0] + joint[4] * local[1] + joint[8] * local[2] + joint[12];
+        const double y = joint[1] * local[0] + joint[5] * local[1] + joint[9] * local[2] + joint[13];
+        const double z = joint[2] * local[0] + joint[6] * local[1] + joint[10] * local[2] + joint[14];
+        EXPECT_LT(distance(drawn, {float(x), float(y), float(-z)}), 0.001f);
+        EXPECT_GE(v.y, 1.0f - 1e-6f);  // only the forearm's corners
+    }
+}
+
 // A texture with transparent texels: the colour bitmap, its alpha
 // companion, and the corner the source maps to texture coordinate (0, 0).
 TEST_F(ModelImport, TextureBecomesABitmapWithAnAlphaCompanionTheHostLoads) {
@@ -367,6 +431,24 @@ TEST_F(ModelImport, EveryHostLimitIsRefusedNamingWhatBreaksIt) {
     std::string error = importError(shaky);
     EXPECT_EQ(error.rfind("animation 'shake', node 'n1': needs more than 30 keys to stay within 2.0 degrees", 0), 0u)
         << error;
+
+    Source endless = chain(2, 1);
+    endless.animations.push_back({"long", {{1, "translation", {0, 2000}, {{0, 1, 0}, {0, 2, 0}}}}});
+    EXPECT_EQ(importError(endless),
+              "animation 'long' lasts 40000 frames; an animation holds at most 32767 (try a lower --fps)");
+
+    Source unseen = chain(2, 1);
+    unseen.nodes[1].scale = {0, 0, 0};
+    EXPECT_EQ(importError(unseen), "node 'n1' has no size at rest (a scale of 0); give it its size at rest and hide "
+                                   "it with scale keys");
+
+    // A turning part under a parent stretched along x would shear.
+    Source stretched = chain(2, 1);
+    stretched.nodes[0].scale = {2, 1, 1};
+    stretched.animations.push_back(
+        {"twist", {{1, "rotation", {0, 1}, {quat({0, 0, 1}, 0), quat({0, 0, 1}, 45)}}}});
+    EXPECT_EQ(importError(stretched), "animation 'twist', node 'n1': stretches in this animation (a scale that is not "
+                                      "the same on every axis above a turning part); parts must be rigid");
 
     Source twoTextures = chain(1, 0);
     tessmodel::Image pixel{1, 1, {255, 0, 0, 255}};

@@ -287,10 +287,12 @@ bool materialOf(const aiMaterial& m, TextureTable& textures, MeshMaterial& out, 
 }
 
 // Adds `mesh`, carried by `place` from its node's space to the output's,
-// to `out`; materials are looked up through `materialSlots` (scene
-// index -> index in `out`, added on first use).
+// to `out`: every face, or only those listed in `only`, with the corners
+// they use. Materials are looked up through `materialSlots` (scene index
+// -> index in `out`, added on first use).
 bool addMesh(const aiScene& scene, const aiMesh& mesh, const Pose& place, double scaleFactor,
-             TextureTable& textures, std::map<unsigned, int>& materialSlots, TextMesh& out, std::string& error) {
+             TextureTable& textures, std::map<unsigned, int>& materialSlots, TextMesh& out, std::string& error,
+             const std::vector<unsigned>* only = nullptr) {
     auto slot = materialSlots.find(mesh.mMaterialIndex);
     if (slot == materialSlots.end()) {
         MeshMaterial material;
@@ -300,9 +302,11 @@ bool addMesh(const aiScene& scene, const aiMesh& mesh, const Pose& place, double
         slot = materialSlots.emplace(mesh.mMaterialIndex, int(out.materials.size())).first;
         out.materials.push_back(material);
     }
-    const int base = int(out.positions.size());
     const Mat3d normalMatrix = transposed(inverse(place.r));
-    for (unsigned i = 0; i < mesh.mNumVertices; ++i) {
+    std::vector<int> index(mesh.mNumVertices, -1);
+    auto corner = [&](unsigned i) {
+        if (index[i] >= 0) return index[i];
+        index[i] = int(out.positions.size());
         Vec3d p = add(times(hostPoint(mesh.mVertices[i], scaleFactor), place.r), place.t);
         out.positions.push_back({float(p.x), float(p.y), float(p.z)});
         Vec3d n{};
@@ -314,19 +318,76 @@ bool addMesh(const aiScene& scene, const aiMesh& mesh, const Pose& place, double
         out.normals.push_back({float(n.x), float(n.y), float(n.z)});
         out.u.push_back(mesh.mTextureCoords[0] ? mesh.mTextureCoords[0][i].x : 0.0f);
         out.v.push_back(mesh.mTextureCoords[0] ? mesh.mTextureCoords[0][i].y : 0.0f);
-    }
+        return index[i];
+    };
     // Mirroring z turns the source's counter-clockwise fronts into the
     // host's clockwise ones only with the corners reversed; a mirroring
     // placement reverses them once more.
     const bool reverse = determinant(place.r) > 0;
-    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
-        const aiFace& face = mesh.mFaces[f];
+    const size_t count = only ? only->size() : mesh.mNumFaces;
+    for (size_t k = 0; k < count; ++k) {
+        const aiFace& face = mesh.mFaces[only ? (*only)[k] : k];
         if (face.mNumIndices < 3) continue;  // points and lines draw nothing
         std::vector<int> corners;
-        for (unsigned k = 0; k < face.mNumIndices; ++k) corners.push_back(base + int(face.mIndices[k]));
+        for (unsigned c = 0; c < face.mNumIndices; ++c) corners.push_back(corner(face.mIndices[c]));
         if (reverse) std::reverse(corners.begin(), corners.end());
         out.faces.push_back(corners);
         out.faceMaterials.push_back(slot->second);
+    }
+    return true;
+}
+
+// A skinned mesh cut into rigid pieces: each corner follows its strongest
+// bone, each face the bone most of its corners follow (the first corner's
+// on a tie), each piece posed at rest through its bone's inverse bind
+// matrix and added to the bone's part.
+bool bakeSkin(const aiScene& scene, const aiMesh& mesh, const std::map<std::string, int>& partNamed,
+              const std::vector<Pose>& partRest, double scaleFactor, TextureTable& textures,
+              std::vector<std::map<unsigned, int>>& slots, std::vector<TextMesh>& meshes, std::string& error) {
+    std::vector<int> strongest(mesh.mNumVertices, -1);
+    std::vector<float> weight(mesh.mNumVertices, -1.0f);
+    for (unsigned b = 0; b < mesh.mNumBones; ++b) {
+        const aiBone& bone = *mesh.mBones[b];
+        for (unsigned w = 0; w < bone.mNumWeights; ++w) {
+            const aiVertexWeight& vw = bone.mWeights[w];
+            if (vw.mVertexId < mesh.mNumVertices && vw.mWeight > weight[vw.mVertexId]) {
+                weight[vw.mVertexId] = vw.mWeight;
+                strongest[vw.mVertexId] = int(b);
+            }
+        }
+    }
+    std::vector<std::vector<unsigned>> facesOf(mesh.mNumBones);
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+        const aiFace& face = mesh.mFaces[f];
+        if (face.mNumIndices == 0) continue;
+        int best = strongest[face.mIndices[0]], bestVotes = 0;
+        for (unsigned c = 0; c < face.mNumIndices; ++c) {
+            int votes = 0;
+            for (unsigned d = 0; d < face.mNumIndices; ++d)
+                votes += strongest[face.mIndices[d]] == strongest[face.mIndices[c]];
+            if (votes > bestVotes) {
+                bestVotes = votes;
+                best = strongest[face.mIndices[c]];
+            }
+        }
+        if (best < 0) {
+            error = "mesh " + quote(mesh.mName) + " has corners that follow no bone";
+            return false;
+        }
+        facesOf[size_t(best)].push_back(f);
+    }
+    for (unsigned b = 0; b < mesh.mNumBones; ++b) {
+        if (facesOf[b].empty()) continue;
+        const aiBone& bone = *mesh.mBones[b];
+        auto part = partNamed.find(bone.mName.C_Str());
+        if (part == partNamed.end()) {
+            error = "mesh " + quote(mesh.mName) + ": bone " + quote(bone.mName) + " is no part of the model";
+            return false;
+        }
+        size_t p = size_t(part->second);
+        Pose place = compose(hostPose(bone.mOffsetMatrix, scaleFactor), partRest[p]);
+        if (!addMesh(scene, mesh, place, scaleFactor, textures, slots[p], meshes[p], error, &facesOf[b]))
+            return false;
     }
     return true;
 }
@@ -616,6 +677,8 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
     std::vector<PartSetup> setups(parts.size());
     std::vector<TextMesh> meshes(parts.size());
     std::vector<size_t> nodeOfPart(parts.size());
+    std::vector<std::map<unsigned, int>> slots(parts.size());
+    std::vector<const aiMesh*> skinned;
     for (size_t n = 0; n < nodes.size(); ++n)
         if (partOf[n] >= 0) nodeOfPart[size_t(partOf[n])] = n;
     for (size_t p = 0; p < parts.size(); ++p) {
@@ -641,19 +704,36 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
                     " has no size at rest (a scale of 0); give it its size at rest and hide it with scale keys";
             return false;
         }
-        std::map<unsigned, int> slots;
         for (unsigned m = 0; m < node->mNumMeshes; ++m) {
             const aiMesh& mesh = *scene->mMeshes[node->mMeshes[m]];
             if (mesh.HasBones()) {
-                error = "node " + quote(node->mName) + ": mesh " + quote(mesh.mName) +
-                        " is skinned; parts must be rigid (give each rigid piece its own node)";
-                return false;
+                if (!options.bakeSkin) {
+                    error = "node " + quote(node->mName) + ": mesh " + quote(mesh.mName) +
+                            " is skinned; parts must be rigid (give each rigid piece its own node, or bake it "
+                            "with --bake-skin)";
+                    return false;
+                }
+                skinned.push_back(&mesh);
+                continue;
             }
-            if (!addMesh(*scene, mesh, rest[n], options.scale, textures, slots, meshes[p], error)) {
+            if (!addMesh(*scene, mesh, rest[n], options.scale, textures, slots[p], meshes[p], error)) {
                 error = "node " + quote(node->mName) + ": " + error;
                 return false;
             }
         }
+    }
+    std::map<std::string, int> partNamed;
+    std::vector<Pose> partRest(parts.size());
+    for (size_t p = 0; p < parts.size(); ++p) {
+        partNamed.emplace(parts[p].node->mName.C_Str(), int(p));
+        partRest[p] = rest[nodeOfPart[p]];
+    }
+    for (const aiMesh* mesh : skinned)
+        if (!bakeSkin(*scene, *mesh, partNamed, partRest, options.scale, textures, slots, meshes, error))
+            return false;
+    for (size_t p = 0; p < parts.size(); ++p) {
+        const aiNode* node = parts[p].node;
+        model::MODEL_PART& part = table[p];
         std::string texture;
         for (const MeshMaterial& m : meshes[p].materials) {
             if (m.texture.empty() || m.texture == texture) continue;
@@ -684,7 +764,7 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
     std::string description = "MODEL:[" + modelName + "]\r\nSCALE:[1.0]\r\n";
     if (box) {
         TextMesh boxMesh;
-        std::map<unsigned, int> slots;
+        std::map<unsigned, int> boxSlots;
         std::vector<Node> below;
         flatten(box, -1, below);
         for (const Node& b : below) {
@@ -692,8 +772,8 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
             for (const aiNode* up = b.node->mParent; up; up = up->mParent)
                 place = compose(place, hostPose(up->mTransformation, options.scale));
             for (unsigned m = 0; m < b.node->mNumMeshes; ++m)
-                if (!addMesh(*scene, *scene->mMeshes[b.node->mMeshes[m]], place, options.scale, textures, slots,
-                             boxMesh, error))
+                if (!addMesh(*scene, *scene->mMeshes[b.node->mMeshes[m]], place, options.scale, textures,
+                             boxSlots, boxMesh, error))
                     return false;
         }
         std::string file = names.unique(stem + "_box", ".x");

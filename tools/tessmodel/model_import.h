@@ -20,6 +20,7 @@ struct ImportOptions {
     int fps = kDefaultFps;  // animation frames per second of source time
     int maxKeys = 30;       // keys a track may use, 1 to 30
     std::string boxNode;    // a node whose meshes become the collision mesh
+    bool bakeSkin = false;  // skinned meshes cut into rigid pieces, one per bone
 };
 
 struct OutputFile {

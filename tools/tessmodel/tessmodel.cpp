@@ -34,7 +34,7 @@ int usage() {
         "usage: tessmodel dump [--model | --anime] FILE\n"
         "       tessmodel build TEXT OUT\n"
         "       tessmodel system FOLDER\n"
-        "       tessmodel import SOURCE OUT_DIR [--name NAME] [--scale S] [--fps N] [--max-keys N] [--box NODE]\n"
+        "       tessmodel import SOURCE OUT_DIR [--name NAME] [--scale S] [--fps N] [--max-keys N] [--box NODE] [--bake-skin]\n"
         "       tessmodel import --field SOURCE OUT\n"
         "       tessmodel export DESCRIPTION OUT.glb [--fps N]\n"
         "       tessmodel view DESCRIPTION [--anime N] [--game FOLDER] [-- HOST_OPTIONS...]\n",
@@ -155,7 +155,7 @@ int importCommand(int argc, char** argv) {
                 return failure(arg + " needs a whole number");
             else (arg == "--fps" ? options.fps : options.maxKeys) = int(value);
         } else if (arg == "--bake-skin") {
-            return failure("--bake-skin is not available: give each rigid piece of a skinned mesh its own node");
+            options.bakeSkin = true;
         } else if (arg.rfind("--", 0) == 0) {
             return usage();
         } else {
