@@ -30,7 +30,7 @@ bool decodePng(const uint8_t* data, size_t size, Image& out, std::string& error)
     }
     if (image.width > kMaxImageSide || image.height > kMaxImageSide) {
         png_image_free(&image);
-        error = "larger than 16384 pixels a side";
+        error = "larger than 8192 pixels a side";
         return false;
     }
     image.format = PNG_FORMAT_RGBA;
@@ -83,7 +83,7 @@ bool decodeJpeg(const uint8_t* data, size_t size, Image& out, std::string& error
     height = int(info.output_height);
     if (width > kMaxImageSide || height > kMaxImageSide) {
         jpeg_destroy_decompress(&info);
-        error = "larger than 16384 pixels a side";
+        error = "larger than 8192 pixels a side";
         return false;
     }
     pixels = static_cast<uint8_t*>(std::malloc(size_t(width) * size_t(height) * 3));

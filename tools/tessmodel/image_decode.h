@@ -15,8 +15,9 @@ struct Image {
     bool hasAlpha() const;  // some pixel is not fully opaque
 };
 
-// Largest side accepted, so a hostile header cannot ask for gigabytes.
-constexpr int kMaxImageSide = 16384;
+// Largest side accepted, so a hostile header cannot ask for gigabytes
+// (8192 x 8192 RGBA is 256 MB).
+constexpr int kMaxImageSide = 8192;
 
 // Decodes a PNG or JPEG held in memory (the kind found from its first
 // bytes). False with `error` set when it is neither or is damaged.

@@ -238,7 +238,9 @@ bool exportModel(const std::string& descriptionPath, int fps, std::vector<uint8_
                     const render::LVertex& v = part.mesh.vertices[size_t(start + k)];
                     Vec3d p = gltfPoint(sub(Vec3d{v.x, v.y, v.z}, pivot));
                     pos.insert(pos.end(), {float(p.x), float(p.y), float(p.z)});
-                    const render::Vec3& n = part.mesh.normals[size_t(start + k)];
+                    const render::Vec3 n = size_t(start + k) < part.mesh.normals.size()
+                                               ? part.mesh.normals[size_t(start + k)]
+                                               : render::Vec3{};
                     nor.insert(nor.end(), {n.x, n.y, -n.z});
                     uv.insert(uv.end(), {v.tu, v.tv});
                 }
@@ -264,15 +266,42 @@ bool exportModel(const std::string& descriptionPath, int fps, std::vector<uint8_
         meshOf[size_t(i)] = int(meshes.size()) - 1;
     }
 
+    // The tree as the host walks it: from the root part through each
+    // part's children, a part only once. That is what a game draws, so a
+    // part no walk reaches is a node outside the scene, and a file whose
+    // children loop back still gives a tree.
+    if (m.rootPart < 0 || m.rootPart >= parts) {
+        error = descriptionPath + ": the model has no root part to draw from";
+        return false;
+    }
+    const size_t partCount = size_t(parts);
+    std::vector<int> walkParent(partCount, -1);
+    std::vector<std::vector<int>> walkChildren(partCount);
+    std::vector<bool> visited(partCount, false);
+    std::vector<int> stack{m.rootPart};
+    visited[size_t(m.rootPart)] = true;
+    while (!stack.empty()) {
+        int i = stack.back();
+        stack.pop_back();
+        std::vector<int> next;
+        for (int c : m.parts[i].children) {
+            if (c < 0 || c >= parts || visited[size_t(c)]) continue;
+            visited[size_t(c)] = true;
+            walkParent[size_t(c)] = i;
+            walkChildren[size_t(i)].push_back(c);
+            next.push_back(c);
+        }
+        stack.insert(stack.end(), next.rbegin(), next.rend());
+    }
     // The node of each part at rest: the pivot carried by the parent, the
     // fixed angles as its rotation.
     auto restTranslation = [&](int i, Vec3d move, const Mat3d& local) {
         const model::MODEL_PART& part = m.parts[i];
-        if (part.parent < 0 || part.parent >= parts)
-            return gltfPoint(add(fromHost(part.vectors[6]), times(move, local)));
-        return gltfPoint(add(sub(fromHost(part.vectors[6]), fromHost(m.parts[part.parent].vectors[5])), move));
+        const int parent = walkParent[size_t(i)];
+        if (parent < 0) return gltfPoint(add(fromHost(part.vectors[6]), times(move, local)));
+        return gltfPoint(add(sub(fromHost(part.vectors[6]), fromHost(m.parts[parent].vectors[5])), move));
     };
-    std::vector<int> roots;
+    std::vector<int> roots{m.rootPart};
     for (int i = 0; i < parts; ++i) {
         const model::MODEL_PART& part = m.parts[i];
         Mat3d local = hostPartRotation(part.vectors, 0, 0, 0);
@@ -283,11 +312,9 @@ bool exportModel(const std::string& descriptionPath, int fps, std::vector<uint8_
                         "," + number(q.w) + "]";
         if (meshOf[size_t(i)] >= 0) s += ",\"mesh\":" + std::to_string(meshOf[size_t(i)]);
         std::vector<std::string> children;
-        for (int c : part.children)
-            if (c >= 0 && c < parts && m.parts[c].parent == i) children.push_back(std::to_string(c));
+        for (int c : walkChildren[size_t(i)]) children.push_back(std::to_string(c));
         if (!children.empty()) s += ",\"children\":" + list(children);
         nodes.push_back(s + "}");
-        if (part.parent < 0 || part.parent >= parts) roots.push_back(i);
     }
 
     auto scratch = std::make_unique<model::MODEL_PART>();

@@ -226,7 +226,7 @@ struct TextureTable {
             decoded = decodeImage(reinterpret_cast<const uint8_t*>(embedded->pcData), embedded->mWidth, image, reason);
         } else if (embedded) {
             if (embedded->mWidth > unsigned(kMaxImageSide) || embedded->mHeight > unsigned(kMaxImageSide)) {
-                reason = "larger than 16384 pixels a side";
+                reason = "larger than 8192 pixels a side";
             } else {
                 image.width = int(embedded->mWidth);
                 image.height = int(embedded->mHeight);
@@ -304,10 +304,12 @@ bool addMesh(const aiScene& scene, const aiMesh& mesh, const Pose& place, double
     }
     const Mat3d normalMatrix = transposed(inverse(place.r));
     std::vector<int> index(mesh.mNumVertices, -1);
+    bool badCorner = false;
     auto corner = [&](unsigned i) {
         if (index[i] >= 0) return index[i];
         index[i] = int(out.positions.size());
         Vec3d p = add(times(hostPoint(mesh.mVertices[i], scaleFactor), place.r), place.t);
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) badCorner = true;
         out.positions.push_back({float(p.x), float(p.y), float(p.z)});
         Vec3d n{};
         if (mesh.mNormals) {
@@ -333,6 +335,10 @@ bool addMesh(const aiScene& scene, const aiMesh& mesh, const Pose& place, double
         if (reverse) std::reverse(corners.begin(), corners.end());
         out.faces.push_back(corners);
         out.faceMaterials.push_back(slot->second);
+    }
+    if (badCorner) {
+        error = "mesh " + quote(mesh.mName) + " has corners that are not numbers";
+        return false;
     }
     return true;
 }
@@ -450,6 +456,13 @@ void simulate(const PartSetup& part, const PartSetup* parent, const TrackFit* pa
     }
 }
 
+bool finite(const Pose& p) {
+    for (const auto& row : p.r.m)
+        for (double v : row)
+            if (!std::isfinite(v)) return false;
+    return std::isfinite(p.t.x) && std::isfinite(p.t.y) && std::isfinite(p.t.z);
+}
+
 int wrapDegrees(long angle) { return int(((angle % 360) + 360) % 360); }
 
 // Fits one part's track: the ideal key at every frame, then as few of
@@ -469,6 +482,10 @@ bool fitTrack(const PartSetup& part, const PartSetup* parent, const TrackFit* pa
     Angles near;
     for (size_t f = 0; f < count; ++f) {
         Pose relative = compose(restInverse, s.global[f][node]);
+        if (!finite(relative)) {
+            error = "has keys that are not numbers at frame " + std::to_string(f);
+            return false;
+        }
         if (orthogonalityError(relative.r) > 1e-3) {
             error = "stretches in this animation (a scale that is not the same on every axis above a turning "
                     "part); parts must be rigid";
@@ -794,7 +811,7 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
         const aiAnimation& anim = *scene->mAnimations[a];
         std::string label = anim.mName.length ? quote(anim.mName) : "#" + std::to_string(a);
         double ticks = anim.mTicksPerSecond > 0 ? anim.mTicksPerSecond : 25.0;
-        double frames = std::round(anim.mDuration / ticks * options.fps);
+        double frames = std::max(0.0, std::round(anim.mDuration / ticks * options.fps));
         if (!(frames <= kMaxFrame)) {
             error = "animation " + label + " lasts " + std::to_string(long(frames)) +
                     " frames; an animation holds at most 32767 (try a lower --fps)";
