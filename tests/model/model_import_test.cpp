@@ -163,10 +163,11 @@ protected:
 
     // Imports into "game/" and loads the description through the host.
     bool importAndLoad(const std::string& source, model::CHARA& chara, std::string& error,
-                       tessmodel::ImportResult& result) {
+                       tessmodel::ImportResult& result, const std::string& boxNode = "") {
         tessmodel::ImportOptions options;
         options.source = source;
         options.name = "hero";
+        options.boxNode = boxNode;
         if (!tessmodel::importModel(options, result, error)) return false;
         for (const tessmodel::OutputFile& f : result.files) write("game/" + f.name, f.bytes);
         return model::loadDescription(chara, "game\\hero.cha");
@@ -337,13 +338,26 @@ TEST_F(ModelImport, TextureBecomesABitmapWithAnAlphaCompanionTheHostLoads) {
     quad.indices = {0, 1, 2, 0, 2, 3};
     quad.material = 0;
     s.meshes = {quad};
-    s.nodes = {{"sign", {0, 0, 0}, {0, 0, 0, 1}, {1, 1, 1}, {}, 0}};
+    // Its collision box, named by --box: not a part, the description's BOX.
+    s.meshes.push_back(gltf_test::box({0, 0, -0.5}, {1, 1, 0.5}));
+    s.nodes = {{"sign", {0, 0, 0}, {0, 0, 0, 1}, {1, 1, 1}, {1}, 0}, {"hit", {0, 0, 0}, {0, 0, 0, 1}, {1, 1, 1}, {}, 1}};
     s.roots = {0};
     auto chara = std::make_unique<model::CHARA>();
     std::string error;
     tessmodel::ImportResult result;
-    ASSERT_TRUE(importAndLoad(writeSource("sign.gltf", s), *chara, error, result)) << error;
+    ASSERT_TRUE(importAndLoad(writeSource("sign.gltf", s), *chara, error, result, "hit")) << error;
     ASSERT_TRUE(boxes().empty());
+    EXPECT_EQ(chara->model.highestPart, 0);
+    EXPECT_STREQ(chara->collisionFile, "game\\hero_box.x");
+    // Faces wound as the host's own cube: outward planes, the x = 1 face
+    // among them with its normal along +x.
+    bool outward = false;
+    for (int i = 0; i < chara->collisionShape.planeCount; ++i) {
+        const model::CollisionPlane& plane = chara->collisionShape.planes[i];
+        if (std::fabs(plane.normal.x - 1) < 1e-5f && std::fabs(plane.d - 1) < 1e-5f) outward = true;
+    }
+    EXPECT_GE(chara->collisionShape.planeCount, 6);
+    EXPECT_TRUE(outward);
     const model::MODEL_PART& sign = chara->model.parts[0];
     EXPECT_STREQ(sign.mesh.textureName, "hero_tex0.bmp");
     EXPECT_GE(sign.mesh.textureSlot, 0);
