@@ -4,9 +4,10 @@
 // Every node becomes a part. A part's mesh is written in the model's rest
 // space, so its pivot (vectors 5 and 6) is the node's rest origin and its
 // angles are zero at rest. Each frame of an animation, the part's rotation
-// relative to rest is split into the host's three whole-degree angles,
-// taken relative to the parent's pose as the host draws it, and keys are
-// kept only where the host's interpolation would stray past the bounds.
+// since rest, relative to its parent's in the source, is split into the
+// host's three whole-degree angles, and keys are kept only where the
+// host's own interpolation, posed through the host's code, would stray
+// past the bounds.
 #include "model_import.h"
 
 #include <algorithm>
@@ -99,11 +100,12 @@ Vec3d hostPoint(const aiVector3D& v, double scaleFactor) {
     return {v.x * scaleFactor, v.y * scaleFactor, -v.z * scaleFactor};
 }
 
+// The last key at or before `time` (the first key before them all); keys
+// are in time order, as Assimp's validation makes sure.
 template <typename Key>
 size_t segment(const Key* keys, unsigned count, double time) {
-    size_t i = 0;
-    while (i + 1 < count && keys[i + 1].mTime <= time) ++i;
-    return i;
+    const Key* after = std::upper_bound(keys, keys + count, time, [](double t, const Key& k) { return t < k.mTime; });
+    return after == keys ? 0 : size_t(after - keys) - 1;
 }
 
 aiVector3D vectorAt(const aiVectorKey* keys, unsigned count, double time) {
@@ -154,8 +156,8 @@ Sampled sample(const std::vector<Node>& nodes, const aiAnimation& anim, int fram
         if (found == channels.end()) continue;
         const aiNodeAnim* ch = found->second;
         auto add = [&](double time) {
-            int f = int(std::lround(time / ticks * fps));
-            if (f >= 0 && f <= frames) s.keyFrames[n].push_back(f);
+            double f = std::round(time / ticks * fps);
+            if (f >= 0 && f <= frames) s.keyFrames[n].push_back(int(f));
         };
         for (unsigned k = 0; k < ch->mNumPositionKeys; ++k) add(ch->mPositionKeys[k].mTime);
         for (unsigned k = 0; k < ch->mNumRotationKeys; ++k) add(ch->mRotationKeys[k].mTime);
