@@ -14,6 +14,7 @@
 #include "image_decode.h"
 #include "model/mesh_data.h"
 #include "model/objects.h"
+#include "scene/field.h"
 #include "model_fixture.h"
 #include "model_export.h"
 #include "model_import.h"
@@ -398,6 +399,15 @@ TEST_F(ModelImport, FieldIsOneMeshAtTheNodesPlacesWithAMaterialPerSourceMaterial
     std::string error;
     ASSERT_TRUE(tessmodel::importField(options, "ground.x", result, error)) << error;
     ASSERT_EQ(result.files.size(), 1u);
+    // The host's field stands a walker on the ground and on the rock.
+    scene::Field ground;
+    ASSERT_TRUE(ground.loadMemory("ground.x", result.files[0].bytes.data(), result.files[0].bytes.size()));
+    render::Vec3 walker{2, 0.1f, -2};
+    EXPECT_GE(ground.checkGround(walker), 1);
+    EXPECT_FLOAT_EQ(walker.y, 0.0f + scene::kGroundOffset);
+    render::Vec3 climber{6, 2.1f, -6};
+    EXPECT_GE(ground.checkGround(climber), 1);
+    EXPECT_FLOAT_EQ(climber.y, 2.0f + scene::kGroundOffset);
     model::MESH_DATA mesh;
     ASSERT_TRUE(model::parseMeshMemory(mesh, result.files[0].bytes.data(), result.files[0].bytes.size()));
     EXPECT_EQ(mesh.materialCount, 2);
