@@ -143,6 +143,7 @@ struct Sampled {
     std::vector<std::vector<Pose>> global;     // [frame][node], scale keys left out
     std::vector<std::vector<uint8_t>> shown;   // [frame][node]
     std::vector<std::vector<int>> keyFrames;   // [node] frames of the node's own keys
+    std::vector<uint8_t> resized;              // [node] shown at other than its rest size
 };
 
 Sampled sample(const std::vector<Node>& nodes, const aiAnimation& anim, int frames, int fps, double scaleFactor) {
@@ -151,6 +152,7 @@ Sampled sample(const std::vector<Node>& nodes, const aiAnimation& anim, int fram
     double ticks = anim.mTicksPerSecond > 0 ? anim.mTicksPerSecond : 25.0;
     Sampled s;
     s.keyFrames.resize(nodes.size());
+    s.resized.assign(nodes.size(), 0);
     for (size_t n = 0; n < nodes.size(); ++n) {
         auto found = channels.find(nodes[n].node->mName.C_Str());
         if (found == channels.end()) continue;
@@ -197,6 +199,7 @@ Sampled sample(const std::vector<Node>& nodes, const aiAnimation& anim, int fram
             s.global[size_t(f)][n] = parent < 0 ? pose : compose(pose, s.global[size_t(f)][size_t(parent)]);
             volume[n] = ratio * (parent < 0 ? 1.0 : volume[size_t(parent)]);
             s.shown[size_t(f)][n] = volume[n] >= kHiddenVolume;
+            if (s.shown[size_t(f)][n] && std::fabs(ratio - 1.0) > 0.03) s.resized[n] = 1;
         }
     }
     return s;
@@ -645,6 +648,8 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
     const aiScene* scene = readScene(importer, options, error);
     if (!scene) return false;
 
+    if (scene->mNumCameras || scene->mNumLights)
+        result.notes.push_back("cameras and lights are not part of a model: the game sets its own");
     const std::string stem = stemOf(options);
     const std::string modelName = stem + ".mdl";
     NameSet names;
@@ -735,6 +740,10 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
                 skinned.push_back(&mesh);
                 continue;
             }
+            if (mesh.HasVertexColors(0))
+                result.notes.push_back("mesh " + quote(mesh.mName) + ": vertex colours are not kept");
+            if (mesh.GetNumUVChannels() > 1)
+                result.notes.push_back("mesh " + quote(mesh.mName) + ": only the first texture coordinate set is kept");
             if (!addMesh(*scene, mesh, rest[n], options.scale, textures, slots[p], meshes[p], error)) {
                 error = "node " + quote(node->mName) + ": " + error;
                 return false;
@@ -833,6 +842,9 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
                 return false;
             }
             tracks[p] = fits[p].keys;
+            if (s.resized[nodeOfPart[p]])
+                result.notes.push_back("animation " + label + ", node " + quote(parts[p].node->mName) +
+                                       ": scale keys only show and hide the part; it is drawn at its rest size");
         }
         // A name that already starts with the model's (an exported
         // model's animation files) keeps its name on the way back.
