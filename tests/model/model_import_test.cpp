@@ -456,6 +456,16 @@ TEST_F(ModelImport, EveryHostLimitIsRefusedNamingWhatBreaksIt) {
     EXPECT_EQ(error.rfind("animation 'shake', node 'n1': needs more than 30 keys to stay within 2.0 degrees", 0), 0u)
         << error;
 
+    // --max-keys lowers the cap: the arm swings forth and back, three keys.
+    {
+        tessmodel::ImportOptions options;
+        options.source = writeSource("hero.gltf", character());
+        options.maxKeys = 2;
+        tessmodel::ImportResult result;
+        EXPECT_FALSE(tessmodel::importModel(options, result, error));
+        EXPECT_EQ(error.rfind("animation 'swing', node 'arm': needs more than 2 keys", 0), 0u) << error;
+    }
+
     Source endless = chain(2, 1);
     endless.animations.push_back({"long", {{1, "translation", {0, 2000}, {{0, 1, 0}, {0, 2, 0}}}}});
     EXPECT_EQ(importError(endless),
@@ -495,6 +505,30 @@ TEST_F(ModelImport, EveryHostLimitIsRefusedNamingWhatBreaksIt) {
     EXPECT_EQ(error, "node 'n0' uses textures textures_tex0.bmp and textures_tex1.bmp; a part draws with one texture "
                      "(split the node by texture)")
         << json;
+}
+
+// The same path for the other formats Assimp reads: an OBJ of two objects
+// becomes a part for each under a root, and a face of five corners is
+// cut into triangles the host's reader takes.
+TEST_F(ModelImport, ObjObjectsBecomePartsWithLargerFacesTriangulated) {
+    write("shapes.obj",
+          "o house\nv 0 0 0\nv 2 0 0\nv 2 2 0\nv 1 3 0\nv 0 2 0\nf 1 2 3 4 5\n"
+          "o door\nv 0.5 0 0.1\nv 1 0 0.1\nv 1 1 0.1\nv 0.5 1 0.1\nf 6 7 8 9\n");
+    tessmodel::ImportOptions options;
+    options.source = (folder.root() / "shapes.obj").string();
+    options.name = "hero";
+    tessmodel::ImportResult result;
+    std::string error;
+    ASSERT_TRUE(tessmodel::importModel(options, result, error)) << error;
+    for (const tessmodel::OutputFile& f : result.files) write("game/" + f.name, f.bytes);
+    auto chara = std::make_unique<model::CHARA>();
+    ASSERT_TRUE(model::loadDescription(*chara, "game\\hero.cha"));
+    std::map<std::string, int> vertices;
+    for (int i = 0; i <= chara->model.highestPart; ++i)
+        vertices[chara->model.parts[i].name] = chara->model.parts[i].mesh.vertexCount;
+    EXPECT_EQ(vertices["house"], 9);  // three triangles
+    EXPECT_EQ(vertices["door"], 6);
+    EXPECT_EQ(chara->model.parts[chara->model.rootPart].parent, -1);
 }
 
 // Export writes what the host draws; importing that again gives back every
