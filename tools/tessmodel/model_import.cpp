@@ -29,6 +29,7 @@
 #include "host_files.h"
 #include "host_pose.h"
 #include "image_decode.h"
+#include "import_messages.h"
 #include "model/mesh_data.h"
 #include "model/objects.h"
 
@@ -36,10 +37,18 @@ namespace tessmodel {
 
 namespace {
 
+using messages::say;
+
 constexpr int kMaxNameLength = model::kNameLength - 1;
 constexpr int kMaxFrame = 32767;  // key frames are int16
 // Below half its rest size on every axis a part is hidden.
 constexpr double kHiddenVolume = 0.125;
+
+std::string printed(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
 
 std::string quote(const aiString& s) {
     std::string out = "'";
@@ -231,7 +240,7 @@ struct TextureTable {
             decoded = decodeImage(reinterpret_cast<const uint8_t*>(embedded->pcData), embedded->mWidth, image, reason);
         } else if (embedded) {
             if (embedded->mWidth > unsigned(kMaxImageSide) || embedded->mHeight > unsigned(kMaxImageSide)) {
-                reason = "larger than 8192 pixels a side";
+                reason = messages::kTextureTooLarge;
             } else {
                 image.width = int(embedded->mWidth);
                 image.height = int(embedded->mHeight);
@@ -249,13 +258,13 @@ struct TextureTable {
             std::ifstream in(std::filesystem::path(folder) / path, std::ios::binary);
             std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
             if (!in && bytes.empty()) {
-                reason = "cannot be read";
+                reason = messages::kTextureMissing;
             } else {
                 decoded = decodeImage(bytes.data(), bytes.size(), image, reason);
             }
         }
         if (!decoded) {
-            error = "texture '" + path + "': " + reason;
+            error = say(messages::kTexture, {path, reason});
             return false;
         }
         out = nameSet->unique(base + "_tex" + std::to_string(names.size()), ".bmp");
@@ -285,7 +294,7 @@ bool materialOf(const aiMaterial& m, TextureTable& textures, MeshMaterial& out, 
     if (!textures.convert(path.C_Str(), out.texture, error)) {
         aiString name;
         m.Get(AI_MATKEY_NAME, name);
-        error = "material " + quote(name) + ": " + error;
+        error = say(messages::kInMaterial, {quote(name), error});
         return false;
     }
     return true;
@@ -342,7 +351,7 @@ bool addMesh(const aiScene& scene, const aiMesh& mesh, const Pose& place, double
         out.faceMaterials.push_back(slot->second);
     }
     if (badCorner) {
-        error = "mesh " + quote(mesh.mName) + " has corners that are not numbers";
+        error = say(messages::kCornersNotNumbers, {quote(mesh.mName)});
         return false;
     }
     return true;
@@ -382,7 +391,7 @@ bool bakeSkin(const aiScene& scene, const aiMesh& mesh, const std::map<std::stri
             }
         }
         if (best < 0) {
-            error = "mesh " + quote(mesh.mName) + " has corners that follow no bone";
+            error = say(messages::kCornersWithoutBone, {quote(mesh.mName)});
             return false;
         }
         facesOf[size_t(best)].push_back(f);
@@ -392,7 +401,7 @@ bool bakeSkin(const aiScene& scene, const aiMesh& mesh, const std::map<std::stri
         const aiBone& bone = *mesh.mBones[b];
         auto part = partNamed.find(bone.mName.C_Str());
         if (part == partNamed.end()) {
-            error = "mesh " + quote(mesh.mName) + ": bone " + quote(bone.mName) + " is no part of the model";
+            error = say(messages::kBoneNotPart, {quote(mesh.mName), quote(bone.mName)});
             return false;
         }
         size_t p = size_t(part->second);
@@ -406,12 +415,11 @@ bool bakeSkin(const aiScene& scene, const aiMesh& mesh, const std::map<std::stri
 // The host's mesh reader refuses larger meshes.
 bool fitsMeshReader(const TextMesh& mesh, std::string& error) {
     if (mesh.positions.size() > size_t(model::kMaxMeshElements) || mesh.faces.size() > size_t(model::kMaxMeshElements)) {
-        error = std::to_string(std::max(mesh.positions.size(), mesh.faces.size())) +
-                " corners or faces; a mesh holds at most 4194304";
+        error = say(messages::kMeshTooLarge, {std::to_string(std::max(mesh.positions.size(), mesh.faces.size()))});
         return false;
     }
     if (mesh.materials.size() > size_t(model::kMaxMaterials)) {
-        error = std::to_string(mesh.materials.size()) + " materials; a mesh holds at most 4096";
+        error = say(messages::kTooManyMaterials, {std::to_string(mesh.materials.size())});
         return false;
     }
     return true;
@@ -488,12 +496,11 @@ bool fitTrack(const PartSetup& part, const PartSetup* parent, const TrackFit* pa
     for (size_t f = 0; f < count; ++f) {
         Pose relative = compose(restInverse, s.global[f][node]);
         if (!finite(relative)) {
-            error = "has keys that are not numbers at frame " + std::to_string(f);
+            error = say(messages::kNotNumbers, {std::to_string(f)});
             return false;
         }
         if (orthogonalityError(relative.r) > 1e-3) {
-            error = "stretches in this animation (a scale that is not the same on every axis above a turning "
-                    "part); parts must be rigid";
+            error = messages::kStretches;
             return false;
         }
         target[f] = relative.r;
@@ -536,8 +543,7 @@ bool fitTrack(const PartSetup& part, const PartSetup* parent, const TrackFit* pa
     merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
     if (int(merged.size()) <= maxKeys) chosen = merged;
     if (int(chosen.size()) > maxKeys) {
-        error = "shows and hides its mesh " + std::to_string(chosen.size() - 1) +
-                " times; a track holds at most " + std::to_string(maxKeys) + " keys";
+        error = say(messages::kTooManySwaps, {std::to_string(chosen.size() - 1), std::to_string(maxKeys)});
         return false;
     }
     auto build = [&](const std::vector<int>& frameList) {
@@ -573,14 +579,11 @@ bool fitTrack(const PartSetup& part, const PartSetup* parent, const TrackFit* pa
         if (worst <= 1.0) return true;
         bool isKey = std::find(chosen.begin(), chosen.end(), worstFrame) != chosen.end();
         if (isKey || int(chosen.size()) >= maxKeys) {
-            char text[200];
-            std::snprintf(text, sizeof text,
-                          "needs more than %d keys to stay within %.1f degrees and %.4g units of the source "
-                          "(off by %.2f degrees, %.4g units at frame %d); try a lower --fps",
-                          maxKeys, kRotationBound, positionBound,
-                          angleBetween(out.acc[size_t(worstFrame)], target[size_t(worstFrame)]),
-                          length(sub(out.world[size_t(worstFrame)], targetWorld[size_t(worstFrame)])), worstFrame);
-            error = text;
+            const size_t w = size_t(worstFrame);
+            error = say(messages::kTooManyKeys,
+                        {std::to_string(maxKeys), printed("%.1f", kRotationBound), printed("%.4g", positionBound),
+                         printed("%.2f", angleBetween(out.acc[w], target[w])),
+                         printed("%.4g", length(sub(out.world[w], targetWorld[w]))), std::to_string(worstFrame)});
             return false;
         }
         chosen.push_back(worstFrame);
@@ -599,20 +602,20 @@ const aiScene* readScene(Assimp::Importer& importer, const ImportOptions& option
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
     const aiScene* scene = importer.ReadFile(options.source, readFlags());
     if (!scene) {
-        error = options.source + ": " + importer.GetErrorString();
+        error = say(messages::kUnreadable, {options.source, importer.GetErrorString()});
         return nullptr;
     }
     if ((scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || !scene->mRootNode) {
-        error = options.source + ": incomplete scene (no meshes or nodes)";
+        error = say(messages::kIncomplete, {options.source});
         return nullptr;
     }
     return scene;
 }
 
 bool checkOptions(const ImportOptions& o, std::string& error) {
-    if (!(o.scale > 0) || !std::isfinite(o.scale)) error = "--scale must be a positive number";
-    else if (o.fps < 1 || o.fps > 1000) error = "--fps must be 1 to 1000";
-    else if (o.maxKeys < 1 || o.maxKeys > model::kTrackKeys) error = "--max-keys must be 1 to 30";
+    if (!(o.scale > 0) || !std::isfinite(o.scale)) error = messages::kBadScale;
+    else if (o.fps < 1 || o.fps > 1000) error = messages::kBadFps;
+    else if (o.maxKeys < 1 || o.maxKeys > model::kTrackKeys) error = messages::kBadMaxKeys;
     return error.empty();
 }
 
@@ -649,7 +652,7 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
     if (!scene) return false;
 
     if (scene->mNumCameras || scene->mNumLights)
-        result.notes.push_back("cameras and lights are not part of a model: the game sets its own");
+        result.notes.push_back(messages::kNoteCameras);
     const std::string stem = stemOf(options);
     const std::string modelName = stem + ".mdl";
     NameSet names;
@@ -675,19 +678,18 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
         }
         if (nodes[n].parent >= 0 && partOf[size_t(nodes[n].parent)] < 0) continue;  // below the box
         if (node->mName.length > unsigned(kMaxNameLength)) {
-            error = "node " + quote(node->mName) + ": its name has " + std::to_string(node->mName.length) +
-                    " characters; a part's name holds at most 256";
+            error = say(messages::kNameTooLong, {quote(node->mName), std::to_string(node->mName.length)});
             return false;
         }
         if (parts.size() >= size_t(model::kModelParts)) {
-            error = "node " + quote(node->mName) + " is part 101; a model holds at most 100 parts";
+            error = say(messages::kTooManyParts, {quote(node->mName)});
             return false;
         }
         partOf[n] = int(parts.size());
         parts.push_back({node, nodes[n].parent < 0 ? -1 : partOf[size_t(nodes[n].parent)]});
     }
     if (!options.boxNode.empty() && !box) {
-        error = "--box: the source has no node '" + options.boxNode + "'";
+        error = say(messages::kNoBoxNode, {options.boxNode});
         return false;
     }
 
@@ -715,7 +717,7 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
         for (size_t q = 0; q < parts.size(); ++q) {
             if (parts[q].parent != int(p)) continue;
             if (children == model::kPartChildren) {
-                error = "node " + quote(node->mName) + " has more than 20 children; a part holds at most 20";
+                error = say(messages::kTooManyChildren, {quote(node->mName)});
                 return false;
             }
             part.children[children++] = int32_t(q);
@@ -724,28 +726,25 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
         part.vectors[5] = part.vectors[6] = {float(pivot.x), float(pivot.y), float(pivot.z)};
         setups[p] = {int(p), parts[p].parent, pivot, false};
         if (node->mNumMeshes && std::fabs(determinant(rest[n].r)) < 1e-12) {
-            error = "node " + quote(node->mName) +
-                    " has no size at rest (a scale of 0); give it its size at rest and hide it with scale keys";
+            error = say(messages::kNoSizeAtRest, {quote(node->mName)});
             return false;
         }
         for (unsigned m = 0; m < node->mNumMeshes; ++m) {
             const aiMesh& mesh = *scene->mMeshes[node->mMeshes[m]];
             if (mesh.HasBones()) {
                 if (!options.bakeSkin) {
-                    error = "node " + quote(node->mName) + ": mesh " + quote(mesh.mName) +
-                            " is skinned; parts must be rigid (give each rigid piece its own node, or bake it "
-                            "with --bake-skin)";
+                    error = say(messages::kSkinned, {quote(node->mName), quote(mesh.mName)});
                     return false;
                 }
                 skinned.push_back(&mesh);
                 continue;
             }
             if (mesh.HasVertexColors(0))
-                result.notes.push_back("mesh " + quote(mesh.mName) + ": vertex colours are not kept");
+                result.notes.push_back(say(messages::kNoteVertexColours, {quote(mesh.mName)}));
             if (mesh.GetNumUVChannels() > 1)
-                result.notes.push_back("mesh " + quote(mesh.mName) + ": only the first texture coordinate set is kept");
+                result.notes.push_back(say(messages::kNoteCoordinateSets, {quote(mesh.mName)}));
             if (!addMesh(*scene, mesh, rest[n], options.scale, textures, slots[p], meshes[p], error)) {
-                error = "node " + quote(node->mName) + ": " + error;
+                error = say(messages::kInNode, {quote(node->mName), error});
                 return false;
             }
         }
@@ -766,14 +765,13 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
         for (const MeshMaterial& m : meshes[p].materials) {
             if (m.texture.empty() || m.texture == texture) continue;
             if (!texture.empty()) {
-                error = "node " + quote(node->mName) + " uses textures " + texture + " and " + m.texture +
-                        "; a part draws with one texture (split the node by texture)";
+                error = say(messages::kTwoTextures, {quote(node->mName), texture, m.texture});
                 return false;
             }
             texture = m.texture;
         }
         if (!fitsMeshReader(meshes[p], error)) {
-            error = "node " + quote(node->mName) + ": " + error;
+            error = say(messages::kInNode, {quote(node->mName), error});
             return false;
         }
         if (!meshes[p].faces.empty()) {
@@ -812,8 +810,7 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
 
     // Animations.
     if (scene->mNumAnimations > unsigned(model::kAnimations)) {
-        error = "animation " + quote(scene->mAnimations[model::kAnimations]->mName) +
-                " is the 31st; a model holds at most 30 animations";
+        error = say(messages::kTooManyAnimations, {quote(scene->mAnimations[model::kAnimations]->mName)});
         return false;
     }
     const double positionBound = std::max(kPositionBound * restExtent(meshes), 1e-4);
@@ -824,8 +821,7 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
         double ticks = anim.mTicksPerSecond > 0 ? anim.mTicksPerSecond : 25.0;
         double frames = std::max(0.0, std::round(anim.mDuration / ticks * options.fps));
         if (!(frames <= kMaxFrame)) {
-            error = "animation " + label + " lasts " + std::to_string(long(frames)) +
-                    " frames; an animation holds at most 32767 (try a lower --fps)";
+            error = say(messages::kTooManyFrames, {label, printed("%.0f", frames)});
             return false;
         }
         Sampled s = sample(nodes, anim, int(frames), options.fps, options.scale);
@@ -838,13 +834,12 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
             std::string reason;
             if (!fitTrack(setups[p], parentSetup, parentFit, rest[nodeOfPart[p]], s, nodeOfPart[p], int(frames),
                           options.maxKeys, positionBound, fits[p], reason, *scratch)) {
-                error = "animation " + label + ", node " + quote(parts[p].node->mName) + ": " + reason;
+                error = say(messages::kInAnimation, {label, quote(parts[p].node->mName), reason});
                 return false;
             }
             tracks[p] = fits[p].keys;
             if (s.resized[nodeOfPart[p]])
-                result.notes.push_back("animation " + label + ", node " + quote(parts[p].node->mName) +
-                                       ": scale keys only show and hide the part; it is drawn at its rest size");
+                result.notes.push_back(say(messages::kNoteResized, {label, quote(parts[p].node->mName)}));
         }
         // A name that already starts with the model's (an exported
         // model's animation files) keeps its name on the way back.
@@ -883,17 +878,17 @@ bool importFieldInto(const ImportOptions& options, const std::string& meshName, 
         for (unsigned m = 0; m < nodes[n].node->mNumMeshes; ++m) {
             const aiMesh& mesh = *scene->mMeshes[nodes[n].node->mMeshes[m]];
             if (!addMesh(*scene, mesh, place[n], options.scale, textures, slots, field, error)) {
-                error = "node " + quote(nodes[n].node->mName) + ": " + error;
+                error = say(messages::kInNode, {quote(nodes[n].node->mName), error});
                 return false;
             }
         }
     }
     if (!fitsMeshReader(field, error)) return false;
     if (field.faces.empty()) {
-        error = options.source + ": no faces to make a field of";
+        error = say(messages::kNoFaces, {options.source});
         return false;
     }
-    if (scene->mNumAnimations) result.notes.push_back("a field does not move: its animations are left out");
+    if (scene->mNumAnimations) result.notes.push_back(messages::kNoteFieldAnimations);
     std::string text = meshText(field);
     result.files.push_back({meshName, Bytes(text.begin(), text.end())});
     return true;
