@@ -375,6 +375,21 @@ TEST_F(ModelImport, TextureBecomesABitmapWithAnAlphaCompanionTheHostLoads) {
     EXPECT_EQ(alpha.rowData(1)[0], 64);
     EXPECT_EQ(alpha.rowData(1)[3], 255);
 
+    // Exported and imported again, the texture and its alpha come back
+    // texel for texel.
+    std::vector<uint8_t> glb;
+    std::vector<std::string> notes;
+    ASSERT_TRUE(tessmodel::exportModel((folder.root() / "game/hero.cha").string(), 20, glb, error, notes)) << error;
+    write("back.glb", glb);
+    tessmodel::ImportOptions again;
+    again.source = (folder.root() / "back.glb").string();
+    again.name = "hero";
+    ASSERT_TRUE(tessmodel::importModel(again, result, error)) << error;
+    std::map<std::string, std::vector<uint8_t>> back;
+    for (const tessmodel::OutputFile& f : result.files) back[f.name] = f.bytes;
+    EXPECT_EQ(back["hero_tex0.bmp"], folder.read("game/hero_tex0.bmp"));
+    EXPECT_EQ(back["hero_tex0_a.bmp"], folder.read("game/hero_tex0_a.bmp"));
+
     // The source's (0, 0) corner, its top left (0, 1, 0), keeps (0, 0).
     bool found = false;
     for (const render::LVertex& v : sign.mesh.vertices)
