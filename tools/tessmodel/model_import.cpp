@@ -140,11 +140,17 @@ struct Node {
     int parent;
 };
 
-// The scene's nodes in pre-order, so a parent comes before its children.
-void flatten(const aiNode* node, int parent, std::vector<Node>& out) {
-    int at = int(out.size());
-    out.push_back({node, parent});
-    for (unsigned i = 0; i < node->mNumChildren; ++i) flatten(node->mChildren[i], at, out);
+// The scene's nodes in pre-order, so a parent comes before its children;
+// a loop rather than recursion, so no depth of tree exhausts the stack.
+void flatten(const aiNode* root, int parent, std::vector<Node>& out) {
+    std::vector<Node> pending{{root, parent}};
+    while (!pending.empty()) {
+        Node next = pending.back();
+        pending.pop_back();
+        int at = int(out.size());
+        out.push_back(next);
+        for (unsigned i = next.node->mNumChildren; i-- > 0;) pending.push_back({next.node->mChildren[i], at});
+    }
 }
 
 // One source animation sampled at whole frames.
@@ -824,7 +830,9 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
             error = say(messages::kTooManyFrames, {label, printed("%.0f", frames)});
             return false;
         }
-        Sampled s = sample(nodes, anim, int(frames), options.fps, options.scale);
+        // Parts only: nodes below the collision box never move, and a
+        // part's ancestors are all parts.
+        Sampled s = sample(parts, anim, int(frames), options.fps, options.scale);
         std::vector<TrackFit> fits(parts.size());
         std::vector<std::vector<model::ANIME_KEY>> tracks(parts.size());
         for (size_t p = 0; p < parts.size(); ++p) {
@@ -832,13 +840,13 @@ bool importModelInto(const ImportOptions& options, ImportResult& result, std::st
             const PartSetup* parentSetup = parent < 0 ? nullptr : &setups[size_t(parent)];
             const TrackFit* parentFit = parent < 0 ? nullptr : &fits[size_t(parent)];
             std::string reason;
-            if (!fitTrack(setups[p], parentSetup, parentFit, rest[nodeOfPart[p]], s, nodeOfPart[p], int(frames),
+            if (!fitTrack(setups[p], parentSetup, parentFit, rest[nodeOfPart[p]], s, p, int(frames),
                           options.maxKeys, positionBound, fits[p], reason, *scratch)) {
                 error = say(messages::kInAnimation, {label, quote(parts[p].node->mName), reason});
                 return false;
             }
             tracks[p] = fits[p].keys;
-            if (s.resized[nodeOfPart[p]])
+            if (s.resized[p])
                 result.notes.push_back(say(messages::kNoteResized, {label, quote(parts[p].node->mName)}));
         }
         // A name that already starts with the model's (an exported
