@@ -12,7 +12,6 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <sstream>
 
 #include "graphics/bitmap.h"
 #include "host_pose.h"
@@ -100,7 +99,7 @@ std::string list(const std::vector<std::string>& items) {
 class Buffer {
 public:
     int floats(const std::vector<float>& values, const char* type, int width, bool bounds = false) {
-        int view = addView(values.size() * 4, 0);
+        int view = addView(values.size() * 4);
         for (float f : values) {
             uint8_t raw[4];
             std::memcpy(raw, &f, 4);
@@ -125,7 +124,7 @@ public:
         return int(accessors.size()) - 1;
     }
     int image(const std::vector<uint8_t>& png) {
-        int view = addView(png.size(), 0);
+        int view = addView(png.size());
         bytes.insert(bytes.end(), png.begin(), png.end());
         while (bytes.size() % 4) bytes.push_back(0);
         return view;
@@ -136,7 +135,7 @@ public:
     std::vector<std::string> accessors;
 
 private:
-    int addView(size_t length, int) {
+    int addView(size_t length) {
         views.push_back("{\"buffer\":0,\"byteOffset\":" + std::to_string(bytes.size()) +
                         ",\"byteLength\":" + std::to_string(length) + "}");
         return int(views.size()) - 1;
