@@ -8,7 +8,9 @@
 // nothing with a step, the way glTF shows and hides.
 #include "model_export.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
