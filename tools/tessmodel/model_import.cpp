@@ -433,12 +433,18 @@ bool fitsMeshReader(const TextMesh& mesh, std::string& error) {
 
 // ---- animation keys ----
 
-// A part's track through one animation, fitted to the host.
+// A part's track through one animation, fitted to the host. Each part is
+// judged against its parent: its turn and its pivot relative to the
+// parent's frame (the root's pivot in the model's space), the source's
+// wanted and the host's drawn, so a chain of parts does not add its
+// parents' rounding to each child's bound.
 struct TrackFit {
-    std::vector<Mat3d> acc;   // [frame] the part's pose as the host draws it
-    std::vector<Vec3d> world;
-    std::vector<Mat3d> target;  // [frame] the source's pose
+    std::vector<Mat3d> target;  // [frame] the source's pose since rest
     std::vector<Vec3d> targetWorld;
+    std::vector<Mat3d> wantedTurn;  // [frame] relative to the parent
+    std::vector<Vec3d> wantedPlace;
+    std::vector<Mat3d> drawnTurn;  // [frame] as the host poses the keys
+    std::vector<Vec3d> drawnPlace;
     std::vector<model::ANIME_KEY> keys;
 };
 
@@ -449,29 +455,23 @@ struct PartSetup {
     bool hasMesh = false;
 };
 
-// Host pose of a part at every frame from its keys, through the host's
-// own key interpolation.
-void simulate(const PartSetup& part, const PartSetup* parent, const TrackFit* parentFit,
-              const std::vector<model::ANIME_KEY>& keys, int frames, TrackFit& out, model::MODEL_PART& scratch) {
+// The part's turn and place at every frame from its keys, through the
+// host's own key interpolation. The place is the translation, or for the
+// root the pivot it moves to.
+void simulate(const PartSetup& part, bool isRoot, const std::vector<model::ANIME_KEY>& keys, int frames,
+              TrackFit& out, model::MODEL_PART& scratch) {
     model::ANIME_TRACK track;
     model::resetAnimeTrack(track);
     for (size_t k = 0; k < keys.size(); ++k) track.keys[k] = keys[k];
-    out.acc.resize(size_t(frames) + 1);
-    out.world.resize(size_t(frames) + 1);
+    out.drawnTurn.resize(size_t(frames) + 1);
+    out.drawnPlace.resize(size_t(frames) + 1);
     for (int f = 0; f <= frames; ++f) {
         model::posePart(scratch, track, f);
         const render::Vec3& a = scratch.vectors[4];
         Mat3d local = hostPartRotation(int(a.x), int(a.y), int(a.z));
         Vec3d t{scratch.translation.x, scratch.translation.y, scratch.translation.z};
-        if (!parentFit) {
-            out.acc[size_t(f)] = local;
-            out.world[size_t(f)] = add(part.pivot, times(t, local));
-        } else {
-            const Mat3d& pa = parentFit->acc[size_t(f)];
-            out.acc[size_t(f)] = times(local, pa);
-            out.world[size_t(f)] =
-                add(parentFit->world[size_t(f)], add(times(sub(part.pivot, parent->pivot), pa), times(t, pa)));
-        }
+        out.drawnTurn[size_t(f)] = local;
+        out.drawnPlace[size_t(f)] = isRoot ? add(part.pivot, times(t, local)) : t;
     }
 }
 
@@ -495,6 +495,8 @@ bool fitTrack(const PartSetup& part, const PartSetup* parent, const TrackFit* pa
     std::vector<Vec3d>& targetWorld = out.targetWorld;
     target.resize(count);
     targetWorld.resize(count);
+    out.wantedTurn.resize(count);
+    out.wantedPlace.resize(count);
     std::vector<Angles> angles(count);
     std::vector<model::ANIME_KEY> ideal(count);
     const Pose restInverse = inverse(rest);
@@ -516,6 +518,7 @@ bool fitTrack(const PartSetup& part, const PartSetup* parent, const TrackFit* pa
         // to make up for its parent's rounding.
         Mat3d parentAcc = parentFit ? parentFit->target[f] : Mat3d{};
         Mat3d local = times(relative.r, transposed(parentAcc));
+        out.wantedTurn[f] = local;
         angles[f] = anglesOf(local, near);
         near = angles[f];
         model::ANIME_KEY& key = ideal[f];
@@ -529,9 +532,11 @@ bool fitTrack(const PartSetup& part, const PartSetup* parent, const TrackFit* pa
         Vec3d t;
         if (!parentFit) {
             t = times(sub(targetWorld[f], part.pivot), transposed(hostLocal));
+            out.wantedPlace[f] = targetWorld[f];
         } else {
             t = sub(times(sub(targetWorld[f], parentFit->targetWorld[f]), transposed(parentAcc)),
                     sub(part.pivot, parent->pivot));
+            out.wantedPlace[f] = t;
         }
         key.translation[0] = float(t.x);
         key.translation[1] = float(t.y);
@@ -571,12 +576,12 @@ bool fitTrack(const PartSetup& part, const PartSetup* parent, const TrackFit* pa
     for (;;) {
         std::sort(chosen.begin(), chosen.end());
         out.keys = build(chosen);
-        simulate(part, parent, parentFit, out.keys, frames, out, scratch);
+        simulate(part, !parentFit, out.keys, frames, out, scratch);
         double worst = 0;
         int worstFrame = -1;
         for (size_t f = 0; f < count; ++f) {
-            double e = std::max(angleBetween(out.acc[f], target[f]) / kRotationBound,
-                                length(sub(out.world[f], targetWorld[f])) / positionBound);
+            double e = std::max(angleBetween(out.drawnTurn[f], out.wantedTurn[f]) / kRotationBound,
+                                length(sub(out.drawnPlace[f], out.wantedPlace[f])) / positionBound);
             if (e > worst) {
                 worst = e;
                 worstFrame = int(f);
@@ -588,8 +593,9 @@ bool fitTrack(const PartSetup& part, const PartSetup* parent, const TrackFit* pa
             const size_t w = size_t(worstFrame);
             error = say(messages::kTooManyKeys,
                         {std::to_string(maxKeys), printed("%.1f", kRotationBound), printed("%.4g", positionBound),
-                         printed("%.2f", angleBetween(out.acc[w], target[w])),
-                         printed("%.4g", length(sub(out.world[w], targetWorld[w]))), std::to_string(worstFrame)});
+                         printed("%.2f", angleBetween(out.drawnTurn[w], out.wantedTurn[w])),
+                         printed("%.4g", length(sub(out.drawnPlace[w], out.wantedPlace[w]))),
+                         std::to_string(worstFrame)});
             return false;
         }
         chosen.push_back(worstFrame);

@@ -7,8 +7,9 @@
 namespace tessmodel {
 
 // The pose error every imported animation keeps within, at every frame
-// and for every part: its orientation within this many degrees of the
-// source's, its pivot within this fraction of the model's size.
+// and for every part: its turn relative to its parent within this many
+// degrees of the source's, its pivot in its parent's frame within this
+// fraction of the model's size.
 constexpr double kRotationBound = 2.0;
 constexpr double kPositionBound = 0.01;
 constexpr int kDefaultFps = 20;  // one frame per logic tick of the host
