@@ -110,6 +110,13 @@ std::array<std::array<double, 3>, 3> turnSinceRest(const Source& s, int node, in
     return r;
 }
 
+render::Matrix transposedMatrix(const render::Matrix& a) {
+    render::Matrix r = a;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) r.m[i][j] = a.m[j][i];
+    return r;
+}
+
 render::Vec3 hostOrigin(const M4& m) { return {float(m[12]), float(m[13]), float(-m[14])}; }
 
 float distance(render::Vec3 a, render::Vec3 b) { return render::length(a - b); }
@@ -252,6 +259,49 @@ TEST_F(ModelImport, CharacterPosesMatchTheSourceAtItsKeysAndStayWithinTheBoundBe
         double y = now[1] * local[0] + now[5] * local[1] + now[9] * local[2] + now[13];
         double z = now[2] * local[0] + now[6] * local[1] + now[10] * local[2] + now[14];
         EXPECT_LT(distance(drawn, {float(x), float(y), float(-z)}), 0.001f);
+    }
+}
+
+// A long chain whose every link sways: each link keeps its turn relative
+// to its parent within the bound at every frame, however deep it hangs.
+TEST_F(ModelImport, EveryLinkOfALongChainStaysWithinTheBoundOfItsParent) {
+    Source s;
+    s.meshes = {gltf_test::box({-0.1, 0, -0.1}, {0.1, 0.5, 0.1})};
+    s.roots = {0};
+    gltf_test::Animation sway{"sway", {}};
+    constexpr int kLinks = 8;
+    for (int n = 0; n < kLinks; ++n) {
+        s.nodes.push_back({"link" + std::to_string(n), {0, n ? 0.5 : 0.0, 0}, {0, 0, 0, 1}, {1, 1, 1}, {}, 0});
+        if (n + 1 < kLinks) s.nodes.back().children = {n + 1};
+        gltf_test::Channel c{n, "rotation", {}, {}};
+        for (int k = 0; k <= 24; ++k) {
+            c.times.push_back(k);
+            c.values.push_back(quat({1, 0, 0.3}, 20 * std::sin(k * 0.7 + n)));
+        }
+        sway.channels.push_back(c);
+    }
+    s.animations = {sway};
+    auto chara = std::make_unique<model::CHARA>();
+    std::string error;
+    tessmodel::ImportResult result;
+    ASSERT_TRUE(importAndLoad(writeSource("chain.gltf", s), *chara, error, result)) << error;
+    const model::MODEL_DATA& m = chara->model;
+    for (int frame = 0; frame <= chara->animeFrameCount(0); ++frame) {
+        chara->animeFrame = float(frame);
+        chara->applyAnimation(0.0f);
+        std::vector<HostPose> host = hostPoses(m);
+        for (int n = 1; n < kLinks; ++n) {
+            auto child = turnSinceRest(s, n, 0, frame / 20.0), parent = turnSinceRest(s, n - 1, 0, frame / 20.0);
+            // The source's turn of the link within its parent, row form:
+            // child * transpose(parent).
+            std::array<std::array<double, 3>, 3> relative{};
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j)
+                    for (int k = 0; k < 3; ++k)
+                        relative[size_t(i)][size_t(j)] += child[size_t(i)][size_t(k)] * parent[size_t(j)][size_t(k)];
+            render::Matrix drawn = render::multiply(host[size_t(n)].acc, transposedMatrix(host[size_t(n - 1)].acc));
+            ASSERT_LT(degreesBetween(relative, drawn), tessmodel::kRotationBound) << "frame " << frame << " link " << n;
+        }
     }
 }
 
