@@ -9,6 +9,7 @@ packages=(
     libsdl2-dev libfluidsynth-dev timgm6mb-soundfont
     libfreetype-dev fonts-ipafont-gothic libpng-dev
     xvfb xauth xfonts-base
+    libassimp-dev libjpeg62-turbo-dev
 )
 
 missing=()
