@@ -351,7 +351,15 @@ struct SortState {
 
 bool sortCompare(SortState& st, const Value& a, const Value& b, int& r) {
     SQVM* v = st.vm;
-    if (st.cmp.isNull()) return v->compare(a, b, r);
+    if (st.cmp.isNull()) {
+        // Integers order by their wrapped difference, as compare() does.
+        if (a._type == OT_INTEGER && b._type == OT_INTEGER) {
+            SQInteger d = SQInteger(uint32_t(a.i()) - uint32_t(b.i()));
+            r = d < 0 ? -1 : (d > 0 ? 1 : 0);
+            return true;
+        }
+        return v->compare(a, b, r);
+    }
     int base = v->top;
     v->push(v->rootTable);
     v->push(a);

@@ -42,19 +42,6 @@ FrameStack::~FrameStack() {
     std::free(block);
 }
 
-CallInfo& FrameStack::push() {
-    assert(count < size_t(kMaxFrames));
-    if (count == constructed) new (&block[constructed++]) CallInfo();
-    CallInfo& ci = block[count++];
-    ci = CallInfo();
-    return ci;
-}
-
-void FrameStack::pop() {
-    assert(count > 0);
-    block[--count].callee.setNull();
-}
-
 SQVM::SQVM(SharedState* ss) : GcObject(OT_THREAD, ss) {
     stack = static_cast<Value*>(std::malloc(sizeof(Value) * size_t(kMaxStack)));
     stackCap = 0;
@@ -163,16 +150,6 @@ bool SQVM::enterFrame(Closure* cl, int argsBase, int nargs, int target, bool roo
     ci.trapsBase = int(traps.size());
     top = ci.top;
     return true;
-}
-
-void SQVM::leaveFrame() {
-    CallInfo& ci = calls.back();
-    int end = ci.top > top ? ci.top : top;
-    for (int i = ci.base; i < end; i++) stack[i].setNull();
-    if (int(vargs.size()) > ci.vargsBase) vargs.resize(size_t(ci.vargsBase));
-    if (int(traps.size()) > ci.trapsBase) traps.resize(size_t(ci.trapsBase));
-    calls.pop();
-    if (!calls.empty()) top = calls.back().top;
 }
 
 bool SQVM::callNative(NativeClosure* nc, int argsBase, int nargs, Value& result, int) {

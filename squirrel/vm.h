@@ -71,9 +71,33 @@ public:
     }
     CallInfo* begin() { return block; }
     CallInfo* end() { return block + count; }
-    // Callers check full() first; pushing onto a full stack is a bug.
-    CallInfo& push();
-    void pop();
+    // Callers check full() first; pushing onto a full stack is a bug. A
+    // reused record gets every field but callee (null since its pop) reset.
+    CallInfo& push() {
+        assert(count < size_t(kMaxFrames));
+        if (count == constructed) {
+            new (&block[constructed++]) CallInfo();
+            return block[count++];
+        }
+        CallInfo& ci = block[count++];
+        ci.ip = nullptr;
+        ci.consts = nullptr;
+        ci.closure = nullptr;
+        ci.native = nullptr;
+        ci.generator = nullptr;
+        ci.base = 0;
+        ci.top = 0;
+        ci.target = -1;
+        ci.vargsBase = 0;
+        ci.vargsCount = 0;
+        ci.trapsBase = 0;
+        ci.root = false;
+        return ci;
+    }
+    void pop() {
+        assert(count > 0);
+        block[--count].callee.setNull();
+    }
     void clear() {
         while (count > 0) pop();
     }
@@ -219,7 +243,16 @@ struct SQVM : squirrel::GcObject {
     // run() when root.
     bool enterGenerator(const Value& gen, int target, bool root);
     bool enterFrame(squirrel::Closure* cl, int argsBase, int nargs, int target, bool root);
-    void leaveFrame();
+    // Inline: every script return runs it.
+    void leaveFrame() {
+        squirrel::CallInfo& ci = calls.back();
+        int end = ci.top > top ? ci.top : top;
+        for (int i = ci.base; i < end; i++) stack[i].setNull();
+        if (int(vargs.size()) > ci.vargsBase) vargs.resize(size_t(ci.vargsBase));
+        if (int(traps.size()) > ci.trapsBase) traps.resize(size_t(ci.trapsBase));
+        calls.pop();
+        if (!calls.empty()) top = calls.back().top;
+    }
     bool run(Value& result, bool raiseError, size_t entryCalls, size_t entryTraps);
     bool iterate(const Value& container, Value& iter, Value& key, Value& val, bool& done);
     bool delegateTo(const Value& table, const Value& del);
