@@ -116,6 +116,8 @@ struct GcSentinel : GcObject {
 };
 
 struct SharedState {
+    // First, so it outlives every member whose release frees a table.
+    NodeCache nodeCache;
     std::vector<String*> strings;  // intern buckets
     uint32_t stringCount = 0;
     GcSentinel gcHead;  // sentinel of the list of collectable objects
