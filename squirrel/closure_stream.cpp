@@ -296,6 +296,11 @@ bool squirrel::verifyProto(const FuncProto* p, const FuncProto* parent) {
             case Operand::Step: return v == 1 || v == -1;
             case Operand::ArithChar: return v == '+' || v == '-' || v == '*' || v == '/' || v == '%';
             case Operand::RegPack: return v >= 0 && reg(v >> 16) && reg(v & 0xFFFF);
+            case Operand::SlotArith: {
+                int op = slotArithOp(v);
+                return v >= 0 && reg(slotArithReg(v)) &&
+                       (op == '+' || op == '-' || op == '*' || op == '/' || op == '%');
+            }
             case Operand::CmpJump: {
                 int rel = v & 7;
                 long t = long(pc) + 1 + (v >> 3);

@@ -858,6 +858,16 @@ private:
         return e;
     }
 
+    static int arithChar(int t) {
+        switch (t) {
+        case kTokPlusEq: return '+';
+        case kTokMinusEq: return '-';
+        case kTokMulEq: return '*';
+        case kTokDivEq: return '/';
+        default: return '%';
+        }
+    }
+
     static int arithOp(int t) {
         switch (t) {
         case kTokPlusEq: return OP_ADD;
@@ -938,12 +948,22 @@ private:
             return Exp{Exp::Temp, t};
         }
         int cur = allocTemp();
+        const int readPc = pc();
         if (lhs.keyConst) {
             emit(OP_GETK, cur, lhs.reg, 0, lhs.key);
         } else {
             emit(OP_GET, cur, lhs.reg, lhs.key, 0);
         }
         Exp rhs = expression();
+        if (!lhs.keyConst && rhs.kind == Exp::Local && pc() == readPc + 1 &&
+            fs->maxJumpTarget <= readPc &&
+            (fs->proto->lines.empty() || fs->proto->lines.back().pc <= readPc)) {
+            // A local operand runs no code, so the read can wait for it.
+            fs->proto->code.pop_back();
+            emit(OP_ARITHSLOT, cur, lhs.reg, lhs.key, packSlotArith(arithChar(op), rhs.reg));
+            fs->freeReg = cur + 1;
+            return finishSlotResult(lhs, cur);
+        }
         int v = toReg(rhs);
         freeExp(rhs);
         emit(arithOp(op), cur, cur, v, 0);

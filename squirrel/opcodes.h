@@ -87,6 +87,10 @@ enum OpCode : unsigned char {
     OP_LOADSUB,     // c = arg; a = b - c; skip one
     OP_LOADBAND,    // c = arg; a = b & c; skip one
     OP_LOADCMPJZ,   // a = arg, then the OP_CMPJZ that always follows, without a dispatch of its own
+    // Our compiler's `obj[key] op= local`: the read, the arithmetic and the
+    // unchecked store of the three instructions it stands for, one lookup
+    // when the slot is a plain number.
+    OP_ARITHSLOT,   // a = (b[c] op= R[reg]), arg: packSlotArith(op, reg); a failing store is ignored
     OP_COUNT
 };
 
@@ -119,6 +123,12 @@ constexpr bool newSlotStatic(int arg) { return (arg & 1) != 0; }
 constexpr bool newSlotClassBody(int arg) { return (arg & 2) != 0; }
 constexpr int newSlotAttrsReg(int arg) { return (arg >> 8) ? (arg >> 8) - 1 : kNoReg; }
 
+// OP_ARITHSLOT arg: the operator character (+ - * / %) and the operand's
+// register.
+constexpr int packSlotArith(int opChar, int reg) { return opChar << 8 | reg; }
+constexpr int slotArithOp(int arg) { return arg >> 8; }
+constexpr int slotArithReg(int arg) { return arg & 0xFF; }
+
 // What an operand holds, as the verifier of loaded streams checks it.
 enum class Operand : unsigned char {
     Unused,
@@ -146,6 +156,7 @@ enum class Operand : unsigned char {
     ArithChar,    // one of + - * / %
     RegPack,      // two frame registers packed as (r1 << 16 | r2)
     CmpJump,      // a relation code (0, 2, 3, 4, 5, 6) in bits 0-2, a jump offset above
+    SlotArith,    // packSlotArith with an operator character and a frame register
 };
 
 // Opcodes that also skip the instruction after them.
@@ -249,6 +260,7 @@ constexpr OperandRow kOperandRows[] = {
     {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Immediate},           // LOADSUB
     {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Immediate},           // LOADBAND
     {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Immediate},     // LOADCMPJZ
+    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::SlotArith},           // ARITHSLOT
 };
 static_assert(sizeof kOperandRows / sizeof kOperandRows[0] == OP_COUNT);
 

@@ -1184,6 +1184,26 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             R[in.a] = std::move(res);
             break;
         }
+        case OP_ARITHSLOT: {
+            const int op = slotArithOp(in.arg);
+            const Value& operand = R[slotArithReg(in.arg)];
+            Value* field = plainSlot(R[in.b], R[in.c]);
+            if (field && field->isNumeric() && operand.isNumeric()) {
+                Value res;
+                if (!arith(op, *field, operand, res)) goto error;
+                *field = res;
+                R[in.a] = std::move(res);
+                break;
+            }
+            Value obj = R[in.b];
+            Value key = R[in.c];
+            Value slot, res;
+            if (!get(obj, key, slot, true, false, &R[0])) goto error;
+            if (!arith(op, slot, R[slotArithReg(in.arg)], res)) goto error;
+            set(obj, key, res, true, &R[0]);
+            R[in.a] = std::move(res);
+            break;
+        }
         case OP_COMPARITHL: {
             const Value& x = R[in.b];
             const Value& y = R[in.c];
