@@ -145,7 +145,12 @@ struct SharedState {
     SharedState();
     ~SharedState();
     Value newString(const char* s, int len = -1);
+    Value concat(const String* x, const String* y);
     void unlinkString(String* s);
+
+private:
+    String* allocString(uint32_t len, SQHash h);
+    Value intern(String* str);
 };
 
 }  // namespace squirrel
