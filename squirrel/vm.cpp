@@ -125,33 +125,6 @@ static bool argCountFits(const FuncProto* p, int nargs) {
     return p->varargs ? nargs >= p->numParams : nargs == p->numParams;
 }
 
-bool SQVM::enterFrame(Closure* cl, int argsBase, int nargs, int target, bool root) {
-    FuncProto* p = cl->proto;
-    int np = p->numParams;
-    if (!argCountFits(p, nargs)) return raise("wrong number of parameters");
-    int extra = nargs - np;
-    if (calls.full() || !ensureStack(argsBase + p->stackSize + 1)) return raise("stack overflow");
-    for (int i = 0; i < extra; i++) {
-        vargs.push_back(std::move(stack[argsBase + np + i]));
-        stack[argsBase + np + i].setNull();
-    }
-    if (!cl->env.isNull()) stack[argsBase] = cl->env.weak()->get();
-    CallInfo& ci = calls.push();
-    ci.callee = Value(static_cast<Object*>(cl));
-    ci.closure = cl;
-    ci.ip = p->code.data();
-    ci.consts = p->constants.data();
-    ci.base = argsBase;
-    ci.top = argsBase + p->stackSize;
-    ci.target = target;
-    ci.root = root;
-    ci.vargsBase = int(vargs.size()) - extra;
-    ci.vargsCount = extra;
-    ci.trapsBase = int(traps.size());
-    top = ci.top;
-    return true;
-}
-
 bool SQVM::callNative(NativeClosure* nc, int argsBase, int nargs, Value& result, int) {
     if (nativeCalls >= kMaxNativeCalls) return raise("Native stack overflow");
     if (nc->paramsCheck > 0 ? nargs != nc->paramsCheck

@@ -276,3 +276,31 @@ struct SQVM : squirrel::GcObject {
 };
 
 inline SQVM* squirrel::Value::thread() const { return static_cast<SQVM*>(obj()); }
+
+// Inline: every script call runs it.
+inline bool SQVM::enterFrame(squirrel::Closure* cl, int argsBase, int nargs, int target, bool root) {
+    squirrel::FuncProto* p = cl->proto;
+    int np = p->numParams;
+    if (p->varargs ? nargs < np : nargs != np) return raise("wrong number of parameters");
+    int extra = nargs - np;
+    if (calls.full() || !ensureStack(argsBase + p->stackSize + 1)) return raise("stack overflow");
+    for (int i = 0; i < extra; i++) {
+        vargs.push_back(std::move(stack[argsBase + np + i]));
+        stack[argsBase + np + i].setNull();
+    }
+    if (!cl->env.isNull()) stack[argsBase] = cl->env.weak()->get();
+    squirrel::CallInfo& ci = calls.push();
+    ci.callee = Value(static_cast<squirrel::Object*>(cl));
+    ci.closure = cl;
+    ci.ip = p->code.data();
+    ci.consts = p->constants.data();
+    ci.base = argsBase;
+    ci.top = argsBase + p->stackSize;
+    ci.target = target;
+    ci.root = root;
+    ci.vargsBase = int(vargs.size()) - extra;
+    ci.vargsCount = extra;
+    ci.trapsBase = int(traps.size());
+    top = ci.top;
+    return true;
+}
