@@ -575,6 +575,17 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                     fn = n->val;
                     goto prepared;
                 }
+            } else if (key._type == OT_STRING &&
+                       (obj._type == OT_STRING || obj._type == OT_ARRAY || obj._type == OT_INTEGER ||
+                        obj._type == OT_FLOAT)) {
+                // A method of the type's default delegate, found as get() finds it.
+                const Value& d = obj._type == OT_STRING  ? shared->stringDelegate
+                               : obj._type == OT_ARRAY ? shared->arrayDelegate
+                                                       : shared->numberDelegate;
+                if (TableNode* n = d.table()->findString(key.str())) {
+                    fn = n->val;
+                    goto prepared;
+                }
             }
             if (obj._type == OT_CLASS) {
                 if (obj.cls()->getMember(key, fn)) {
