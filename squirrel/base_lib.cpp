@@ -349,17 +349,22 @@ struct SortState {
     bool failed = false;
 };
 
-bool sortCompare(SortState& st, const Value& a, const Value& b, int& r) {
-    SQVM* v = st.vm;
-    if (st.cmp.isNull()) {
-        // Integers order by their wrapped difference, as compare() does.
-        if (a._type == OT_INTEGER && b._type == OT_INTEGER) {
-            SQInteger d = SQInteger(uint32_t(a.i()) - uint32_t(b.i()));
-            r = d < 0 ? -1 : (d > 0 ? 1 : 0);
-            return true;
-        }
-        return v->compare(a, b, r);
+bool sortCompareSlow(SortState& st, const Value& a, const Value& b, int& r);
+
+// Integers under the default order inline (by their wrapped difference, as
+// compare() orders them); everything else out of line.
+inline bool sortCompare(SortState& st, const Value& a, const Value& b, int& r) {
+    if (st.cmp._type == OT_NULL && a._type == OT_INTEGER && b._type == OT_INTEGER) {
+        SQInteger d = SQInteger(uint32_t(a.i()) - uint32_t(b.i()));
+        r = int(d > 0) - int(d < 0);
+        return true;
     }
+    return sortCompareSlow(st, a, b, r);
+}
+
+__attribute__((noinline)) bool sortCompareSlow(SortState& st, const Value& a, const Value& b, int& r) {
+    SQVM* v = st.vm;
+    if (st.cmp.isNull()) return v->compare(a, b, r);
     int base = v->top;
     v->push(v->rootTable);
     v->push(a);
