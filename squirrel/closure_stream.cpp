@@ -296,6 +296,7 @@ bool squirrel::verifyProto(const FuncProto* p, const FuncProto* parent) {
             case Operand::Step: return v == 1 || v == -1;
             case Operand::ArithChar: return v == '+' || v == '-' || v == '*' || v == '/' || v == '%';
             case Operand::RegPack: return v >= 0 && reg(v >> 16) && reg(v & 0xFFFF);
+            case Operand::Relation: return v >= 0 && v < kRelCount;
             case Operand::SlotArith: {
                 int op = slotArithOp(v);
                 return v >= 0 && reg(slotArithReg(v)) &&

@@ -429,6 +429,27 @@ private:
         }
     }
 
+    // A compare-and-jump whose right operand a byte-sized integer literal
+    // loaded just before it: one instruction with the literal inside.
+    void fuseSmallConstant() {
+        auto& code = fs->proto->code;
+        const int at = pc() - 1;
+        if (at < 1 || fs->maxJumpTarget >= at) return;
+        const Instr load = code[size_t(at) - 1];
+        const Instr cmp = code[size_t(at)];
+        if (load.op != OP_LOADINT || load.a != cmp.c || cmp.b == load.a || !isTemp(load.a) ||
+            load.arg < -128 || load.arg > 127) {
+            return;
+        }
+        const auto& lines = fs->proto->lines;
+        if (!lines.empty() && lines.back().pc >= at) return;
+        static const uint8_t kRel[] = {kRelLess, kRelLessEqual, kRelGreater, kRelGreaterEqual,
+                                       kRelEq, kRelNe};
+        code.pop_back();
+        code.back() = Instr{uint8_t(OP_JCMPI), kRel[cmp.op - OP_JLT], cmp.b,
+                            uint8_t(int8_t(load.arg)), 0};
+    }
+
     // Emits "jump when r is false". A comparison that just produced r into a
     // temporary is fused into one compare-and-jump instruction.
     int emitJumpIfFalse(int r) {
@@ -439,6 +460,7 @@ private:
                 static const uint8_t kFused[] = {OP_JEQ, OP_JNE, OP_JLT, OP_JLE, OP_JGT, OP_JGE};
                 last.op = kFused[last.op - OP_EQ];
                 last.arg = 0;
+                fuseSmallConstant();
                 return pc() - 1;
             }
         }

@@ -91,6 +91,7 @@ enum OpCode : unsigned char {
     // unchecked store of the three instructions it stands for, one lookup
     // when the slot is a plain number.
     OP_ARITHSLOT,   // a = (b[c] op= R[reg]), arg: packSlotArith(op, reg); a failing store is ignored
+    OP_JCMPI,       // if !(b rel c) jump arg, rel: a (a kRel* code), c: a signed byte immediate
     OP_COUNT
 };
 
@@ -129,6 +130,15 @@ constexpr int packSlotArith(int opChar, int reg) { return opChar << 8 | reg; }
 constexpr int slotArithOp(int arg) { return arg >> 8; }
 constexpr int slotArithReg(int arg) { return arg & 0xFF; }
 
+// OP_JCMPI relations (operand a).
+constexpr int kRelLess = 0;
+constexpr int kRelLessEqual = 1;
+constexpr int kRelGreater = 2;
+constexpr int kRelGreaterEqual = 3;
+constexpr int kRelEq = 4;
+constexpr int kRelNe = 5;
+constexpr int kRelCount = 6;
+
 // What an operand holds, as the verifier of loaded streams checks it.
 enum class Operand : unsigned char {
     Unused,
@@ -157,6 +167,7 @@ enum class Operand : unsigned char {
     RegPack,      // two frame registers packed as (r1 << 16 | r2)
     CmpJump,      // a relation code (0, 2, 3, 4, 5, 6) in bits 0-2, a jump offset above
     SlotArith,    // packSlotArith with an operator character and a frame register
+    Relation,     // an OP_JCMPI relation, below kRelCount
 };
 
 // Opcodes that also skip the instruction after them.
@@ -261,6 +272,7 @@ constexpr OperandRow kOperandRows[] = {
     {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Immediate},           // LOADBAND
     {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Immediate},     // LOADCMPJZ
     {Operand::Reg, Operand::Reg, Operand::Reg, Operand::SlotArith},           // ARITHSLOT
+    {Operand::Relation, Operand::Reg, Operand::Immediate, Operand::Jump},     // JCMPI
 };
 static_assert(sizeof kOperandRows / sizeof kOperandRows[0] == OP_COUNT);
 

@@ -1168,6 +1168,26 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             R[in.a] = std::move(res);
             break;
         }
+        case OP_JCMPI: {
+            const Value& x = R[in.b];
+            const SQInteger k = SQInteger(int8_t(in.c));
+            bool holds;
+            if (in.a >= kRelEq) {
+                holds = valuesEqual(x, Value::integer(k)) == (in.a == kRelEq);
+            } else {
+                int r;
+                if (x._type == OT_INTEGER) {
+                    SQInteger d = SQInteger(uint32_t(x.i()) - uint32_t(k));
+                    r = int(d > 0) - int(d < 0);
+                } else if (!compare(x, Value::integer(k), r)) {
+                    goto error;
+                }
+                holds = in.a == kRelLess ? r < 0 : in.a == kRelLessEqual ? r <= 0
+                      : in.a == kRelGreater ? r > 0 : r >= 0;
+            }
+            if (!holds) ip += in.arg;
+            break;
+        }
         case OP_ARITHSLOT: {
             const int op = slotArithOp(in.arg);
             const Value& operand = R[slotArithReg(in.arg)];
