@@ -297,6 +297,7 @@ bool squirrel::verifyProto(const FuncProto* p, const FuncProto* parent) {
             case Operand::ArithChar: return v == '+' || v == '-' || v == '*' || v == '/' || v == '%';
             case Operand::RegPack: return v >= 0 && reg(v >> 16) && reg(v & 0xFFFF);
             case Operand::Relation: return v >= 0 && v < kRelCount;
+            case Operand::BitOp: return v >= 0 && v <= OP_USHR - OP_BAND;
             case Operand::SlotArith: {
                 int op = slotArithOp(v);
                 return v >= 0 && reg(slotArithReg(v)) &&

@@ -1029,6 +1029,19 @@ private:
                 return Exp{Exp::Temp, t};
             }
         }
+        if (op >= OP_BAND && op <= OP_USHR && r.kind == Exp::Temp && !fs->proto->code.empty() &&
+            fs->maxJumpTarget < pc() - 1) {
+            Instr last = fs->proto->code.back();
+            if (last.op == OP_LOADINT && last.a == r.reg) {
+                // x & k, x << k, ... with an integer literal k: one instruction.
+                fs->proto->code.pop_back();
+                freeExp(r);
+                freeExp(left);
+                int t = allocTemp();
+                emit(OP_BITI, t, l, op - OP_BAND, last.arg);
+                return Exp{Exp::Temp, t};
+            }
+        }
         int rr = toReg(r);
         freeExp(r);
         freeExp(left);

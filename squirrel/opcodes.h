@@ -92,6 +92,7 @@ enum OpCode : unsigned char {
     // when the slot is a plain number.
     OP_ARITHSLOT,   // a = (b[c] op= R[reg]), arg: packSlotArith(op, reg); a failing store is ignored
     OP_JCMPI,       // if !(b rel c) jump arg, rel: a (a kRel* code), c: a signed byte immediate
+    OP_BITI,        // a = b bitop arg, bitop: OP_BAND + c (BAND BOR BXOR SHL SHR USHR)
     OP_COUNT
 };
 
@@ -168,6 +169,7 @@ enum class Operand : unsigned char {
     CmpJump,      // a relation code (0, 2, 3, 4, 5, 6) in bits 0-2, a jump offset above
     SlotArith,    // packSlotArith with an operator character and a frame register
     Relation,     // an OP_JCMPI relation, below kRelCount
+    BitOp,        // an OP_BITI operator, 0 (BAND) .. 5 (USHR)
 };
 
 // Opcodes that also skip the instruction after them.
@@ -273,6 +275,7 @@ constexpr OperandRow kOperandRows[] = {
     {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Immediate},     // LOADCMPJZ
     {Operand::Reg, Operand::Reg, Operand::Reg, Operand::SlotArith},           // ARITHSLOT
     {Operand::Relation, Operand::Reg, Operand::Immediate, Operand::Jump},     // JCMPI
+    {Operand::Reg, Operand::Reg, Operand::BitOp, Operand::Immediate},         // BITI
 };
 static_assert(sizeof kOperandRows / sizeof kOperandRows[0] == OP_COUNT);
 

@@ -319,6 +319,21 @@ static bool valuesEqual(const Value& a, const Value& b) {
     return false;
 }
 
+// The bitwise operators of the register and the literal forms; shift
+// counts are taken modulo 32.
+static inline SQInteger bitOp(int op, SQInteger x, SQInteger y) {
+    uint32_t u = uint32_t(x);
+    uint32_t s = uint32_t(y) & 31;
+    switch (op) {
+    case OP_BAND: return x & y;
+    case OP_BOR: return x | y;
+    case OP_BXOR: return x ^ y;
+    case OP_SHL: return SQInteger(u << s);
+    case OP_SHR: return x >> s;
+    default: return SQInteger(u >> s);
+    }
+}
+
 static bool rawIn(SQVM* vm, const Value& key, const Value& obj) {
     Value out;
     switch (obj._type) {
@@ -820,18 +835,16 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 raise("bitwise op between '%s' and '%s'", typeName(x._type), typeName(y._type));
                 goto error;
             }
-            uint32_t u = uint32_t(x.i());
-            uint32_t s = uint32_t(y.i()) & 31;
-            SQInteger r;
-            switch (in.op) {
-            case OP_BAND: r = x.i() & y.i(); break;
-            case OP_BOR: r = x.i() | y.i(); break;
-            case OP_BXOR: r = x.i() ^ y.i(); break;
-            case OP_SHL: r = SQInteger(u << s); break;
-            case OP_SHR: r = x.i() >> s; break;
-            default: r = SQInteger(u >> s); break;
+            R[in.a].setInt(bitOp(in.op, x.i(), y.i()));
+            break;
+        }
+        case OP_BITI: {
+            const Value& x = R[in.b];
+            if (x._type != OT_INTEGER) {
+                raise("bitwise op between '%s' and 'integer'", typeName(x._type));
+                goto error;
             }
-            R[in.a].setInt(r);
+            R[in.a].setInt(bitOp(OP_BAND + in.c, x.i(), in.arg));
             break;
         }
         case OP_EQ: R[in.a].setBool(valuesEqual(R[in.b], R[in.c])); break;

@@ -60,6 +60,11 @@ if ("a" == 1) print("equal\n"); else print("not equal\n");
 local n = 0;
 while (n < 5) n++;
 print(n + "\n");
+// Bitwise operators with an integer literal.
+local bits = 0x12345678;
+print((bits & 0xFF) + " " + (bits | 7) + " " + (bits ^ -1) + " " + (bits << 35) + " " + (bits >> -1) + " " + (-bits >>> 28) + "\n");
+try { print(1.5 & 3); } catch (e) { print(e + "\n"); }
+try { print(null << 3); } catch (e) { print(e + "\n"); }
 // The output, in order:
 // expect: 7 3 a2
 // expect: 18.5 x2
@@ -82,3 +87,6 @@ print(n + "\n");
 // expect: comparsion between 'a' and '1'
 // expect: not equal
 // expect: 5
+// expect: 120 305419903 -305419897 -1851608128 0 14
+// expect: bitwise op between 'float' and 'integer'
+// expect: bitwise op between 'null' and 'integer'
