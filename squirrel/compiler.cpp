@@ -444,7 +444,7 @@ private:
         const auto& lines = fs->proto->lines;
         if (!lines.empty() && lines.back().pc >= at) return;
         static const uint8_t kRel[] = {kRelLess, kRelLessEqual, kRelGreater, kRelGreaterEqual,
-                                       kRelEq, kRelNe};
+                                       kRelEqual, kRelNotEqual};
         code.pop_back();
         code.back() = Instr{uint8_t(OP_JCMPI), kRel[cmp.op - OP_JLT], cmp.b,
                             uint8_t(int8_t(load.arg)), 0};

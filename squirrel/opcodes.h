@@ -71,7 +71,7 @@ enum OpCode : unsigned char {
     OP_EQK,         // a = b == K[arg]
     OP_NEK,         // a = b != K[arg]
     OP_APPENDK,     // a.append(K[arg])
-    OP_COMPARITH,   // R[arg >> 16][b] op= R[arg & 0xFFFF]; a = result (c: operator char)
+    OP_COMPARITH,   // R[regPackHigh(arg)][b] op= R[regPackLow(arg)]; a = result (c: operator char)
     OP_COMPARITHL,  // b = b op c; a = b (arg: operator char)
     OP_INC,         // a = (b[c] += arg)
     OP_PINC,        // a = b[c]; b[c] += arg
@@ -82,7 +82,7 @@ enum OpCode : unsigned char {
     // Two neighbouring instructions done in one dispatch, with exactly their
     // effects (every register write included); the second stays in place
     // for jumps that land on it, and the pair skips it.
-    OP_CMPJZ,       // a = b rel c (rel: arg & 7, CMP's code, 5 ==, 6 !=); if false jump arg >> 3, else skip one
+    OP_CMPJZ,       // a = b rel c, arg: packCmpJump(rel, offset); if false jump offset, else skip one
     OP_LOADADD,     // c = arg; a = b + c; skip one
     OP_LOADSUB,     // c = arg; a = b - c; skip one
     OP_LOADBAND,    // c = arg; a = b & c; skip one
@@ -91,7 +91,7 @@ enum OpCode : unsigned char {
     // unchecked store of the three instructions it stands for, one lookup
     // when the slot is a plain number.
     OP_ARITHSLOT,   // a = (b[c] op= R[reg]), arg: packSlotArith(op, reg); a failing store is ignored
-    OP_JCMPI,       // if !(b rel c) jump arg, rel: a (a kRel* code), c: a signed byte immediate
+    OP_JCMPI,       // if !(b rel c) jump arg, rel: a (a relation code), c: a signed byte immediate
     OP_BITI,        // a = b bitop arg, bitop: OP_BAND + c (BAND BOR BXOR SHL SHR USHR)
     OP_COUNT
 };
@@ -131,14 +131,29 @@ constexpr int packSlotArith(int opChar, int reg) { return opChar << 8 | reg; }
 constexpr int slotArithOp(int arg) { return arg >> 8; }
 constexpr int slotArithReg(int arg) { return arg & 0xFF; }
 
-// OP_JCMPI relations (operand a).
-constexpr int kRelLess = 0;
-constexpr int kRelLessEqual = 1;
-constexpr int kRelGreater = 2;
-constexpr int kRelGreaterEqual = 3;
-constexpr int kRelEq = 4;
-constexpr int kRelNe = 5;
-constexpr int kRelCount = 6;
+// Relation codes of OP_CMPJZ and OP_JCMPI: 2.1.1's CMP operator codes, and
+// two more for a fused == and !=.
+constexpr int kRelGreater = 0;
+constexpr int kRelGreaterEqual = 2;
+constexpr int kRelLess = 3;
+constexpr int kRelLessEqual = 4;
+constexpr int kRelEqual = 5;
+constexpr int kRelNotEqual = 6;
+constexpr bool validRelation(int rel) { return rel >= kRelGreater && rel <= kRelNotEqual && rel != 1; }
+// Whether an ordering relation holds for a three-way result (<0, 0, >0).
+constexpr bool orderHolds(int rel, int r) {
+    return rel == kRelGreater ? r > 0 : rel == kRelGreaterEqual ? r >= 0 : rel == kRelLess ? r < 0 : r <= 0;
+}
+
+// OP_CMPJZ arg: the relation in bits 0-2, the jump offset above.
+constexpr int packCmpJump(int rel, int offset) { return offset * 8 + rel; }
+constexpr int cmpJumpRelation(int arg) { return arg & 7; }
+constexpr int cmpJumpOffset(int arg) { return arg >> 3; }
+
+// OP_COMPARITH arg: 2.1.1's two registers, the object's in the high half
+// and the operand's in the low half (Operand::RegPack).
+constexpr int regPackHigh(int arg) { return arg >> 16; }
+constexpr int regPackLow(int arg) { return arg & 0xFFFF; }
 
 // What an operand holds, as the verifier of loaded streams checks it.
 enum class Operand : unsigned char {
@@ -168,7 +183,7 @@ enum class Operand : unsigned char {
     RegPack,      // two frame registers packed as (r1 << 16 | r2)
     CmpJump,      // a relation code (0, 2, 3, 4, 5, 6) in bits 0-2, a jump offset above
     SlotArith,    // packSlotArith with an operator character and a frame register
-    Relation,     // an OP_JCMPI relation, below kRelCount
+    Relation,     // a relation code (validRelation)
     BitOp,        // an OP_BITI operator, 0 (BAND) .. 5 (USHR)
 };
 
@@ -177,9 +192,6 @@ constexpr bool skipsNext(int op) {
     return op == OP_CMPJZ || op == OP_LOADADD || op == OP_LOADSUB || op == OP_LOADBAND;
 }
 
-// CMPJZ relation codes beyond CMP's own, for a fused == or != (register form).
-constexpr int kRelEqual = 5;
-constexpr int kRelNotEqual = 6;
 
 struct OperandRow {
     Operand a, b, c, arg;

@@ -378,17 +378,17 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
     // A compare feeding a conditional jump (OP_CMPJZ): writes the compare's
     // register, then jumps or skips the jump instruction.
     auto compareAndJump = [&](const Instr& in) {
-        const int rel = in.arg & 7;
+        const int rel = cmpJumpRelation(in.arg);
         bool holds;
         if (rel == kRelEqual || rel == kRelNotEqual) {
             holds = valuesEqual(R[in.b], R[in.c]) == (rel == kRelEqual);
         } else {
             int r;
             if (!threeWay(R[in.b], R[in.c], r)) return false;
-            holds = rel == 0 ? r > 0 : rel == 2 ? r >= 0 : rel == 3 ? r < 0 : r <= 0;
+            holds = orderHolds(rel, r);
         }
         R[in.a].setBool(holds);
-        ip += holds ? 1 : (in.arg >> 3);
+        ip += holds ? 1 : cmpJumpOffset(in.arg);
         return true;
     };
 
@@ -1163,8 +1163,8 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_COMPARITH: {
             // Numbers in a plain slot: arithmetic cannot run a metamethod
             // that would move the slot.
-            Value* field = plainSlot(R[in.arg >> 16], R[in.b]);
-            const Value& operand = R[in.arg & 0xFFFF];
+            Value* field = plainSlot(R[regPackHigh(in.arg)], R[in.b]);
+            const Value& operand = R[regPackLow(in.arg)];
             if (field && field->isNumeric() && operand.isNumeric()) {
                 Value res;
                 if (!arith(in.c, *field, operand, res)) goto error;
@@ -1172,11 +1172,11 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 R[in.a] = std::move(res);
                 break;
             }
-            Value obj = R[in.arg >> 16];
+            Value obj = R[regPackHigh(in.arg)];
             Value key = R[in.b];
             Value slot, res;
             if (!get(obj, key, slot, true, false, &R[0])) goto error;
-            if (!arith(in.c, slot, R[in.arg & 0xFFFF], res)) goto error;
+            if (!arith(in.c, slot, R[regPackLow(in.arg)], res)) goto error;
             if (!set(obj, key, res, true, &R[0])) goto error;
             R[in.a] = std::move(res);
             break;
@@ -1185,8 +1185,8 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             const Value& x = R[in.b];
             const SQInteger k = SQInteger(int8_t(in.c));
             bool holds;
-            if (in.a >= kRelEq) {
-                holds = valuesEqual(x, Value::integer(k)) == (in.a == kRelEq);
+            if (in.a == kRelEqual || in.a == kRelNotEqual) {
+                holds = valuesEqual(x, Value::integer(k)) == (in.a == kRelEqual);
             } else {
                 int r;
                 if (x._type == OT_INTEGER) {
@@ -1195,8 +1195,7 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 } else if (!compare(x, Value::integer(k), r)) {
                     goto error;
                 }
-                holds = in.a == kRelLess ? r < 0 : in.a == kRelLessEqual ? r <= 0
-                      : in.a == kRelGreater ? r > 0 : r >= 0;
+                holds = orderHolds(in.a, r);
             }
             if (!holds) ip += in.arg;
             break;
