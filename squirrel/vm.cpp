@@ -580,8 +580,10 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         }
         case OP_PREPCALLK:
         case OP_PREPCALL: {
-            Value obj = R[in.b];
-            Value key = in.op == OP_PREPCALLK ? K[in.arg] : R[in.c];
+            // obj and key are read in place: nothing writes a register of
+            // this frame before `prepared`, and self holds obj from there.
+            const Value& obj = R[in.b];
+            const Value& key = in.op == OP_PREPCALLK ? K[in.arg] : R[in.c];
             Value fn;
             Value self = obj;
             if (obj._type == OT_TABLE && key._type == OT_STRING) {
