@@ -24,7 +24,7 @@ namespace {
 
 bool readScriptedInput(const std::string& file, std::vector<platform::ScriptedInput>& out) {
     std::vector<uint8_t> bytes;
-    if (!platform::readFile(file, bytes)) {
+    if (!platform::readHostFile(file, bytes)) {
         fprintf(stderr, "tesserae: cannot read the input file '%s'\n", file.c_str());
         return false;
     }

@@ -125,7 +125,7 @@ int TextureStore::loadTextureSlot(int slot, const char* fileName) {
 
     std::string path = std::string(textureFolder) + fileName;
     if (!loadImage(path.c_str(), image)) {
-        platform::reportFileOnce("cannot read the image '%s'", path);
+        if (!platform::wasRefusedAsSpecialFile()) platform::reportFileOnce("cannot read the image '%s'", path);
         return -1;
     }
     const G_BMP& picture = *image;

@@ -2,9 +2,12 @@
 // their outline shells.
 #include "model/render_mesh.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
+#include "platform/file_report.h"
 #include "platform/files.h"
 
 namespace model {
@@ -48,7 +51,30 @@ const char* afterLastBackslash(const char* name, size_t firstSeparator) {
 
 }  // namespace
 
+namespace {
+std::atomic<int64_t> meshBytesInUse{0};
+}  // namespace
+
+MeshCharge& MeshCharge::operator=(MeshCharge&& other) noexcept {
+    if (this != &other) {
+        set(0);
+        bytes = other.bytes;
+        other.bytes = 0;
+    }
+    return *this;
+}
+
+void MeshCharge::set(int64_t newBytes) {
+    meshBytesInUse.fetch_add(newBytes - bytes);
+    bytes = newBytes;
+}
+
+int64_t MeshCharge::total() { return meshBytesInUse.load(); }
+
+bool MeshCharge::fits(int64_t more) { return more >= 0 && total() + more <= kMeshMemoryBudget; }
+
 void clearRenderMesh(RENDER_MESH& mesh) {
+    mesh.charge.set(0);
     std::vector<render::LVertex>().swap(mesh.vertices);
     std::vector<render::Vec3>().swap(mesh.normals);
     mesh.vertexCount = -1;
@@ -62,6 +88,7 @@ void allocRenderMesh(RENDER_MESH& mesh, int count) {
     mesh.vertices.assign(size_t(count), render::LVertex{});
     mesh.normals.assign(size_t(count), render::Vec3{});
     mesh.vertexCount = count;
+    mesh.charge.set(int64_t(count) * kMeshBytesPerVertex);
 }
 
 void buildRenderMesh(RENDER_MESH& out, MESH_DATA& mesh, float alphaFactor) {
@@ -162,45 +189,62 @@ void buildShellMesh(const MESH_DATA& mesh, RENDER_MESH& out, float distance, flo
     }
 }
 
-bool loadMeshMemory(MESH_DATA& mesh, const uint8_t* data, size_t size, RENDER_MESH& out, float alphaFactor) {
-    if (!parseMeshMemory(mesh, data, size)) {
-        clearRenderMesh(out);
+namespace {
+
+// Parses and builds the main mesh, and the shell when asked; `overBudget`
+// tells a refusal for memory from one for the file's content.
+bool loadParts(MESH_DATA& mesh, const uint8_t* data, size_t size, RENDER_MESH& out, RENDER_MESH* shell,
+               float shellDistance, float alphaFactor, bool& overBudget) {
+    overBudget = false;
+    clearRenderMesh(out);
+    if (shell) clearRenderMesh(*shell);
+    if (!parseMeshMemory(mesh, data, size)) return false;
+    const int64_t copies = shell ? 2 : 1;
+    if (!MeshCharge::fits(int64_t(std::max(mesh.triangleVertexCount, 0)) * kMeshBytesPerVertex * copies)) {
+        overBudget = true;
         return false;
     }
     buildRenderMesh(out, mesh, alphaFactor);
+    if (shell) buildShellMesh(mesh, *shell, shellDistance, alphaFactor);
     return true;
+}
+
+bool loadFile(MESH_DATA& mesh, const char* path, RENDER_MESH& out, RENDER_MESH* shell, float shellDistance,
+              float alphaFactor) {
+    std::vector<uint8_t> data;
+    if (!path || !platform::readFile(path, data)) {
+        clearMeshData(mesh, true);
+        clearRenderMesh(out);
+        if (shell) clearRenderMesh(*shell);
+        return false;
+    }
+    bool overBudget;
+    if (loadParts(mesh, data.data(), data.size(), out, shell, shellDistance, alphaFactor, overBudget)) return true;
+    if (overBudget)
+        platform::reportFileOnce("the mesh '%s' does not fit in the 512 MiB that meshes and fields may take", path);
+    return false;
+}
+
+}  // namespace
+
+bool loadMeshMemory(MESH_DATA& mesh, const uint8_t* data, size_t size, RENDER_MESH& out, float alphaFactor) {
+    bool overBudget;
+    return loadParts(mesh, data, size, out, nullptr, 0.0f, alphaFactor, overBudget);
 }
 
 bool loadMeshWithShellMemory(MESH_DATA& mesh, const uint8_t* data, size_t size, RENDER_MESH& out,
                              RENDER_MESH& shell, float shellDistance, float alphaFactor) {
-    if (!loadMeshMemory(mesh, data, size, out, alphaFactor)) {
-        clearRenderMesh(shell);
-        return false;
-    }
-    buildShellMesh(mesh, shell, shellDistance, alphaFactor);
-    return true;
+    bool overBudget;
+    return loadParts(mesh, data, size, out, &shell, shellDistance, alphaFactor, overBudget);
 }
 
 bool loadMesh(MESH_DATA& mesh, const char* path, RENDER_MESH& out, float alphaFactor) {
-    std::vector<uint8_t> data;
-    if (!path || !platform::readFile(path, data)) {
-        clearMeshData(mesh, true);
-        clearRenderMesh(out);
-        return false;
-    }
-    return loadMeshMemory(mesh, data.data(), data.size(), out, alphaFactor);
+    return loadFile(mesh, path, out, nullptr, 0.0f, alphaFactor);
 }
 
 bool loadMeshWithShell(MESH_DATA& mesh, const char* path, RENDER_MESH& out, RENDER_MESH& shell,
                        float shellDistance, float alphaFactor) {
-    std::vector<uint8_t> data;
-    if (!path || !platform::readFile(path, data)) {
-        clearMeshData(mesh, true);
-        clearRenderMesh(out);
-        clearRenderMesh(shell);
-        return false;
-    }
-    return loadMeshWithShellMemory(mesh, data.data(), data.size(), out, shell, shellDistance, alphaFactor);
+    return loadFile(mesh, path, out, &shell, shellDistance, alphaFactor);
 }
 
 }  // namespace model

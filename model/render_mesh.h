@@ -12,6 +12,39 @@ namespace model {
 
 constexpr int kRenderTextureNameLength = 257;
 
+// Meshes of models and the field share one budget of memory, as textures
+// have theirs: a load that would take more is refused. The charge counts
+// the triangle lists kept for drawing (vertices and normals).
+constexpr int64_t kMeshMemoryBudget = int64_t(512) << 20;
+constexpr int64_t kMeshBytesPerVertex = int64_t(sizeof(render::LVertex) + sizeof(render::Vec3));
+
+// Bytes charged against the budget for as long as the record holding it
+// lives: a copy charges again, a move hands the charge over. Safe from
+// any thread.
+class MeshCharge {
+public:
+    MeshCharge() = default;
+    MeshCharge(const MeshCharge& other) { set(other.bytes); }
+    MeshCharge(MeshCharge&& other) noexcept : bytes(other.bytes) { other.bytes = 0; }
+    MeshCharge& operator=(const MeshCharge& other) {
+        set(other.bytes);
+        return *this;
+    }
+    MeshCharge& operator=(MeshCharge&& other) noexcept;
+    ~MeshCharge() { set(0); }
+
+    void set(int64_t newBytes);
+    int64_t charged() const { return bytes; }
+
+    // Everything charged now, in the whole program.
+    static int64_t total();
+    // True when `more` bytes still fit in the budget.
+    static bool fits(int64_t more);
+
+private:
+    int64_t bytes = 0;
+};
+
 // A drawable triangle list: three pre-lit vertices per triangle and one
 // normal per vertex for the light pass. The texture slot is a counted
 // reference into the texture store, released by the model that owns the
@@ -22,6 +55,7 @@ struct RENDER_MESH {
     char textureName[kRenderTextureNameLength] = {};  // no folder; empty = untextured
     int32_t textureSlot = -1;
     std::vector<render::Vec3> normals;  // all zero in a shell
+    MeshCharge charge;
 };
 
 // Frees both arrays; vertexCount -1, no texture name, slot -1.
@@ -48,16 +82,17 @@ void buildRenderMesh(RENDER_MESH& out, MESH_DATA& mesh, float alphaFactor);
 void buildShellMesh(const MESH_DATA& mesh, RENDER_MESH& out, float distance, float alphaFactor);
 
 // Reads and parses a mesh file (a game path) into `mesh` and builds the
-// main mesh. False when the file cannot be read or the mesh is refused;
-// `out` is then empty. `mesh` keeps the parsed data either way for the
-// caller to clear.
+// main mesh. False when the file cannot be read, the mesh is refused or
+// its triangles (twice, with the shell) do not fit in the mesh budget,
+// said on stderr with the file's name; `out` is then empty. `mesh` keeps
+// the parsed data either way for the caller to clear.
 bool loadMesh(MESH_DATA& mesh, const char* path, RENDER_MESH& out, float alphaFactor);
 
 // loadMesh, then the shell into `shell`.
 bool loadMeshWithShell(MESH_DATA& mesh, const char* path, RENDER_MESH& out, RENDER_MESH& shell,
                        float shellDistance, float alphaFactor);
 
-// The same from bytes in memory.
+// The same from bytes in memory (a mesh beyond the budget fails silently).
 bool loadMeshMemory(MESH_DATA& mesh, const uint8_t* data, size_t size, RENDER_MESH& out, float alphaFactor);
 bool loadMeshWithShellMemory(MESH_DATA& mesh, const uint8_t* data, size_t size, RENDER_MESH& out,
                              RENDER_MESH& shell, float shellDistance, float alphaFactor);

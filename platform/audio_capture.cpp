@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/forced_end.h"
+
 namespace platform {
 
 namespace {
@@ -44,6 +46,7 @@ bool AudioCapture::open(const std::string& path, int rate, int channels) {
     memcpy(header + 36, "data", 4);
     put32(header + 40, 0);
     if (fwrite(header, 1, sizeof header, file) != sizeof header) writeFailed = true;
+    forcedEndSlot = holdWaveFile(fileno(file), channels * 2);
     return true;
 }
 
@@ -63,6 +66,8 @@ void AudioCapture::write(const int16_t* samples, int frames) {
 
 bool AudioCapture::close() {
     if (!file) return true;
+    dropWaveFile(forcedEndSlot);
+    forcedEndSlot = -1;
     uint8_t size[4];
     put32(size, dataBytes + kHeaderBytes - 8);
     if (fseek(file, 4, SEEK_SET) != 0 || fwrite(size, 1, 4, file) != 4) writeFailed = true;

@@ -7,8 +7,10 @@
 namespace platform {
 
 // Writes the mixed output to a 16-bit PCM WAV file as it is rendered. The
-// header's sizes are filled in by close(); a capture that is never closed
-// (a crash) still holds every sample written, with the sizes left at 0.
+// header's sizes are filled in by close(), or by a forced end of the
+// program (platform/forced_end.h) from the samples on disk; a capture
+// that is never closed (a crash) still holds every sample written, with
+// the sizes left at 0.
 // Captures stop growing just short of the format's 4 GiB limit.
 class AudioCapture {
 public:
@@ -34,6 +36,7 @@ private:
     int channelCount = 2;
     uint32_t dataBytes = 0;
     bool writeFailed = false;
+    int forcedEndSlot = -1;
 };
 
 }  // namespace platform

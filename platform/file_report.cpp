@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/files.h"
+#include "platform/text_codec.h"
 
 namespace platform {
 
@@ -30,7 +31,7 @@ uint64_t failureKey(const char* problem, const std::string& path) {
 }  // namespace
 
 void reportFileOnce(const char* problem, const std::string& windowsPath) {
-    std::string path = resolveGamePath(windowsPath);
+    std::string path = displayText(resolveGamePath(windowsPath));
     uint64_t key = failureKey(problem, path);
     {
         std::lock_guard guard(reportLock);

@@ -8,7 +8,7 @@ constexpr int kReportedFiles = 256;  // distinct failures said per run
 
 // Says on stderr why a file of the game could not be used, once per file
 // and problem: "tesserae: " and `problem`, a format of ours whose one
-// "%s" becomes the path as resolved in the game folder. A game that asks for the same missing file every tick is
+// "%s" becomes the path as resolved in the game folder, in UTF-8. A game that asks for the same missing file every tick is
 // reported once; past kReportedFiles different failures nothing more is
 // said. Safe from any thread.
 void reportFileOnce(const char* problem, const std::string& windowsPath)

@@ -9,7 +9,10 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/file_report.h"
+#include "platform/forced_end.h"
 #include "platform/platform_local.h"
+#include "platform/text_codec.h"
 
 namespace platform {
 
@@ -46,22 +49,148 @@ bool equalsIgnoringCase(const char* a, const std::string& b) {
     return a[i] == '\0' && i == b.size();
 }
 
-// The entry of `folder` matching `name` without regard to case; the name
-// itself when nothing matches. Several entries differing only in case
-// (possible on this system, never on the game's) resolve to the first in
-// sorted order, so the choice does not depend on directory order.
-std::string matchComponent(const std::string& folder, const std::string& name, bool wantFolder) {
+// The entry of `folder` matching `name` without regard to case (ASCII
+// letters). Several entries differing only in case (possible on this
+// system, never on the game's) resolve to the first in sorted order, so the
+// choice does not depend on directory order. False when nothing matches.
+bool matchComponent(const std::string& folder, const std::string& name, bool wantFolder, std::string& found) {
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return name;
+    if (!dir) return false;
     std::string best;
     while (dirent* entry = readdir(dir)) {
-        if (equalsIgnoringCase(entry->d_name, name) &&
-            (!wantFolder || existsAs((folder.empty() ? "" : folder) + entry->d_name, true))) {
+        if (equalsIgnoringCase(entry->d_name, name) && (!wantFolder || existsAs(folder + entry->d_name, true))) {
             if (best.empty() || strcmp(entry->d_name, best.c_str()) < 0) best = entry->d_name;
         }
     }
     closedir(dir);
-    return best.empty() ? name : best;
+    if (best.empty()) return false;
+    found = best;
+    return true;
+}
+
+bool isAscii(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c >= 0x80) return false;
+    }
+    return true;
+}
+
+// The names a component may have on disk, in the order tried: as written,
+// then in the other encoding. Scripts and the game's own files name files
+// in code page 932, while archive tools and file managers here store those
+// names in UTF-8; a script written in UTF-8 may name a file stored as
+// code page 932. A form that does not convert cleanly is not tried.
+int nameForms(const std::string& name, std::string (&forms)[3]) {
+    forms[0] = name;
+    if (isAscii(name)) return 1;
+    int count = 1;
+    std::string utf8 = cp932ToUtf8(name);
+    if (utf8 != name && utf8.find("\xEF\xBF\xBD") == std::string::npos) forms[count++] = utf8;
+    if (isUtf8(name)) {
+        std::string cp932 = utf8ToCp932(name);
+        if (cp932 != name && cp932.find('?') == std::string::npos) forms[count++] = cp932;
+    }
+    return count;
+}
+
+// Backslashes become slashes, except where a backslash byte is the second
+// byte of a code page 932 character (as in "表" or "ソ").
+std::string slashPath(const std::string& windowsPath) {
+    std::string path = windowsPath;
+    const bool utf8 = isUtf8(path);
+    for (size_t i = 0; i < path.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(path[i]);
+        if (!utf8 && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC))) {
+            ++i;
+        } else if (c == '\\') {
+            path[i] = '/';
+        }
+    }
+    return path;
+}
+
+// Walks `path` below `base` (a folder taken as it is, ending in '/', or
+// empty for the current folder), matching each component that does not
+// exist as written in another letter case and, for game paths, in the
+// other encoding. The prefix resolved so far is a real folder as long as
+// each component matched; the rest keeps the names given.
+std::string walkPath(const std::string& base, const std::string& path, bool gameRules) {
+    if (path.empty() || exists(base + path)) return base + path;
+    std::string resolved = base;
+    size_t pos = 0;
+    if (path[0] == '/') {
+        resolved.push_back('/');
+        pos = 1;
+    }
+    bool matching = true;
+    while (pos <= path.size()) {
+        size_t slash = path.find('/', pos);
+        if (slash == std::string::npos) slash = path.size();
+        std::string component = path.substr(pos, slash - pos);
+        if (component.empty() || component == "." || component == "..") {
+            if (!component.empty()) resolved += component;
+        } else {
+            const bool wantFolder = slash < path.size();
+            if (matching && !existsAs(resolved + component, wantFolder)) {
+                std::string forms[3];
+                const int count = gameRules ? nameForms(component, forms) : (forms[0] = component, 1);
+                bool found = false;
+                for (int k = 1; k < count && !found; ++k) {
+                    if (existsAs(resolved + forms[k], wantFolder)) {
+                        component = forms[k];
+                        found = true;
+                    }
+                }
+                for (int k = 0; k < count && !found; ++k)
+                    found = matchComponent(resolved, forms[k], wantFolder, component);
+                matching = found;
+            }
+            resolved += component;
+        }
+        if (slash < path.size()) resolved += '/';
+        pos = slash + 1;
+    }
+    return resolved;
+}
+
+const char* fileKind(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+// A game file is read only when it is a regular file, after links: a
+// device such as /dev/zero would be read until memory runs out, and a
+// FIFO would hold the game in its callback for ever. The open does not
+// block on a FIFO; anything else is refused with one line on stderr.
+thread_local bool refusedAsSpecial = false;
+
+FILE* openRegularToRead(const std::string& path, const std::string& windowsPath, const char* mode) {
+    refusedAsSpecial = false;
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        // A folder fails as a missing file does; the readers say so.
+        if (S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
+            return nullptr;
+        }
+        std::string problem = std::string("cannot read '%s': it is ") + fileKind(st.st_mode) +
+                              ", not a regular file";
+        reportFileOnce(problem.c_str(), windowsPath);
+        refusedAsSpecial = true;
+        errno = EINVAL;
+        return nullptr;
+    }
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    FILE* file = fdopen(fd, mode);
+    if (!file) close(fd);
+    return file;
 }
 
 }  // namespace
@@ -83,47 +212,19 @@ std::string currentDir() {
     return path;
 }
 
-bool setCurrentDir(const std::string& path) {
-    return chdir(resolveGamePath(path).c_str()) == 0;
-}
+bool setCurrentDir(const std::string& path) { return chdir(resolveHostPath(path).c_str()) == 0; }
 
 std::string resolveGamePath(const std::string& windowsPath) {
-    std::string path = windowsPath;
-    for (char& c : path) {
-        if (c == '\\') c = '/';
-    }
-    if (path.empty() || exists(path)) return path;
-
-    // Walk the components; the prefix resolved so far is a real folder as
-    // long as each component matched.
-    std::string resolved;
-    size_t pos = 0;
-    if (path[0] == '/') {
-        resolved.push_back('/');
-        pos = 1;
-    }
-    bool matching = true;
-    while (pos <= path.size()) {
-        size_t slash = path.find('/', pos);
-        if (slash == std::string::npos) slash = path.size();
-        std::string component = path.substr(pos, slash - pos);
-        if (component.empty() || component == "." || component == "..") {
-            if (!component.empty()) resolved += component;
-        } else {
-            bool wantFolder = slash < path.size();
-            std::string candidate = resolved + component;
-            if (matching && !existsAs(candidate, wantFolder)) {
-                component = matchComponent(resolved, component, wantFolder);
-                candidate = resolved + component;
-                if (!existsAs(candidate, wantFolder)) matching = false;
-            }
-            resolved = candidate;
-        }
-        if (slash < path.size()) resolved += '/';
-        pos = slash + 1;
-    }
-    return resolved;
+    return walkPath("", slashPath(windowsPath), true);
 }
+
+std::string resolveGamePathIn(const std::string& folder, const std::string& windowsPath) {
+    return walkPath(folder, slashPath(windowsPath), true);
+}
+
+std::string resolveHostPath(const std::string& path) { return walkPath("", path, false); }
+
+std::string slashedGamePath(const std::string& windowsPath) { return slashPath(windowsPath); }
 
 FILE* openGameFile(const std::string& windowsPath, const char* mode) {
     std::string saved;
@@ -134,9 +235,11 @@ FILE* openGameFile(const std::string& windowsPath, const char* mode) {
             return openGameFile(windowsPath, mode);
         return file;
     }
-    if (savedCopyPath(windowsPath, saved) && isRegularFile(saved)) return fopen(saved.c_str(), mode);
-    return fopen(resolveGamePath(windowsPath).c_str(), mode);
+    if (savedCopyPath(windowsPath, saved) && isRegularFile(saved)) return openRegularToRead(saved, windowsPath, mode);
+    return openRegularToRead(resolveGamePath(windowsPath), windowsPath, mode);
 }
+
+bool wasRefusedAsSpecialFile() { return refusedAsSpecial; }
 
 bool fileExists(const std::string& windowsPath) {
     std::string saved;
@@ -146,12 +249,12 @@ bool fileExists(const std::string& windowsPath) {
 
 bool isDirectory(const std::string& path) {
     struct stat st {};
-    return stat(resolveGamePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return stat(resolveHostPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data) {
-    data.clear();
-    FILE* file = openGameFile(windowsPath, "rb");
+namespace {
+
+bool readWhole(FILE* file, std::vector<uint8_t>& data) {
     if (!file) return false;
     bool ok = true;
     // One allocation of the size the file has now (a 6 MB SoundFont or
@@ -169,6 +272,18 @@ bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data) {
     fclose(file);
     if (!ok) data.clear();
     return ok;
+}
+
+}  // namespace
+
+bool readFile(const std::string& windowsPath, std::vector<uint8_t>& data) {
+    data.clear();
+    return readWhole(openGameFile(windowsPath, "rb"), data);
+}
+
+bool readHostFile(const std::string& path, std::vector<uint8_t>& data) {
+    data.clear();
+    return readWhole(fopen(path.c_str(), "rb"), data);
 }
 
 bool replaceFile(const std::string& windowsPath, const void* data, size_t size) {
@@ -212,6 +327,7 @@ bool replaceResolved(std::string target, const void* data, size_t size, int* err
         if (error) *error = errno;
         return false;
     }
+    const int forcedEndSlot = holdTemporaryFile(temporary.c_str());
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     size_t written = 0;
     bool ok = true;
@@ -235,6 +351,7 @@ bool replaceResolved(std::string target, const void* data, size_t size, int* err
     if (close(fd) != 0) ok = false;
     if (ok && rename(temporary.c_str(), target.c_str()) != 0) ok = false;
     if (!ok) unlink(temporary.c_str());
+    dropTemporaryFile(forcedEndSlot);
     return ok;
 }
 

@@ -30,19 +30,38 @@ bool isPrivateFolder(const std::string& folder) {
 }  // namespace
 
 std::string InstanceLock::lockFolder() {
-    const char* runtime = getenv("XDG_RUNTIME_DIR");
-    if (runtime && runtime[0] == '/') {
+    std::string cache;
+    const char* xdgCache = getenv("XDG_CACHE_HOME");
+    const char* home = getenv("HOME");
+    if (xdgCache && xdgCache[0] == '/') cache = xdgCache;
+    else if (home && home[0] == '/') cache = std::string(home) + "/.cache";
+    return lockFolder(getenv("XDG_RUNTIME_DIR"), "/tmp", cache);
+}
+
+std::string InstanceLock::lockFolder(const char* runtimeDir, const std::string& tempDir,
+                                     const std::string& cacheDir) {
+    if (runtimeDir && runtimeDir[0] == '/') {
         struct stat st {};
-        if (stat(runtime, &st) == 0 && S_ISDIR(st.st_mode)) return runtime;
+        if (stat(runtimeDir, &st) == 0 && S_ISDIR(st.st_mode)) return runtimeDir;
     }
-    std::string folder = "/tmp/tesserae-" + std::to_string(unsigned(getuid()));
+    const std::string user = std::to_string(unsigned(getuid()));
+    std::string folder = tempDir + "/tesserae-" + user;
     mkdir(folder.c_str(), 0700);
-    return isPrivateFolder(folder) ? folder : std::string();
+    if (isPrivateFolder(folder)) return folder;
+    // Anyone may make the shared name first; then a folder of the user's
+    // own keeps the game from being locked out by another user.
+    if (cacheDir.empty() || cacheDir[0] != '/') return std::string();
+    mkdir(cacheDir.c_str(), 0700);
+    std::string own = cacheDir + "/tesserae";
+    mkdir(own.c_str(), 0700);
+    own += "/locks-" + user;
+    mkdir(own.c_str(), 0700);
+    return isPrivateFolder(own) ? own : std::string();
 }
 
 std::string InstanceLock::lockPath(const std::string& gameFolder) {
     char buffer[PATH_MAX];
-    std::string resolved = resolveGamePath(gameFolder);
+    std::string resolved = resolveHostPath(gameFolder);
     std::string folder = realpath(resolved.c_str(), buffer) ? buffer : resolved;
     // FNV-1a of the folder name keeps the lock name short and fixed-size.
     uint64_t hash = 1469598103934665603ull;
@@ -63,6 +82,7 @@ bool InstanceLock::acquire(const std::string& gameFolder) {
     std::string file = lockPath(gameFolder);
     if (file.empty()) {
         reason = "no private folder for the lock file (/tmp/tesserae-" + std::to_string(unsigned(getuid())) +
+                 " or ~/.cache/tesserae/locks-" + std::to_string(unsigned(getuid())) +
                  " must be a folder of this user with mode 0700)";
         return false;
     }

@@ -11,8 +11,10 @@ namespace platform {
 // exits or dies, so a crash never leaves a stale lock behind.
 //
 // Lock files live in a private folder: $XDG_RUNTIME_DIR when it names a
-// folder, else /tmp/tesserae-UID, made with mode 0700 and refused unless
-// it is a real folder of this user that nobody else may enter. A lock file
+// folder, else /tmp/tesserae-UID, made with mode 0700 and used only when
+// it is a real folder of this user that nobody else may enter. When that
+// name is taken by someone else (anyone may create it first), the folder
+// is $XDG_CACHE_HOME/tesserae/locks-UID (default ~/.cache). A lock file
 // is opened without following symbolic links, must be a regular file of
 // this user, and is removed when its holder releases it.
 class InstanceLock {
@@ -37,6 +39,9 @@ public:
     static std::string lockPath(const std::string& gameFolder);
     // The folder of the lock files; empty when no private folder is usable.
     static std::string lockFolder();
+    // The same choice from the runtime folder (may be null), the shared
+    // temporary folder and the user's cache folder (exposed for tests).
+    static std::string lockFolder(const char* runtimeDir, const std::string& tempDir, const std::string& cacheDir);
 
 private:
     int fd = -1;

@@ -30,6 +30,23 @@ using MessageBoxPresenter = void (*)(const std::string& text, const std::string&
                                      Window* owner);
 void setMessageBoxPresenter(MessageBoxPresenter presenter);
 
+// Ends the run's boxes: a box on screen is closed (the back end may draw
+// it in a child process, which is ended), and every box shown from now on
+// becomes its stderr line. True when a box was open. Called by the
+// watchdog when the run is asked to end; safe from any thread.
+bool closeMessageBoxes();
+
+// Boxes show again (a new run in the same process).
+void reopenMessageBoxes();
+
+// True while a box is on screen.
+bool isMessageBoxOpen();
+
+// The back end's presenter brackets the box it shows with these, from the
+// thread that shows it.
+void beginMessageBox();
+void endMessageBox();
+
 // The one-line form used headless (exposed for tests).
 std::string messageBoxLine(const std::string& utf8Text, const std::string& utf8Caption);
 

@@ -22,4 +22,8 @@ bool switchToFallbackAfter(int error);
 
 bool isRelativeGamePath(const std::string& windowsPath);
 
+// A game path with its backslashes made slashes, leaving the second byte
+// of a code page 932 character alone.
+std::string slashedGamePath(const std::string& windowsPath);
+
 }  // namespace platform

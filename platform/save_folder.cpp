@@ -28,13 +28,6 @@ std::string withSlash(std::string path) {
     return path;
 }
 
-std::string slashed(std::string path) {
-    for (char& c : path) {
-        if (c == '\\') c = '/';
-    }
-    return path;
-}
-
 bool isFolder(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -67,7 +60,7 @@ bool redirected(const std::string& windowsPath, std::string& root, std::string& 
     if (!isRelativeGamePath(windowsPath)) return false;
     root = currentSaveRoot();
     if (root.empty()) return false;
-    relative = slashed(windowsPath);
+    relative = slashedGamePath(windowsPath);
     return !climbsOut(relative);
 }
 
@@ -157,7 +150,7 @@ bool makeDirectories(const std::string& path) {
 bool savedCopyPath(const std::string& windowsPath, std::string& out) {
     std::string root, relative;
     if (!redirected(windowsPath, root, relative)) return false;
-    out = resolveGamePath(root + relative);
+    out = resolveGamePathIn(root, relative);
     return true;
 }
 
@@ -169,7 +162,7 @@ bool prepareSavedWrite(const std::string& windowsPath, bool keepContents, std::s
     size_t slash = relative.find('/');
     while (slash != std::string::npos) {
         std::string prefix = relative.substr(0, slash);
-        std::string saved = resolveGamePath(root + prefix);
+        std::string saved = resolveGamePathIn(root, prefix);
         if (!isFolder(saved)) {
             std::string game = resolveGamePath(prefix);
             if (!isFolder(game)) break;
@@ -180,7 +173,7 @@ bool prepareSavedWrite(const std::string& windowsPath, bool keepContents, std::s
         }
         slash = relative.find('/', slash + 1);
     }
-    out = resolveGamePath(root + relative);
+    out = resolveGamePathIn(root, relative);
     if (keepContents && !isRegularFile(out)) {
         std::string game = resolveGamePath(relative);
         if (isRegularFile(game)) copyFile(game, out);

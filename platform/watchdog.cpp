@@ -9,6 +9,9 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/forced_end.h"
+#include "platform/message_box.h"
+
 namespace platform {
 
 namespace {
@@ -18,6 +21,10 @@ std::atomic<bool> stopFlag{false};
 
 // How often the watchdog looks at the clock when no signal comes.
 constexpr long kPollNanoseconds = 100'000'000;
+
+// A second copy of the same signal this soon after the first is the same
+// request: GNU timeout, for one, signals the child and then its group.
+constexpr auto kRepeatWindow = std::chrono::milliseconds(500);
 
 sigset_t stopSignals() {
     sigset_t set;
@@ -41,6 +48,7 @@ bool Watchdog::start(int limitSeconds, uint32_t graceMilliseconds, int limitStat
     stopFlag.store(false);
     cause.store(0);
     finished.store(false);
+    reopenMessageBoxes();
     sigset_t set = stopSignals();
     pthread_sigmask(SIG_BLOCK, &set, &previousMask);
     try {
@@ -75,10 +83,20 @@ void Watchdog::finish() {
 }
 
 void Watchdog::forceEnd(const char* why, int status) {
-    // Only stderr and _exit: the main thread may hold any lock at all.
+    // Only system calls and _exit: the main thread may hold any lock at
+    // all. A box drawn by a child process must not outlive the program.
     ssize_t written = write(STDERR_FILENO, why, strlen(why));
     (void)written;
+    closeMessageBoxes();
+    finishFilesForForcedEnd();
     _exit(status);
+}
+
+void Watchdog::askToStop() {
+    stopFlag.store(true);
+    // A box on screen holds the main thread: it is closed, so the run can
+    // end as asked instead of being ended at once after the grace period.
+    if (closeMessageBoxes()) fputs("tesserae: a message box was open; it is closed to end the run\n", stderr);
 }
 
 void Watchdog::watch() {
@@ -87,6 +105,7 @@ void Watchdog::watch() {
     const Steady::time_point deadline =
         limit > 0 ? begin + std::chrono::seconds(limit) : Steady::time_point::max();
     Steady::time_point forceAt = Steady::time_point::max();
+    Steady::time_point signalledAt = Steady::time_point::min();
     int forceStatus = 0;
     const sigset_t set = stopSignals();
     char line[160];
@@ -104,28 +123,33 @@ void Watchdog::watch() {
         }
         Steady::time_point now = Steady::now();
         if (signal > 0) {
+            if (cause.load() == signal && now - signalledAt < kRepeatWindow) continue;
             if (cause.load() != 0) {
                 snprintf(line, sizeof line, "tesserae: %s received again; ending at once\n", signalName(signal));
                 forceEnd(line, 128 + signal);
             }
             cause.store(signal);
+            signalledAt = now;
             snprintf(line, sizeof line, "tesserae: %s received; ending the run\n", signalName(signal));
             fputs(line, stderr);
             forceStatus = 128 + signal;
             forceAt = now + std::chrono::milliseconds(grace);
-            stopFlag.store(true);
+            askToStop();
         } else if (now >= deadline && cause.load() == 0) {
             cause.store(kTimeLimit);
             snprintf(line, sizeof line, "tesserae: %d seconds have passed (--max-seconds); ending the run\n", limit);
             fputs(line, stderr);
             forceStatus = timeLimitStatus;
             forceAt = now + std::chrono::milliseconds(grace);
-            stopFlag.store(true);
+            askToStop();
         }
         if (now >= forceAt) {
             snprintf(line, sizeof line,
-                     "tesserae: the game did not end within %u ms of being asked (a script callback "
-                     "does not return); ending at once\n",
+                     isMessageBoxOpen()
+                         ? "tesserae: the game did not end within %u ms of being asked (a message box does not "
+                           "close); ending at once\n"
+                         : "tesserae: the game did not end within %u ms of being asked (a script callback "
+                           "does not return); ending at once\n",
                      unsigned(grace));
             forceEnd(line, forceStatus);
         }

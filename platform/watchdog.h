@@ -15,9 +15,12 @@ namespace platform {
 // and so in every thread started after it; the watchdog's own thread
 // takes them. A signal, or wall time passing the limit, raises the stop
 // request that the main loop polls (stopRequested) and answers like a
-// close request. When the program has not called finish() within the
-// grace period after that, or when a second signal comes, the watchdog
-// writes why on stderr and ends the process at once with _exit: the status
+// close request; a message box on screen is closed and boxes shown after
+// it become stderr lines (message_box.h). When the program has not called finish() within the
+// grace period after that, or when a second signal comes (the same signal
+// within 500 ms of the first is the same request), the watchdog writes
+// why on stderr and ends the process at once with _exit, having removed
+// temporary files and completed capture headers (forced_end.h): the status
 // of a signal is 128 + its number, that of the time limit is the one given
 // to start(). One watchdog per process.
 class Watchdog {
@@ -46,6 +49,7 @@ public:
 private:
     void watch();
     void forceEnd(const char* why, int status);
+    void askToStop();
 
     std::thread thread;
     std::atomic<bool> finished{false};

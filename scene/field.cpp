@@ -10,6 +10,7 @@
 #include "graphics/lighting.h"
 #include "graphics/texture_store.h"
 #include "model/render_mesh.h"
+#include "platform/file_report.h"
 #include "platform/files.h"
 
 namespace scene {
@@ -94,7 +95,10 @@ bool Field::load(const char* path) {
     if (!path) return false;
     std::vector<uint8_t> data;
     if (!platform::readFile(path, data)) return false;
-    return build(path, data.data(), data.size());
+    if (build(path, data.data(), data.size())) return true;
+    if (overBudget)
+        platform::reportFileOnce("the field '%s' does not fit in the 512 MiB that meshes and fields may take", path);
+    return false;
 }
 
 bool Field::loadMemory(const char* path, const uint8_t* data, size_t size) {
@@ -113,6 +117,8 @@ void Field::unload() {
 
 void Field::clear() {
     loaded = false;
+    overBudget = false;
+    charge.set(0);
     textureOwner = nullptr;
     std::vector<FieldFace>().swap(faces);
     std::vector<int32_t>().swap(faceMaterials);
@@ -207,6 +213,16 @@ bool Field::build(const char* path, const uint8_t* data, size_t size) {
         clear();
         return false;
     }
+    // What the field keeps: its faces, their batches and the grid.
+    const int64_t keeps = int64_t(faces.size()) * int64_t(sizeof(FieldFace) + sizeof(int32_t) +
+                                                          3 * model::kMeshBytesPerVertex) +
+                          (links + columns * rows + 1) * int64_t(sizeof(int32_t));
+    if (!model::MeshCharge::fits(keeps)) {
+        clear();
+        overBudget = true;
+        return false;
+    }
+    charge.set(keeps);
 
     // The textures come from the field file's folder.
     textureSlots.assign(size_t(std::max(mesh.textureCount, 0)), -1);
@@ -316,11 +332,17 @@ bool Field::buildGrid() {
             }
         }
     };
-    visit([&](size_t cell, int32_t) { ++cellStart[cell + 1]; });
+    // A cell lists its first kMaxCellFaces faces only, so a pile of faces
+    // over one spot cannot make every ground query there slow.
+    visit([&](size_t cell, int32_t) {
+        if (cellStart[cell + 1] < kMaxCellFaces) ++cellStart[cell + 1];
+    });
     for (size_t c = 0; c < cells; ++c) cellStart[c + 1] += cellStart[c];
     cellFaces.assign(size_t(cellStart[cells]), -1);
     std::vector<int32_t> fill(cellStart.begin(), cellStart.end() - 1);
-    visit([&](size_t cell, int32_t face) { cellFaces[size_t(fill[cell]++)] = face; });
+    visit([&](size_t cell, int32_t face) {
+        if (fill[cell] < cellStart[cell + 1]) cellFaces[size_t(fill[cell]++)] = face;
+    });
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/render_mesh.h"
 #include "render/matrix.h"
 #include "render/vertex.h"
 
@@ -28,6 +29,10 @@ constexpr int kFieldStampLimit = 10000;      // the query stamp runs 0..10000
 constexpr float kFieldCoordinateLimit = 1000000.0f;
 constexpr int64_t kMaxFieldGridCells = int64_t(1) << 22;
 constexpr int64_t kMaxFieldGridLinks = int64_t(1) << 23;
+// A cell lists at most this many faces (the first ones, in the order the
+// ground query meets them); faces past it are still drawn and are found
+// from their other cells. So a ground query tests at most 9 x 1,024 faces.
+constexpr int32_t kMaxCellFaces = 1024;
 
 // One triangle of the field, ready for ground queries. Edge normals point
 // out of the triangle for faces wound clockwise seen from +y; a point is
@@ -98,8 +103,9 @@ public:
     // (everything up to its last backslash; none without one), which
     // becomes the store's texture folder. A texture that does not load
     // leaves its material untextured. False, with no field, when the file
-    // cannot be read or parsed, a coordinate is not finite, or the field
-    // exceeds the limits above.
+    // cannot be read or parsed, a coordinate is not finite, the field
+    // exceeds the limits above, or what it keeps does not fit in the mesh
+    // budget (model/render_mesh.h; said on stderr).
     bool load(const char* path);
     bool loadMemory(const char* path, const uint8_t* data, size_t size);
     // Frees the field and releases every texture slot it holds. Harmless
@@ -151,6 +157,8 @@ private:
     graphics::TextureStore* textureOwner = nullptr;  // the store the loaded textures came from
 
     bool loaded = false;
+    bool overBudget = false;    // the last build was refused for memory
+    model::MeshCharge charge;   // what the loaded field keeps
     std::vector<FieldFace> faces;
     std::vector<int32_t> faceMaterials;  // per face
     // The render mesh's vertices of each face, three per face.

@@ -8,6 +8,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/text_codec.h"
 #include "platform/keyboard.h"
 #include "script/script_api.h"
 #include "sqstdmath.h"
@@ -234,7 +235,7 @@ void ScriptHost::loadScript() {
         endReport();
         if (!platform::fileExists(nextFilePath))
             fprintf(stderr, "tesserae: the script '%s%s' does not exist\n", platform::currentDir().c_str(),
-                    platform::resolveGamePath(nextFilePath).c_str());
+                    platform::displayText(platform::resolveGamePath(nextFilePath)).c_str());
         reportError(error.text.c_str(), "onLoad");
         services.stopRunning();
     }

@@ -246,9 +246,10 @@ bool MidiPlayer::loadMidiFile(const char* name) {
         code = text::kDmFormatNotSupported;
     }
     if (code) {
-        platform::reportFileOnce(code == text::kDmFailedOpen ? "cannot read the MIDI file '%s'"
-                                                              : "cannot play the MIDI file '%s'",
-                                 folder + "\\" + name);
+        if (!(code == text::kDmFailedOpen && platform::wasRefusedAsSpecialFile()))
+            platform::reportFileOnce(code == text::kDmFailedOpen ? "cannot read the MIDI file '%s'"
+                                                                  : "cannot play the MIDI file '%s'",
+                                     folder + "\\" + name);
         error = formatText(text::kDmCannotLoad, name) + formatText(code);
         if (error.size() > 256) error.resize(256);
         report(formatText(text::kDmFailed, error, std::string::npos));

@@ -89,7 +89,8 @@ bool WavePlayer::loadWaveData(const char* name, int slot) {
     }
     std::vector<uint8_t> file;
     if (!platform::readFile(waveFolder + name, file)) {
-        platform::reportFileOnce("cannot read the wave '%s'", waveFolder + name);
+        if (!platform::wasRefusedAsSpecialFile())
+            platform::reportFileOnce("cannot read the wave '%s'", waveFolder + name);
         error = formatText(text::kDsCannotLoad, name);
         return false;
     }

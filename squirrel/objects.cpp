@@ -407,7 +407,7 @@ Value SharedState::concat(const String* x, const String* y) {
 
 String* SharedState::allocString(uint32_t len, SQHash h) {
     void* mem = std::malloc(sizeof(String) + size_t(len));
-    if (!mem) std::abort();
+    if (!mem) throw std::bad_alloc();
     String* str = new (mem) String();
     str->shared = this;
     str->len = len;

@@ -157,7 +157,12 @@ bool SQVM::callNative(NativeClosure* nc, int argsBase, int nargs, Value& result,
     top = argsBase + nargs + nouters;
     stackBase = argsBase;
     nativeCalls++;
-    SQInteger ret = nc->fn(this);
+    SQInteger ret;
+    try {
+        ret = nc->fn(this);
+    } catch (const std::bad_alloc&) {
+        ret = sq_throwerror(this, "not enough memory");
+    }
     nativeCalls--;
     bool ok = true;
     if (ret < 0 && suspendRequested) {
@@ -432,6 +437,9 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             raise("instruction limit reached");
             goto error;
         }
+        // Memory a script asks for and cannot get is a script error like
+        // any other ("not enough memory"), never the end of the program.
+        try {
         switch (in.op) {
         case OP_LOADNULL:
             for (int k = 0; k < in.arg; k++) R[in.a + k].setNull();
@@ -1337,6 +1345,14 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
             }
             break;
         default: raise("invalid instruction"); goto error;
+        }
+        } catch (const std::bad_alloc&) {
+            ci = &calls.back();
+            R = stack + ci->base;
+            K = ci->consts;
+            ip = ci->ip;
+            raise("not enough memory");
+            goto error;
         }
         continue;
 

@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libsdl2-dev libfluidsynth-dev timgm6mb-soundfont
     libfreetype-dev fonts-ipafont-gothic libpng-dev
+    xvfb xauth xfonts-base
 )
 
 missing=()

@@ -210,8 +210,10 @@ private:
 void presentMessageBox(const std::string& text, const std::string& caption, Window* owner) {
     SDL_Window* parent = nullptr;
     if (owner && !owner->isHeadless()) parent = static_cast<SdlWindow*>(owner)->handle();
-    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), parent) != 0)
-        fprintf(stderr, "%s\n", messageBoxLine(text, caption).c_str());
+    beginMessageBox();
+    int shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), parent);
+    endMessageBox();
+    if (shown != 0) fprintf(stderr, "%s\n", messageBoxLine(text, caption).c_str());
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -377,8 +378,13 @@ TEST(Signals, EndAWindowedRunStuckInACallback) {
 // SIGINT and SIGTERM end a headless run as the close box ends a windowed
 // one: the pass finishes, the shut-down runs, the capture is complete and
 // no half-written save is left behind.
+//
+// GNU timeout signals the child and then its process group: the same
+// signal twice within a moment is one request, not "end at once".
 TEST(Signals, EndAHeadlessRunLikeTheCloseBox) {
-    for (int signal : {SIGTERM, SIGINT}) {
+    for (int signal : {SIGTERM, SIGINT, -SIGTERM}) {
+        const bool twice = signal < 0;
+        signal = std::abs(signal);
         GameCopy game("endless");
         std::string errors = game.folder + "errors.txt", capture = game.folder + "a.wav";
         pid_t child = startUntilLogged({"--headless", "--virtual-clock", "--max-seconds", "300", "--audio-out",
@@ -387,6 +393,10 @@ TEST(Signals, EndAHeadlessRunLikeTheCloseBox) {
         ASSERT_GT(child, 0) << readBytes(errors);
         int status = 0;
         kill(child, signal);
+        if (twice) {
+            usleep(10000);
+            kill(child, signal);
+        }
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
         EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
@@ -399,6 +409,187 @@ TEST(Signals, EndAHeadlessRunLikeTheCloseBox) {
             EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
         EXPECT_TRUE(platform::fileExists(game.folder + "save.dat"));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A later signal does end a run at once, and even then the capture's
+// header matches its samples and no temporary file is left.
+TEST(Signals, ASecondSignalLaterEndsAtOnceWithTheCaptureComplete) {
+    GameCopy game("stuck");
+    std::string errors = game.folder + "errors.txt", capture = game.folder + "a.wav";
+    pid_t child = startUntilLogged({"--headless", "--virtual-clock", "--max-seconds", "300", "--audio-out", capture,
+                                    game.folder},
+                                   game.folder, errors);
+    ASSERT_GT(child, 0) << readBytes(errors);
+    while (readBytes(game.folder + "20000101_000000.log").find("stuck") == std::string::npos) usleep(10000);
+    kill(child, SIGTERM);
+    usleep(700000);
+    kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    EXPECT_NE(readBytes(errors).find("SIGTERM received again; ending at once"), std::string::npos)
+        << readBytes(errors);
+    expectCompleteCapture(capture);
+    for (const auto& entry : std::filesystem::directory_iterator(game.folder))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+}
+
+// A script that appends to an array until memory runs out gets a script
+// error (the error box, status 3), not the end of the program. The memory
+// is limited with `ulimit -v`; the sanitiser build cannot run under it and
+// caps single allocations instead.
+TEST(ScriptMemory, RunningOutOfMemoryIsAScriptError) {
+    GameCopy game("errors");
+    std::ofstream(game.folder + "script/init.nut", std::ios::binary)
+        << "function onLoad()\n{\n\tlocal a = [];\n\twhile (true)\n\t\ta.append(a.len());\n}\n"
+           "function onProc() {}\nfunction onDraw() {}\nfunction onUnload() {}\n";
+#if defined(__SANITIZE_ADDRESS__)
+    const std::string limit = "ASAN_OPTIONS=\"$ASAN_OPTIONS:allocator_may_return_null=1:max_allocation_size_mb=256\" ";
+#else
+    const std::string limit = "ulimit -v 2000000; ";
+#endif
+    const std::string errors = game.folder + "errors.txt";
+    const std::string command = "bash -c '" + limit + "exec timeout -s KILL 120 " + std::string(TESSERAE_BINARY) +
+                                " --headless --virtual-clock --frames 5 \"" + game.folder + "\"' 2>'" + errors + "'";
+    int status = system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), app::kExitScriptError) << readBytes(errors);
+    EXPECT_NE(readBytes(errors).find("not enough memory"), std::string::npos) << readBytes(errors);
+}
+
+}  // namespace
+
+namespace {
+
+// The children of a process, from /proc; empty when it has none.
+std::vector<pid_t> childrenOf(pid_t parent) {
+    std::vector<pid_t> out;
+    std::ifstream list("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) + "/children");
+    for (long pid; list >> pid;) out.push_back(pid_t(pid));
+    return out;
+}
+
+// Under a real X server a box is drawn by a child process of the program.
+// Ending the run from outside while it is open closes it: the program
+// ends as asked, and leaves no process, no lock and no open output pipe.
+TEST(MessageBoxes, ABoxOpenWhenTheRunIsEndedIsClosed) {
+    if (system("command -v Xvfb >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Xvfb is not installed (tools/install_deps.sh installs it)";
+    int display = 90;
+    while (display < 200 && access(("/tmp/.X11-unix/X" + std::to_string(display)).c_str(), F_OK) == 0) ++display;
+    const std::string name = ":" + std::to_string(display);
+    pid_t server = fork();
+    ASSERT_GE(server, 0);
+    if (server == 0) {
+        if (!freopen("/dev/null", "w", stderr)) _exit(126);
+        execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp", nullptr);
+        _exit(127);
+    }
+    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
+    for (int i = 0; i < 1000 && access(socket.c_str(), F_OK) != 0; ++i) usleep(10000);
+    ASSERT_EQ(access(socket.c_str(), F_OK), 0) << "Xvfb did not start";
+
+    GameCopy game("errors");
+    std::ofstream(game.folder + "script/init.nut", std::ios::binary)
+        << "function onLoad()\n{\n\tprint(\"loaded\");\n}\nfunction onProc() {}\nfunction onUnload() {}\n";
+    int output[2];
+    ASSERT_EQ(pipe(output), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(output[1], STDOUT_FILENO);
+        dup2(output[1], STDERR_FILENO);
+        close(output[0]);
+        close(output[1]);
+        setenv("DISPLAY", name.c_str(), 1);
+        unsetenv("SDL_VIDEODRIVER");
+        setenv("SDL_RENDER_DRIVER", "software", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        execl(TESSERAE_BINARY, TESSERAE_BINARY, "--max-seconds", "300", game.folder.c_str(), nullptr);
+        _exit(127);
+    }
+    close(output[1]);
+    // The box about the missing onDraw is up once a copy of the program
+    // has run beside it for a while (libraries may start short-lived
+    // helpers of their own).
+    std::vector<pid_t> boxes;
+    for (int i = 0, seen = 0; i < 3000 && seen < 30; ++i) {
+        usleep(10000);
+        boxes.clear();
+        for (pid_t pid : childrenOf(child)) {
+            std::string command = readBytes("/proc/" + std::to_string(pid) + "/cmdline");
+            if (command.rfind(TESSERAE_BINARY, 0) == 0) boxes.push_back(pid);
+        }
+        seen = boxes.empty() ? 0 : seen + 1;
+    }
+    ASSERT_FALSE(boxes.empty()) << "no box appeared";
+    kill(child, SIGTERM);
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 1000 && ended == 0; ++i) {
+        ended = waitpid(child, &status, WNOHANG);
+        if (ended == 0) usleep(10000);
+    }
+    ASSERT_EQ(ended, child) << "the program did not end";
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    // The pipe reaches its end: nothing holds the program's output open.
+    std::string printed;
+    pollfd poll{output[0], POLLIN, 0};
+    for (char buffer[4096];;) {
+        ASSERT_GT(::poll(&poll, 1, 5000), 0) << "the output pipe stays open: " << printed;
+        ssize_t n = read(output[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        printed.append(buffer, size_t(n));
+    }
+    close(output[0]);
+    EXPECT_NE(printed.find("a message box was open; it is closed to end the run"), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("does not return"), std::string::npos) << printed;
+    for (pid_t box : boxes) {
+        for (int i = 0; i < 200 && kill(box, 0) == 0; ++i) usleep(10000);
+        EXPECT_NE(kill(box, 0), 0) << "the box's process " << box << " outlived the program";
+    }
+    EXPECT_NE(access(platform::InstanceLock::lockPath(game.folder).c_str(), F_OK), 0);
+    platform::InstanceLock again;
+    EXPECT_TRUE(again.acquire(game.folder));
+    again.release();
+    kill(server, SIGTERM);
+    waitpid(server, &status, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A game copied from a Japanese Windows machine: its script names files in
+// code page 932, the files here are named in UTF-8, and the game folder and
+// the save folder the user names hold backslashes, which are characters of
+// those names and not separators.
+TEST(FirstContact, JapaneseNamesAndBackslashesInTheUsersPaths) {
+    char pattern[] = "/tmp/tesserae-names-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string root = std::string(pattern) + "/", game = root + "my\\game/", saves = root + "sa\\ves";
+    std::filesystem::create_directories(game + "script");
+    std::filesystem::create_directories(game + "\xE7\x94\xBB\xE5\x83\x8F");  // 画像
+    app_test::writeBytes(game + "\xE7\x94\xBB\xE5\x83\x8F/\xE7\xB5\xB5.bmp",   // 絵.bmp
+                         graphics_test::makeBmp24(4, 4, [](int, int) { return 0x336699u; }));
+    // "画像\\絵.bmp" in code page 932, as the game's script holds it.
+    std::ofstream(game + "script/init.nut", std::ios::binary)
+        << "function onLoad()\n{\n\tprint(\"texture \" + loadTexture(0, \"\x89\xE6\x91\x9C\\\\\x8A\x47.bmp\"));\n"
+           "\tsetData(\"k\", \"v\");\n\tprint(\"save \" + saveData(\"save.dat\"));\n}\n"
+           "function onProc() { setMainLoopEnd(); }\nfunction onDraw() {}\nfunction onUnload() {}\n";
+    const std::string command = std::string(TESSERAE_BINARY) + " --headless --virtual-clock --frames 10 --save-dir '" +
+                                saves + "' '" + game + "' 2>'" + root + "errors.txt'";
+    EXPECT_EQ(system(command.c_str()), 0) << readBytes(root + "errors.txt");
+    EXPECT_EQ(readBytes(saves + "/20000101_000000.log"), "texture true\r\nsave true\r\n");
+    EXPECT_TRUE(std::filesystem::is_regular_file(saves + "/save.dat"));
+    EXPECT_FALSE(std::filesystem::exists(game + "save.dat"));
+    if (!HasFailure()) std::filesystem::remove_all(root);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // nothing crashes. The files are built here from the tests' own builders,
 // then broken.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -106,19 +107,47 @@ void writeField(const std::string& dir) {
     field_test::writeFile(dir + "bad.x", model_test::bytesOf(text.substr(0, text.size() / 2)));
 }
 
+// /dev/zero would be read until memory runs out and a FIFO would block
+// for ever: both, and links to them, where the game reads files.
+void writeDevices(const std::string& folder) {
+    const std::string dev = folder + "dev/", models = folder + "model/";
+    ASSERT_EQ(mkfifo((dev + "fifo").c_str(), 0600), 0);
+    for (const char* name : {"zero.bmp", "zero.x", "zero.dat", "zero.cha", "zero.mdl"})
+        ASSERT_EQ(symlink("/dev/zero", (dev + name).c_str()), 0);
+    for (const char* name : {"fifo.bmp", "fifo.x", "fifo.nut", "fifo.wav", "link.bmp"})
+        ASSERT_EQ(symlink(name[0] == 'l' ? "fifo.bmp" : "fifo", (dev + name).c_str()), 0);
+    app_test::writeText(models + "dev_model.cha", "MODEL:[..\\dev\\zero.mdl]\r\n");
+    app_test::writeText(models + "dev_box.cha", "MODEL:[good.mdl]\r\nBOX:[..\\dev\\fifo.x]\r\n");
+    model_test::MeshLayout mesh = model_test::quadMesh();
+    // A mesh's texture loads from the model's folder by its base name.
+    mesh.materials[0].texture = "..\\dev\\zero.bmp";
+    ASSERT_EQ(symlink("../dev/zero.bmp", (models + "zero.bmp").c_str()), 0);
+    app_test::writeText(models + "dev_texture.x", mesh.text());
+    model_test::PartRecord part;
+    part.kind = 1;
+    part.name = "part";
+    part.meshFile = "dev_texture.x";
+    app_test::writeBytes(models + "dev_texture.mdl", model_test::modelFile({part}));
+    app_test::writeText(models + "dev_texture.cha", "MODEL:[dev_texture.mdl]\r\n");
+}
+
 TEST(HostileGame, EveryDamagedFileIsRefusedAndTheRunEnds) {
     const std::string folder = test_support::copyTestGame(TESSERAE_TEST_GAMES, "hostile");
     ASSERT_FALSE(folder.empty());
-    for (const char* sub : {"img", "wave", "midi", "model", "field"}) std::filesystem::create_directories(folder + sub);
+    for (const char* sub : {"img", "wave", "midi", "model", "field", "dev"})
+        std::filesystem::create_directories(folder + sub);
     writeImages(folder + "img/");
     writeSounds(folder + "wave/", folder + "midi/");
     writeModels(folder + "model/");
     writeField(folder + "field/");
+    writeDevices(folder);
     app_test::writeBytes(folder + "save.dat", model_test::bytesOf(std::string("setData(\"a\",\x82\xa0\"\0after", 20)));
     app_test::writeBytes(folder + "init.dat", {1, 0, 0, 0, 0, 1, 7, 0});
     app_test::writeBytes(folder + "input.dat", {0x41, 0xC8, 0x42});
 
-    const std::string command = std::string(TESSERAE_BINARY) + " --headless --virtual-clock --frames 200 '" + folder +
+    // A reader that waits on the FIFO or reads /dev/zero never ends: the
+    // time limit fails the run instead of the test hanging.
+    const std::string command = "timeout -s KILL 120 " + std::string(TESSERAE_BINARY) + " --headless --virtual-clock --frames 200 '" + folder +
                                 "' > '" + folder + "out.txt' 2>&1";
     EXPECT_EQ(system(command.c_str()), 0) << command;
     std::string printed = readAll(folder + "out.txt");
@@ -137,6 +166,20 @@ TEST(HostileGame, EveryDamagedFileIsRefusedAndTheRunEnds) {
               "tesserae: cannot play the MIDI file 'GAME/midi/cut.mid'\n"
               "MessageBox: ファイルが読み込めませんでした。: model\\bad_mesh.xが見つかりませんでした。\n"
               "MessageBox: ファイルが読み込めませんでした。: bad_model.mdl\n"
+              "tesserae: cannot read 'dev/zero.bmp': it is a device, not a regular file\n"
+              "tesserae: cannot read 'dev/fifo.bmp': it is a FIFO, not a regular file\n"
+              "tesserae: cannot read 'dev/link.bmp': it is a FIFO, not a regular file\n"
+              "tesserae: cannot read 'dev/zero.x': it is a device, not a regular file\n"
+              "tesserae: cannot read 'dev/fifo.x': it is a FIFO, not a regular file\n"
+              "tesserae: cannot read 'dev/zero.dat': it is a device, not a regular file\n"
+              "tesserae: cannot read 'dev/fifo.nut': it is a FIFO, not a regular file\n"
+              "tesserae: cannot read 'GAME/wave/../dev/fifo.wav': it is a FIFO, not a regular file\n"
+              "tesserae: cannot read 'dev/zero.cha': it is a device, not a regular file\n"
+              "tesserae: cannot read 'model/../dev/zero.mdl': it is a device, not a regular file\n"
+              "MessageBox: ファイルが読み込めませんでした。: ..\\dev\\zero.mdl\n"
+              "tesserae: cannot read 'model/../dev/fifo.x': it is a FIFO, not a regular file\n"
+              "tesserae: cannot read 'model/zero.bmp': it is a device, not a regular file\n"
+              "MessageBox: ファイルが読み込めませんでした。: zero.bmpが見つかりませんでした。\n"
               "tesserae: cannot read the MIDI file 'GAME/midi/'\n");
     std::string expected;
     std::istringstream script(readAll(folder + "script/init.nut"));

@@ -179,15 +179,18 @@ TEST(StartupFile, DefaultsAndShortFiles) {
 
 // Only the first 8 bytes are read: an init.dat naming an endless device
 // gives its first 8 bytes instead of filling memory.
-TEST(StartupFile, ReadsOnlyItsEightBytes) {
+// A device is never read, not even its first eight bytes: init.dat as
+// /dev/zero gives the settings of a missing file.
+TEST(StartupFile, ADeviceIsReadAsAMissingFile) {
     char folder[] = "/tmp/tesserae-init-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     std::string file = std::string(folder) + "/init.dat";
     ASSERT_EQ(symlink("/dev/zero", file.c_str()), 0);
-    app::StartupSettings zeros = app::loadStartupSettings(file.c_str());
-    EXPECT_EQ(zeros.reserved, 0);
-    EXPECT_FALSE(zeros.fullScreen);
-    EXPECT_EQ(zeros.colourDepth, 0);
+    app::StartupSettings device = app::loadStartupSettings(file.c_str());
+    app::StartupSettings missing = app::loadStartupSettings((std::string(folder) + "/none.dat").c_str());
+    EXPECT_EQ(device.reserved, missing.reserved);
+    EXPECT_EQ(device.fullScreen, missing.fullScreen);
+    EXPECT_EQ(device.colourDepth, missing.colourDepth);
     unlink(file.c_str());
     rmdir(folder);
 }

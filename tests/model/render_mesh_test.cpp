@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <fstream>
 
 #include "model/collision_shape.h"
 #include "model/render_mesh.h"
@@ -229,4 +232,49 @@ TEST(CollisionShapeBuild, MissingFileLeavesTheShapeReset) {
     EXPECT_FALSE(loadCollisionShape(shape, "no\\such.x", 1.0f));
     EXPECT_EQ(shape.planeCount, 0);
     EXPECT_EQ(shape.radius, 0.0f);
+}
+
+// Meshes share one budget: what is held counts, copies count again, and a
+// load past the budget is refused (with a line on stderr for a file) until
+// memory is given back.
+TEST(MeshBudget, LoadsPastTheBudgetAreRefusedUntilMemoryIsFreed) {
+    const int64_t before = MeshCharge::total();
+    RENDER_MESH out, shell;
+    MESH_DATA mesh;
+    ASSERT_TRUE(build(quadMesh(), out, mesh));
+    EXPECT_EQ(MeshCharge::total() - before, 6 * kMeshBytesPerVertex);
+    {
+        RENDER_MESH copy = out;
+        EXPECT_EQ(MeshCharge::total() - before, 12 * kMeshBytesPerVertex);
+        RENDER_MESH moved = std::move(copy);
+        EXPECT_EQ(MeshCharge::total() - before, 12 * kMeshBytesPerVertex);
+    }
+    EXPECT_EQ(MeshCharge::total() - before, 6 * kMeshBytesPerVertex);
+
+    // Fill the budget up to room for 11 more vertices: the quad with its
+    // shell (12) no longer fits, the quad alone (6) does.
+    clearRenderMesh(out);
+    MeshCharge filler;
+    filler.set(kMeshMemoryBudget - MeshCharge::total() - 11 * kMeshBytesPerVertex);
+    char scratch[] = "/tmp/tesserae-budget-XXXXXX";
+    ASSERT_NE(mkdtemp(scratch), nullptr);
+    const std::string file = std::string(scratch) + "/quad.x";
+    {
+        std::ofstream(file, std::ios::binary) << quadMesh().text();
+    }
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(loadMeshWithShell(mesh, file.c_str(), out, shell, 0.1f, 1.0f));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(out.vertexCount, -1);
+    EXPECT_EQ(shell.vertexCount, -1);
+    EXPECT_NE(said.find("quad.x' does not fit in the 512 MiB that meshes and fields may take"), std::string::npos)
+        << said;
+    EXPECT_TRUE(loadMesh(mesh, file.c_str(), out, 1.0f));
+    filler.set(0);
+    EXPECT_TRUE(loadMeshWithShell(mesh, file.c_str(), out, shell, 0.1f, 1.0f));
+    clearRenderMesh(out);
+    clearRenderMesh(shell);
+    EXPECT_EQ(MeshCharge::total(), before);
+    unlink(file.c_str());
+    rmdir(scratch);
 }

@@ -156,3 +156,38 @@ TEST_F(GamePathResolution, MissingFilesReadAsFailures) {
 }
 
 }  // namespace
+
+namespace {
+
+// A game names its files in code page 932; the tools that unpacked it here
+// stored the names in UTF-8 (and a UTF-8 script may name a file stored as
+// code page 932). Either finds the file, in any letter case, and a
+// backslash byte inside a code page 932 character is not a separator.
+TEST_F(GamePathResolution, JapaneseNamesInEitherEncoding) {
+    const std::string imageUtf8 = "\xE7\x94\xBB\xE5\x83\x8F", imageCp932 = "\x89\xE6\x91\x9C";  // 画像
+    const std::string tableUtf8 = "\xE8\xA1\xA8", tableCp932 = "\x95\x5C";                      // 表
+    makeFolder(imageUtf8);
+    makeFile(imageUtf8 + "/" + tableUtf8 + ".BMP", "utf8");
+    makeFile(tableCp932 + "2.bmp", "cp932");
+    std::vector<uint8_t> data;
+    ASSERT_TRUE(platform::readFile(root + imageCp932 + "\\" + tableCp932 + ".bmp", data));
+    EXPECT_EQ(std::string(data.begin(), data.end()), "utf8");
+    ASSERT_TRUE(platform::readFile(root + tableUtf8 + "2.BMP", data));
+    EXPECT_EQ(std::string(data.begin(), data.end()), "cp932");
+    EXPECT_TRUE(platform::fileExists(root + imageUtf8 + "\\" + tableUtf8 + ".bmp"));
+    // A name that matches nothing keeps the form it was given in.
+    EXPECT_EQ(platform::resolveGamePath(root + imageCp932 + "\\" + "new.dat"), root + imageUtf8 + "/new.dat");
+}
+
+// Paths of the user's keep their backslashes; game paths inside such a
+// folder still convert theirs.
+TEST_F(GamePathResolution, HostFoldersKeepTheirBackslashes) {
+    makeFolder("my\\game");
+    makeFolder("my\\game/Data");
+    makeFile("my\\game/Data/a.txt", "a");
+    EXPECT_TRUE(platform::isDirectory(root + "my\\game"));
+    EXPECT_TRUE(platform::isDirectory(root + "MY\\GAME"));
+    EXPECT_EQ(platform::resolveGamePathIn(root + "my\\game/", "data\\A.TXT"), root + "my\\game/Data/a.txt");
+}
+
+}  // namespace

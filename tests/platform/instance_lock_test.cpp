@@ -84,6 +84,32 @@ TEST_F(SingleInstance, LockFilesLiveInTheRuntimeFolderAndGoAtRelease) {
     EXPECT_EQ(st.st_uid, getuid());
 }
 
+// Anyone may create the shared /tmp name first. A folder there that is
+// not this user's private one sends the locks to the user's cache folder,
+// so another user cannot keep this one's games from starting.
+TEST_F(SingleInstance, ASquattedSharedFolderFallsBackToTheUsersOwn) {
+    const std::string temp = runtime + "/tmp", cache = runtime + "/cache";
+    ASSERT_EQ(mkdir(temp.c_str(), 0777), 0);
+    const std::string shared = temp + "/tesserae-" + std::to_string(getuid());
+    const std::string own = cache + "/tesserae/locks-" + std::to_string(getuid());
+    ASSERT_EQ(mkdir(shared.c_str(), 0777), 0);
+    ASSERT_EQ(chmod(shared.c_str(), 0777), 0);  // open to everyone: not private
+    EXPECT_EQ(platform::InstanceLock::lockFolder(nullptr, temp, cache), own);
+    struct stat st {};
+    ASSERT_EQ(lstat(own.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    if (getuid() == 0) {
+        // Private, but another user's.
+        ASSERT_EQ(chmod(shared.c_str(), 0700), 0);
+        ASSERT_EQ(chown(shared.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(platform::InstanceLock::lockFolder(nullptr, temp, cache), own);
+    }
+    // The user's own shared folder is still the first choice.
+    ASSERT_EQ(rmdir(shared.c_str()), 0);
+    EXPECT_EQ(platform::InstanceLock::lockFolder(nullptr, temp, cache), shared);
+    EXPECT_EQ(platform::InstanceLock::lockFolder(nullptr, temp + "/missing", ""), "");
+}
+
 // What others plant at the lock's name neither redirects the host nor
 // passes for a running copy: the lock is refused with its reason.
 TEST_F(SingleInstance, PlantedLockFilesAreRefusedWithTheReason) {

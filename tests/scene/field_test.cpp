@@ -194,6 +194,23 @@ TEST(GroundQuery, LaterFacesSeeThePointEarlierOnesLifted) {
     EXPECT_FLOAT_EQ(p.y, 0.35f);
 }
 
+// 3,000 flat squares stacked over one unit: a cell keeps its first 1,024,
+// so a query tests a bounded number of faces and still lifts the point
+// onto the highest of those it tests.
+TEST(GroundQuery, FacesPiledIntoOneCellAreCappedPerCell) {
+    MeshText mesh;
+    for (int k = 0; k < 1500; ++k) mesh.square(0.25f, 0.25f, 0.75f, 0.75f, 0.001f * float(k));
+    Field field;
+    ASSERT_TRUE(loadText(field, mesh));
+    EXPECT_EQ(field.faceCount(), 3000);
+    EXPECT_EQ(field.cellFaceCount(0, 0), scene::kMaxCellFaces);
+    EXPECT_EQ(field.cellFace(0, 0, scene::kMaxCellFaces - 1), scene::kMaxCellFaces - 1);
+    Vec3 p{0.5f, -1.0f, 0.5f};
+    EXPECT_EQ(field.checkGround(p), 1);
+    // The 1,024 faces listed are the squares at heights 0 to 0.511.
+    EXPECT_NEAR(p.y, 0.511f + 0.25f, 1e-4f);
+}
+
 // A slope rising toward -x: height (10 - x) x tan(angle).
 MeshText slope(float degrees, float width = 10.0f) {
     const float h = width * std::tan(degrees * 3.14159265f / 180.0f);

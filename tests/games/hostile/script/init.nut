@@ -1,7 +1,9 @@
 // A game folder of damaged files, written by the test before the run:
 // every image, wave, MIDI file, mesh, model, animation, description, field
 // and save is broken in its own way, init.dat asks for a colour depth of 7
-// and input.dat is cut short. The script loads each, prints what the host
+// and input.dat is cut short. Files under dev\ are /dev/zero, a FIFO and
+// links to them, named directly, through ..\ and from a description and a
+// mesh: each is refused at once, never read. The script loads each, prints what the host
 // answered, survives a runaway recursion and a string of 16 MiB, and ends
 // the game on its third tick. The host must answer every file with a
 // refusal or a message box and never crash.
@@ -34,6 +36,22 @@ function onLoad()
 	}
 	show("field\\nan.x", loadField("field\\nan.x"));
 	show("field\\bad.x", loadField("field\\bad.x"));
+	foreach (name in ["dev\\zero.bmp", "dev\\fifo.bmp", "dev\\link.bmp"])
+		show(name, loadTexture(1, name));
+	show("dev\\zero.x", loadField("dev\\zero.x"));
+	show("dev\\fifo.x", loadField("dev\\fifo.x"));
+	show("dev\\zero.dat", loadData("dev\\zero.dat"));
+	try {
+		dofile("dev\\fifo.nut");
+	} catch (e) {
+		print("dofile: " + e);
+	}
+	show("..\\dev\\fifo.wav", loadWave("..\\dev\\fifo.wav"));
+	foreach (i, name in ["dev\\zero.cha", "model\\dev_model.cha", "model\\dev_box.cha",
+	                     "model\\dev_texture.cha"]) {
+		p.index = 10 + i;
+		show(name, p.load(name));
+	}
 	show("save.dat", loadData("save.dat"));
 	try {
 		compilestring(getLoadData())();
@@ -94,6 +112,18 @@ function onUnload()
 // expect: model\binary.cha true
 // expect: field\nan.x false
 // expect: field\bad.x false
+// expect: dev\zero.bmp false
+// expect: dev\fifo.bmp false
+// expect: dev\link.bmp false
+// expect: dev\zero.x false
+// expect: dev\fifo.x false
+// expect: dev\zero.dat false
+// expect: dofile: cannot open the file
+// expect: ..\dev\fifo.wav -1
+// expect: dev\zero.cha false
+// expect: model\dev_model.cha true
+// expect: model\dev_box.cha true
+// expect: model\dev_texture.cha true
 // expect: save.dat true
 // expect: save text: expression expected
 // expect: recursion: stack overflow
