@@ -349,7 +349,20 @@ struct SortState {
     bool failed = false;
 };
 
-bool sortCompare(SortState& st, const Value& a, const Value& b, int& r) {
+bool sortCompareSlow(SortState& st, const Value& a, const Value& b, int& r);
+
+// Integers under the default order inline (by their wrapped difference, as
+// compare() orders them); everything else out of line.
+inline bool sortCompare(SortState& st, const Value& a, const Value& b, int& r) {
+    if (st.cmp._type == OT_NULL && a._type == OT_INTEGER && b._type == OT_INTEGER) {
+        SQInteger d = SQInteger(uint32_t(a.i()) - uint32_t(b.i()));
+        r = int(d > 0) - int(d < 0);
+        return true;
+    }
+    return sortCompareSlow(st, a, b, r);
+}
+
+__attribute__((noinline)) bool sortCompareSlow(SortState& st, const Value& a, const Value& b, int& r) {
     SQVM* v = st.vm;
     if (st.cmp.isNull()) return v->compare(a, b, r);
     int base = v->top;

@@ -295,11 +295,17 @@ bool squirrel::verifyProto(const FuncProto* p, const FuncProto* parent) {
             case Operand::ByteConst: return v < nk;
             case Operand::Step: return v == 1 || v == -1;
             case Operand::ArithChar: return v == '+' || v == '-' || v == '*' || v == '/' || v == '%';
-            case Operand::RegPack: return v >= 0 && reg(v >> 16) && reg(v & 0xFFFF);
+            case Operand::RegPack: return v >= 0 && reg(regPackHigh(v)) && reg(regPackLow(v));
+            case Operand::Relation: return validRelation(v);
+            case Operand::BitOp: return v >= 0 && v <= OP_USHR - OP_BAND;
+            case Operand::SlotArith: {
+                int op = slotArithOp(v);
+                return v >= 0 && reg(slotArithReg(v)) &&
+                       (op == '+' || op == '-' || op == '*' || op == '/' || op == '%');
+            }
             case Operand::CmpJump: {
-                int rel = v & 7;
-                long t = long(pc) + 1 + (v >> 3);
-                return rel != 1 && rel != 7 && t >= 0 && t < ncode;
+                long t = long(pc) + 1 + cmpJumpOffset(v);
+                return validRelation(cmpJumpRelation(v)) && t >= 0 && t < ncode;
             }
             }
             return false;

@@ -429,6 +429,27 @@ private:
         }
     }
 
+    // A compare-and-jump whose right operand a byte-sized integer literal
+    // loaded just before it: one instruction with the literal inside.
+    void fuseSmallConstant() {
+        auto& code = fs->proto->code;
+        const int at = pc() - 1;
+        if (at < 1 || fs->maxJumpTarget >= at) return;
+        const Instr load = code[size_t(at) - 1];
+        const Instr cmp = code[size_t(at)];
+        if (load.op != OP_LOADINT || load.a != cmp.c || cmp.b == load.a || !isTemp(load.a) ||
+            load.arg < -128 || load.arg > 127) {
+            return;
+        }
+        const auto& lines = fs->proto->lines;
+        if (!lines.empty() && lines.back().pc >= at) return;
+        static const uint8_t kRel[] = {kRelLess, kRelLessEqual, kRelGreater, kRelGreaterEqual,
+                                       kRelEqual, kRelNotEqual};
+        code.pop_back();
+        code.back() = Instr{uint8_t(OP_JCMPI), kRel[cmp.op - OP_JLT], cmp.b,
+                            uint8_t(int8_t(load.arg)), 0};
+    }
+
     // Emits "jump when r is false". A comparison that just produced r into a
     // temporary is fused into one compare-and-jump instruction.
     int emitJumpIfFalse(int r) {
@@ -439,6 +460,7 @@ private:
                 static const uint8_t kFused[] = {OP_JEQ, OP_JNE, OP_JLT, OP_JLE, OP_JGT, OP_JGE};
                 last.op = kFused[last.op - OP_EQ];
                 last.arg = 0;
+                fuseSmallConstant();
                 return pc() - 1;
             }
         }
@@ -858,6 +880,16 @@ private:
         return e;
     }
 
+    static int arithChar(int t) {
+        switch (t) {
+        case kTokPlusEq: return '+';
+        case kTokMinusEq: return '-';
+        case kTokMulEq: return '*';
+        case kTokDivEq: return '/';
+        default: return '%';
+        }
+    }
+
     static int arithOp(int t) {
         switch (t) {
         case kTokPlusEq: return OP_ADD;
@@ -938,12 +970,22 @@ private:
             return Exp{Exp::Temp, t};
         }
         int cur = allocTemp();
+        const int readPc = pc();
         if (lhs.keyConst) {
             emit(OP_GETK, cur, lhs.reg, 0, lhs.key);
         } else {
             emit(OP_GET, cur, lhs.reg, lhs.key, 0);
         }
         Exp rhs = expression();
+        if (!lhs.keyConst && rhs.kind == Exp::Local && pc() == readPc + 1 &&
+            fs->maxJumpTarget <= readPc &&
+            (fs->proto->lines.empty() || fs->proto->lines.back().pc <= readPc)) {
+            // A local operand runs no code, so the read can wait for it.
+            fs->proto->code.pop_back();
+            emit(OP_ARITHSLOT, cur, lhs.reg, lhs.key, packSlotArith(arithChar(op), rhs.reg));
+            fs->freeReg = cur + 1;
+            return finishSlotResult(lhs, cur);
+        }
         int v = toReg(rhs);
         freeExp(rhs);
         emit(arithOp(op), cur, cur, v, 0);
@@ -984,6 +1026,19 @@ private:
                 freeExp(left);
                 int t = allocTemp();
                 emit(OP_ADDI, t, l, op == OP_SUB ? kAddiSubtract : 0, last.arg);
+                return Exp{Exp::Temp, t};
+            }
+        }
+        if (op >= OP_BAND && op <= OP_USHR && r.kind == Exp::Temp && !fs->proto->code.empty() &&
+            fs->maxJumpTarget < pc() - 1) {
+            Instr last = fs->proto->code.back();
+            if (last.op == OP_LOADINT && last.a == r.reg) {
+                // x & k, x << k, ... with an integer literal k: one instruction.
+                fs->proto->code.pop_back();
+                freeExp(r);
+                freeExp(left);
+                int t = allocTemp();
+                emit(OP_BITI, t, l, op - OP_BAND, last.arg);
                 return Exp{Exp::Temp, t};
             }
         }

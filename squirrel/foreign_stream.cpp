@@ -449,7 +449,7 @@ void Translator::fuse(const RawProto& raw, FuncProto& p) {
             Instr& in = p.code[size_t(pc)];
             const int rel = x.op == R_CMP ? int(x.a3) : x.op == R_EQ ? kRelEqual : kRelNotEqual;
             in.op = OP_CMPJZ;
-            in.arg = (y.a1 + 1) * 8 + rel;
+            in.arg = packCmpJump(rel, y.a1 + 1);
         } else if (x.op == R_LOADINT && y.op == R_ARITH && (y.a3 == '+' || y.a3 == '-') && y.a1 == x.a0 &&
                    y.a2 != x.a0 && sameReport(pc)) {
             p.code[size_t(pc)] = Instr{uint8_t(y.a3 == '+' ? OP_LOADADD : OP_LOADSUB), y.a0, y.a2, x.a0, x.a1};

@@ -375,13 +375,49 @@ Value SharedState::newString(const char* s, int len) {
             return Value(p);
         }
     }
+    String* str = allocString(uint32_t(len), h);
+    memcpy(str->data, s, size_t(len));
+    return intern(str);
+}
+
+// The text x + y, interned, without building it first when it exists
+// already; hashBytes reads a prefix only, so the hash needs no copy.
+Value SharedState::concat(const String* x, const String* y) {
+    uint32_t len = x->len + y->len;
+    SQHash h = len;
+    SQHash step = (len >> 5) | 1;
+    uint32_t i = 0;
+    for (SQHash l = len; l >= step; l -= step, i++) {
+        char ch = i < x->len ? x->data[i] : y->data[i - x->len];
+        uint16_t c = uint16_t(int16_t(static_cast<signed char>(ch)));
+        h = h ^ ((h << 5) + (h >> 2) + c);
+    }
+    size_t bucket = h & (strings.size() - 1);
+    for (String* p = strings[bucket]; p; p = p->chain) {
+        if (p->hash == h && p->len == len && memcmp(p->data, x->data, x->len) == 0 &&
+            memcmp(p->data + x->len, y->data, y->len) == 0) {
+            return Value(p);
+        }
+    }
+    String* str = allocString(len, h);
+    memcpy(str->data, x->data, x->len);
+    memcpy(str->data + x->len, y->data, y->len);
+    return intern(str);
+}
+
+String* SharedState::allocString(uint32_t len, SQHash h) {
     void* mem = std::malloc(sizeof(String) + size_t(len));
+    if (!mem) throw std::bad_alloc();
     String* str = new (mem) String();
     str->shared = this;
-    str->len = uint32_t(len);
+    str->len = len;
     str->hash = h;
-    memcpy(str->data, s, size_t(len));
     str->data[len] = 0;
+    return str;
+}
+
+Value SharedState::intern(String* str) {
+    size_t bucket = str->hash & (strings.size() - 1);
     str->chain = strings[bucket];
     strings[bucket] = str;
     if (++stringCount > strings.size()) {

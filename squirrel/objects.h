@@ -45,6 +45,26 @@ struct TableNode {
     TableNode* next = nullptr;
 };
 
+// Node blocks of dead or resized tables, kept for the next table of the
+// same size: a table rebuilt every tick then reuses its blocks instead of
+// going back to the allocator (and, for large blocks, to the system). Blocks
+// are held all-null; a few per size, a few MiB in all.
+struct NodeCache {
+    static constexpr int kClasses = 32;
+    static constexpr int kPerClass = 2;
+    static constexpr size_t kMaxBytes = size_t(8) << 20;
+    TableNode* blocks[kClasses][kPerClass] = {};
+    size_t bytes = 0;
+    NodeCache() = default;
+    NodeCache(const NodeCache&) = delete;
+    NodeCache& operator=(const NodeCache&) = delete;
+    ~NodeCache();
+    // A null block of `size` nodes (a power of two), fresh or kept.
+    TableNode* take(uint32_t size);
+    // Nulls the block's nodes, then keeps it or frees it.
+    void give(TableNode* block, uint32_t size);
+};
+
 // Chained scatter table with the node layout that fixes foreach order.
 struct Table : GcObject {
     TableNode* nodes = nullptr;
@@ -84,6 +104,8 @@ private:
     TableNode* findOther(const Value& key) const;
     void allocNodes(uint32_t size);
     void rehash(bool force);
+    TableNode* placeKey(Value&& key);
+    bool claimFree();
     TableNode* mainPosition(const Value& key) const;
 };
 

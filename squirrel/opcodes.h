@@ -8,85 +8,120 @@
 
 namespace squirrel {
 
+// Every opcode once, in OpCode order: its name, the operand kinds of a, b,
+// c and arg (what the verifier checks) and what it does. The enum and the
+// operand rows are both made from this list, so they cannot drift apart.
+#define SQUIRREL_OPCODES(X) \
+    X(LOADNULL, Reg, Unused, Unused, NullCount)   /* a..a+arg-1 = null */ \
+    X(LOADINT, Reg, Unused, Unused, Immediate)    /* a = arg */ \
+    X(LOADFLOAT, Reg, Unused, Unused, Immediate)  /* a = float bits of arg */ \
+    X(LOADK, Reg, Unused, Unused, Const)          /* a = K[arg] */ \
+    X(LOADBOOL, Reg, Unused, Unused, Immediate)   /* a = arg != 0 */ \
+    X(LOADROOT, Reg, Unused, Unused, Unused)      /* a = root table */ \
+    X(LOADFREE, Reg, Unused, Unused, FreeVar)     /* a = free variable arg */ \
+    X(MOVE, Reg, Reg, Unused, Unused)             /* a = b */ \
+    X(GET, Reg, Reg, Reg, Unused)                 /* a = b[c]            (root fallback when b is `this`) */ \
+    X(GETK, Reg, Reg, Unused, StringConst)        /* a = b[K[arg]] */ \
+    X(SET, Reg, Reg, Reg, Flag)                   /* a[b] = c            arg kUncheckedSet: a failing set is silently ignored */ \
+    X(SETK, Reg, Unused, Reg, KeyedSet)           /* a[K[key]] = c       arg: packKeyedSet(key, unchecked) */ \
+    X(NEWSLOT, Reg, Reg, Reg, SlotFlags)          /* a[b] <- c           arg: packNewSlot(static, class body, attributes register) */ \
+    X(DELETE, Reg, Reg, Reg, Unused)              /* a = delete b[c] */ \
+    X(PREPCALL, RegPair, Reg, Reg, Unused)        /* a = b[c], a+1 = this for the call */ \
+    X(PREPCALLK, RegPair, Reg, Unused, Const)     /* a = b[K[arg]], a+1 = this for the call */ \
+    X(CALL, Reg, CallArgs, Unused, Unused)        /* a = a(a+1 .. a+b)   b values counting `this` */ \
+    X(TAILCALL, Reg, CallArgs, Unused, Unused)    /* return a(a+1 .. a+b) */ \
+    X(RETURN, Reg, Unused, Unused, Flag)          /* return a (arg 0: null) */ \
+    X(ADD, Reg, Reg, Reg, Unused)                 /* a = b op c */ \
+    X(SUB, Reg, Reg, Reg, Unused) \
+    X(MUL, Reg, Reg, Reg, Unused) \
+    X(DIV, Reg, Reg, Reg, Unused) \
+    X(MOD, Reg, Reg, Reg, Unused) \
+    X(ADDI, Reg, Reg, Flag, Immediate)            /* a = b + arg         c kAddiSubtract: a = b - arg */ \
+    X(BAND, Reg, Reg, Reg, Unused) \
+    X(BOR, Reg, Reg, Reg, Unused) \
+    X(BXOR, Reg, Reg, Reg, Unused) \
+    X(SHL, Reg, Reg, Reg, Unused) \
+    X(SHR, Reg, Reg, Reg, Unused) \
+    X(USHR, Reg, Reg, Reg, Unused) \
+    X(EQ, Reg, Reg, Reg, Unused) \
+    X(NE, Reg, Reg, Reg, Unused) \
+    X(LT, Reg, Reg, Reg, Unused) \
+    X(LE, Reg, Reg, Reg, Unused) \
+    X(GT, Reg, Reg, Reg, Unused) \
+    X(GE, Reg, Reg, Reg, Unused) \
+    X(JLT, Unused, Reg, Reg, Jump)                /* if !(b op c) jump arg */ \
+    X(JLE, Unused, Reg, Reg, Jump) \
+    X(JGT, Unused, Reg, Reg, Jump) \
+    X(JGE, Unused, Reg, Reg, Jump) \
+    X(JEQ, Unused, Reg, Reg, Jump) \
+    X(JNE, Unused, Reg, Reg, Jump) \
+    X(NOT, Reg, Reg, Unused, Unused)              /* a = op b */ \
+    X(NEG, Reg, Reg, Unused, Unused) \
+    X(BNOT, Reg, Reg, Unused, Unused) \
+    X(JMP, Unused, Unused, Unused, Jump)          /* jump arg */ \
+    X(JZ, Reg, Unused, Unused, Jump)              /* if a is false jump arg */ \
+    X(JNZ, Reg, Unused, Unused, Jump)             /* if a is true jump arg */ \
+    X(NEWTABLE, Reg, Unused, Unused, SizeHint)    /* a = {} sized for arg */ \
+    X(NEWARRAY, Reg, Unused, Unused, SizeHint)    /* a = [] reserved for arg */ \
+    X(APPEND, Reg, Reg, Unused, Unused)           /* a.append(b) */ \
+    X(CLOSURE, Reg, Unused, Unused, Function)     /* a = closure of function arg */ \
+    X(TYPEOF, Reg, Reg, Unused, Unused)           /* a = typeof b */ \
+    X(INSTANCEOF, Reg, Reg, Reg, Unused)          /* a = b instanceof c */ \
+    X(IN, Reg, Reg, Reg, Unused)                  /* a = b in c */ \
+    X(CLONE, Reg, Reg, Unused, Unused)            /* a = clone b */ \
+    X(RESUME, Reg, Reg, Unused, Unused)           /* a = resume b */ \
+    X(YIELD, Reg, Unused, Unused, Flag)           /* yield a (arg 0: null) */ \
+    X(VARGC, Reg, Unused, Unused, Unused)         /* a = vargc */ \
+    X(VARGV, Reg, Reg, Unused, Unused)            /* a = vargv[b] */ \
+    X(FOREACH, Reg, RegTriple, Unused, Jump)      /* a container (read at every step), b key, b+1 value, b+2 iterator; done: jump arg */ \
+    X(PUSHTRAP, Reg, Unused, Unused, Jump)        /* error goes to a, jump arg */ \
+    X(POPTRAP, Unused, Unused, Unused, Count)     /* pop arg traps */ \
+    X(THROW, Reg, Unused, Unused, Unused)         /* throw a */ \
+    X(CLASS, Reg, RegOrNone, RegOrNone, Unused)   /* a = class (b base or kNoReg, c attributes or kNoReg) */ \
+    X(DELEGATE, Reg, Reg, Reg, Unused)            /* delegate b : c; a = c */ \
+    X(GETPARENT, Reg, Reg, Unused, Unused)        /* a = b.parent */ \
+    X(LINE, Unused, Unused, Unused, Immediate)    /* debug hook line event for line arg */ \
+    /* Forms that only code translated from 2.1.1's compiled files uses, so */ \
+    /* that each of its instructions becomes exactly one of ours and its line */ \
+    /* and local-variable tables keep their instruction indices. */ \
+    X(DLOAD, Reg, Reg, ByteConst, Const)          /* a = K[arg], b = K[c] */ \
+    X(DMOVE, Reg, Reg, Reg, ArgReg)               /* a = b, c = R[arg] */ \
+    X(CALLR, Reg, Reg, CallCount, ArgReg)         /* a = R[arg](b .. b+c-1)   c values counting `this` */ \
+    X(TAILCALLR, Reg, Reg, CallCount, ArgReg)     /* return R[arg](b .. b+c-1) */ \
+    X(GETKANY, Reg, Reg, Unused, Const)           /* a = b[K[arg]] with a constant of any type */ \
+    X(SETR, Reg, Reg, Reg, ArgReg)                /* b[c] = R[arg]; a = R[arg] (arg: value register) */ \
+    X(NEWSLOTR, Reg, Reg, Reg, ArgReg)            /* b[c] <- R[arg]; a = R[arg] */ \
+    X(NEWMEMBER, Reg, Reg, Reg, SlotFlags)        /* a[b] <- c in a class (arg: packNewSlot); a non-class is an error */ \
+    X(EQK, Reg, Reg, Unused, Const)               /* a = b == K[arg] */ \
+    X(NEK, Reg, Reg, Unused, Const)               /* a = b != K[arg] */ \
+    X(APPENDK, Reg, Unused, Unused, Const)        /* a.append(K[arg]) */ \
+    X(COMPARITH, Reg, Reg, ArithChar, RegPack)    /* R[regPackHigh(arg)][b] op= R[regPackLow(arg)]; a = result (c: operator char) */ \
+    X(COMPARITHL, Reg, Reg, Reg, ArithChar)       /* b = b op c; a = b (arg: operator char) */ \
+    X(INC, Reg, Reg, Reg, Step)                   /* a = (b[c] += arg) */ \
+    X(PINC, Reg, Reg, Reg, Step)                  /* a = b[c]; b[c] += arg */ \
+    X(INCL, Reg, Reg, Unused, Step)               /* b += arg; a = b */ \
+    X(PINCL, Reg, Reg, Unused, Step)              /* a = b; b += arg */ \
+    X(AND, Reg, Reg, Unused, Jump)                /* if b is false: a = b, jump arg */ \
+    X(OR, Reg, Reg, Unused, Jump)                 /* if b is true: a = b, jump arg */ \
+    /* Two neighbouring instructions done in one dispatch, with exactly their */ \
+    /* effects (every register write included); the second stays in place */ \
+    /* for jumps that land on it, and the pair skips it. */ \
+    X(CMPJZ, Reg, Reg, Reg, CmpJump)              /* a = b rel c, arg: packCmpJump(rel, offset); if false jump offset, else skip one */ \
+    X(LOADADD, Reg, Reg, Reg, Immediate)          /* c = arg; a = b + c; skip one */ \
+    X(LOADSUB, Reg, Reg, Reg, Immediate)          /* c = arg; a = b - c; skip one */ \
+    X(LOADBAND, Reg, Reg, Reg, Immediate)         /* c = arg; a = b & c; skip one */ \
+    X(LOADCMPJZ, Reg, Unused, Unused, Immediate)  /* a = arg, then the OP_CMPJZ that always follows, without a dispatch of its own */ \
+    /* Our compiler's `obj[key] op= local`: the read, the arithmetic and the */ \
+    /* unchecked store of the three instructions it stands for, one lookup */ \
+    /* when the slot is a plain number. */ \
+    X(ARITHSLOT, Reg, Reg, Reg, SlotArith)        /* a = (b[c] op= R[reg]), arg: packSlotArith(op, reg); a failing store is ignored */ \
+    X(JCMPI, Relation, Reg, Immediate, Jump)      /* if !(b rel c) jump arg, rel: a (a relation code), c: a signed byte immediate */ \
+    X(BITI, Reg, Reg, BitOp, Immediate)           /* a = b bitop arg, bitop: OP_BAND + c (BAND BOR BXOR SHL SHR USHR) */
+
 enum OpCode : unsigned char {
-    OP_LOADNULL,    // a..a+arg-1 = null
-    OP_LOADINT,     // a = arg
-    OP_LOADFLOAT,   // a = float bits of arg
-    OP_LOADK,       // a = K[arg]
-    OP_LOADBOOL,    // a = arg != 0
-    OP_LOADROOT,    // a = root table
-    OP_LOADFREE,    // a = free variable arg
-    OP_MOVE,        // a = b
-    OP_GET,         // a = b[c]            (root fallback when b is `this`)
-    OP_GETK,        // a = b[K[arg]]
-    OP_SET,         // a[b] = c            arg kUncheckedSet: a failing set is silently ignored
-    OP_SETK,        // a[K[key]] = c       arg: packKeyedSet(key, unchecked)
-    OP_NEWSLOT,     // a[b] <- c           arg: packNewSlot(static, class body, attributes register)
-    OP_DELETE,      // a = delete b[c]
-    OP_PREPCALL,    // a = b[c], a+1 = this for the call
-    OP_PREPCALLK,   // a = b[K[arg]], a+1 = this for the call
-    OP_CALL,        // a = a(a+1 .. a+b)   b values counting `this`
-    OP_TAILCALL,    // return a(a+1 .. a+b)
-    OP_RETURN,      // return a (arg 0: null)
-    OP_ADD, OP_SUB, OP_MUL, OP_DIV, OP_MOD,   // a = b op c
-    OP_ADDI,        // a = b + arg         c kAddiSubtract: a = b - arg
-    OP_BAND, OP_BOR, OP_BXOR, OP_SHL, OP_SHR, OP_USHR,
-    OP_EQ, OP_NE, OP_LT, OP_LE, OP_GT, OP_GE,
-    OP_JLT, OP_JLE, OP_JGT, OP_JGE, OP_JEQ, OP_JNE,  // if !(b op c) jump arg
-    OP_NOT, OP_NEG, OP_BNOT,  // a = op b
-    OP_JMP,         // jump arg
-    OP_JZ,          // if a is false jump arg
-    OP_JNZ,         // if a is true jump arg
-    OP_NEWTABLE,    // a = {} sized for arg
-    OP_NEWARRAY,    // a = [] reserved for arg
-    OP_APPEND,      // a.append(b)
-    OP_CLOSURE,     // a = closure of function arg
-    OP_TYPEOF,      // a = typeof b
-    OP_INSTANCEOF,  // a = b instanceof c
-    OP_IN,          // a = b in c
-    OP_CLONE,       // a = clone b
-    OP_RESUME,      // a = resume b
-    OP_YIELD,       // yield a (arg 0: null)
-    OP_VARGC,       // a = vargc
-    OP_VARGV,       // a = vargv[b]
-    OP_FOREACH,     // a container (read at every step), b key, b+1 value, b+2 iterator; done: jump arg
-    OP_PUSHTRAP,    // error goes to a, jump arg
-    OP_POPTRAP,     // pop arg traps
-    OP_THROW,       // throw a
-    OP_CLASS,       // a = class (b base or kNoReg, c attributes or kNoReg)
-    OP_DELEGATE,    // delegate b : c; a = c
-    OP_GETPARENT,   // a = b.parent
-    OP_LINE,        // debug hook line event for line arg
-    // Forms that only code translated from 2.1.1's compiled files uses, so
-    // that each of its instructions becomes exactly one of ours and its line
-    // and local-variable tables keep their instruction indices.
-    OP_DLOAD,       // a = K[arg], b = K[c]
-    OP_DMOVE,       // a = b, c = R[arg]
-    OP_CALLR,       // a = R[arg](b .. b+c-1)   c values counting `this`
-    OP_TAILCALLR,   // return R[arg](b .. b+c-1)
-    OP_GETKANY,     // a = b[K[arg]] with a constant of any type
-    OP_SETR,        // b[c] = R[arg]; a = R[arg] (arg: value register)
-    OP_NEWSLOTR,    // b[c] <- R[arg]; a = R[arg]
-    OP_NEWMEMBER,   // a[b] <- c in a class (arg: packNewSlot); a non-class is an error
-    OP_EQK,         // a = b == K[arg]
-    OP_NEK,         // a = b != K[arg]
-    OP_APPENDK,     // a.append(K[arg])
-    OP_COMPARITH,   // R[arg >> 16][b] op= R[arg & 0xFFFF]; a = result (c: operator char)
-    OP_COMPARITHL,  // b = b op c; a = b (arg: operator char)
-    OP_INC,         // a = (b[c] += arg)
-    OP_PINC,        // a = b[c]; b[c] += arg
-    OP_INCL,        // b += arg; a = b
-    OP_PINCL,       // a = b; b += arg
-    OP_AND,         // if b is false: a = b, jump arg
-    OP_OR,          // if b is true: a = b, jump arg
-    // Two neighbouring instructions done in one dispatch, with exactly their
-    // effects (every register write included); the second stays in place
-    // for jumps that land on it, and the pair skips it.
-    OP_CMPJZ,       // a = b rel c (rel: arg & 7, CMP's code, 5 ==, 6 !=); if false jump arg >> 3, else skip one
-    OP_LOADADD,     // c = arg; a = b + c; skip one
-    OP_LOADSUB,     // c = arg; a = b - c; skip one
-    OP_LOADBAND,    // c = arg; a = b & c; skip one
-    OP_LOADCMPJZ,   // a = arg, then the OP_CMPJZ that always follows, without a dispatch of its own
+#define SQUIRREL_OPCODE_NAME(name, a, b, c, arg) OP_##name,
+    SQUIRREL_OPCODES(SQUIRREL_OPCODE_NAME)
+#undef SQUIRREL_OPCODE_NAME
     OP_COUNT
 };
 
@@ -119,6 +154,36 @@ constexpr bool newSlotStatic(int arg) { return (arg & 1) != 0; }
 constexpr bool newSlotClassBody(int arg) { return (arg & 2) != 0; }
 constexpr int newSlotAttrsReg(int arg) { return (arg >> 8) ? (arg >> 8) - 1 : kNoReg; }
 
+// OP_ARITHSLOT arg: the operator character (+ - * / %) and the operand's
+// register.
+constexpr int packSlotArith(int opChar, int reg) { return opChar << 8 | reg; }
+constexpr int slotArithOp(int arg) { return arg >> 8; }
+constexpr int slotArithReg(int arg) { return arg & 0xFF; }
+
+// Relation codes of OP_CMPJZ and OP_JCMPI: 2.1.1's CMP operator codes, and
+// two more for a fused == and !=.
+constexpr int kRelGreater = 0;
+constexpr int kRelGreaterEqual = 2;
+constexpr int kRelLess = 3;
+constexpr int kRelLessEqual = 4;
+constexpr int kRelEqual = 5;
+constexpr int kRelNotEqual = 6;
+constexpr bool validRelation(int rel) { return rel >= kRelGreater && rel <= kRelNotEqual && rel != 1; }
+// Whether an ordering relation holds for a three-way result (<0, 0, >0).
+constexpr bool orderHolds(int rel, int r) {
+    return rel == kRelGreater ? r > 0 : rel == kRelGreaterEqual ? r >= 0 : rel == kRelLess ? r < 0 : r <= 0;
+}
+
+// OP_CMPJZ arg: the relation in bits 0-2, the jump offset above.
+constexpr int packCmpJump(int rel, int offset) { return offset * 8 + rel; }
+constexpr int cmpJumpRelation(int arg) { return arg & 7; }
+constexpr int cmpJumpOffset(int arg) { return arg >> 3; }
+
+// OP_COMPARITH arg: 2.1.1's two registers, the object's in the high half
+// and the operand's in the low half (Operand::RegPack).
+constexpr int regPackHigh(int arg) { return arg >> 16; }
+constexpr int regPackLow(int arg) { return arg & 0xFFFF; }
+
 // What an operand holds, as the verifier of loaded streams checks it.
 enum class Operand : unsigned char {
     Unused,
@@ -146,6 +211,9 @@ enum class Operand : unsigned char {
     ArithChar,    // one of + - * / %
     RegPack,      // two frame registers packed as (r1 << 16 | r2)
     CmpJump,      // a relation code (0, 2, 3, 4, 5, 6) in bits 0-2, a jump offset above
+    SlotArith,    // packSlotArith with an operator character and a frame register
+    Relation,     // a relation code (validRelation)
+    BitOp,        // an OP_BITI operator, 0 (BAND) .. 5 (USHR)
 };
 
 // Opcodes that also skip the instruction after them.
@@ -153,102 +221,17 @@ constexpr bool skipsNext(int op) {
     return op == OP_CMPJZ || op == OP_LOADADD || op == OP_LOADSUB || op == OP_LOADBAND;
 }
 
-// CMPJZ relation codes beyond CMP's own, for a fused == or != (register form).
-constexpr int kRelEqual = 5;
-constexpr int kRelNotEqual = 6;
 
 struct OperandRow {
     Operand a, b, c, arg;
 };
 
-namespace operand_rows {
-using O = Operand;
-constexpr OperandRow kA{O::Reg, O::Unused, O::Unused, O::Unused};
-constexpr OperandRow kAB{O::Reg, O::Reg, O::Unused, O::Unused};
-constexpr OperandRow kABC{O::Reg, O::Reg, O::Reg, O::Unused};
-constexpr OperandRow kAImm{O::Reg, O::Unused, O::Unused, O::Immediate};
-constexpr OperandRow kCompareJump{O::Unused, O::Reg, O::Reg, O::Jump};
-}  // namespace operand_rows
 
-// One row per opcode, in OpCode order.
+// The operand row of each opcode, indexed by OpCode.
 constexpr OperandRow kOperandRows[] = {
-    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::NullCount},     // LOADNULL
-    operand_rows::kAImm,                                                      // LOADINT
-    operand_rows::kAImm,                                                      // LOADFLOAT
-    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Const},         // LOADK
-    operand_rows::kAImm,                                                      // LOADBOOL
-    operand_rows::kA,                                                         // LOADROOT
-    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::FreeVar},       // LOADFREE
-    operand_rows::kAB,                                                        // MOVE
-    operand_rows::kABC,                                                       // GET
-    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::StringConst},      // GETK
-    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Flag},                // SET
-    {Operand::Reg, Operand::Unused, Operand::Reg, Operand::KeyedSet},         // SETK
-    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::SlotFlags},           // NEWSLOT
-    operand_rows::kABC,                                                       // DELETE
-    {Operand::RegPair, Operand::Reg, Operand::Reg, Operand::Unused},          // PREPCALL
-    {Operand::RegPair, Operand::Reg, Operand::Unused, Operand::Const},        // PREPCALLK (any key type)
-    {Operand::Reg, Operand::CallArgs, Operand::Unused, Operand::Unused},      // CALL
-    {Operand::Reg, Operand::CallArgs, Operand::Unused, Operand::Unused},      // TAILCALL
-    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Flag},          // RETURN
-    operand_rows::kABC, operand_rows::kABC, operand_rows::kABC,               // ADD SUB MUL
-    operand_rows::kABC, operand_rows::kABC,                                   // DIV MOD
-    {Operand::Reg, Operand::Reg, Operand::Flag, Operand::Immediate},          // ADDI
-    operand_rows::kABC, operand_rows::kABC, operand_rows::kABC,               // BAND BOR BXOR
-    operand_rows::kABC, operand_rows::kABC, operand_rows::kABC,               // SHL SHR USHR
-    operand_rows::kABC, operand_rows::kABC, operand_rows::kABC,               // EQ NE LT
-    operand_rows::kABC, operand_rows::kABC, operand_rows::kABC,               // LE GT GE
-    operand_rows::kCompareJump, operand_rows::kCompareJump,                   // JLT JLE
-    operand_rows::kCompareJump, operand_rows::kCompareJump,                   // JGT JGE
-    operand_rows::kCompareJump, operand_rows::kCompareJump,                   // JEQ JNE
-    operand_rows::kAB, operand_rows::kAB, operand_rows::kAB,                  // NOT NEG BNOT
-    {Operand::Unused, Operand::Unused, Operand::Unused, Operand::Jump},       // JMP
-    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Jump},          // JZ
-    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Jump},          // JNZ
-    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::SizeHint},      // NEWTABLE
-    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::SizeHint},      // NEWARRAY
-    operand_rows::kAB,                                                        // APPEND
-    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Function},      // CLOSURE
-    operand_rows::kAB,                                                        // TYPEOF
-    operand_rows::kABC,                                                       // INSTANCEOF
-    operand_rows::kABC,                                                       // IN
-    operand_rows::kAB,                                                        // CLONE
-    operand_rows::kAB,                                                        // RESUME
-    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Flag},          // YIELD
-    operand_rows::kA,                                                         // VARGC
-    operand_rows::kAB,                                                        // VARGV
-    {Operand::Reg, Operand::RegTriple, Operand::Unused, Operand::Jump},       // FOREACH
-    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Jump},          // PUSHTRAP
-    {Operand::Unused, Operand::Unused, Operand::Unused, Operand::Count},       // POPTRAP
-    operand_rows::kA,                                                         // THROW
-    {Operand::Reg, Operand::RegOrNone, Operand::RegOrNone, Operand::Unused},  // CLASS
-    operand_rows::kABC,                                                       // DELEGATE
-    operand_rows::kAB,                                                        // GETPARENT
-    {Operand::Unused, Operand::Unused, Operand::Unused, Operand::Immediate},  // LINE
-    {Operand::Reg, Operand::Reg, Operand::ByteConst, Operand::Const},         // DLOAD
-    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::ArgReg},              // DMOVE
-    {Operand::Reg, Operand::Reg, Operand::CallCount, Operand::ArgReg},        // CALLR
-    {Operand::Reg, Operand::Reg, Operand::CallCount, Operand::ArgReg},        // TAILCALLR
-    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Const},            // GETKANY
-    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::ArgReg},              // SETR
-    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::ArgReg},              // NEWSLOTR
-    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::SlotFlags},           // NEWMEMBER
-    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Const},            // EQK
-    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Const},            // NEK
-    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Const},         // APPENDK
-    {Operand::Reg, Operand::Reg, Operand::ArithChar, Operand::RegPack},       // COMPARITH
-    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::ArithChar},           // COMPARITHL
-    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Step},                // INC
-    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Step},                // PINC
-    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Step},             // INCL
-    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Step},             // PINCL
-    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Jump},             // AND
-    {Operand::Reg, Operand::Reg, Operand::Unused, Operand::Jump},             // OR
-    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::CmpJump},             // CMPJZ
-    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Immediate},           // LOADADD
-    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Immediate},           // LOADSUB
-    {Operand::Reg, Operand::Reg, Operand::Reg, Operand::Immediate},           // LOADBAND
-    {Operand::Reg, Operand::Unused, Operand::Unused, Operand::Immediate},     // LOADCMPJZ
+#define SQUIRREL_OPCODE_ROW(name, a, b, c, arg) {Operand::a, Operand::b, Operand::c, Operand::arg},
+    SQUIRREL_OPCODES(SQUIRREL_OPCODE_ROW)
+#undef SQUIRREL_OPCODE_ROW
 };
 static_assert(sizeof kOperandRows / sizeof kOperandRows[0] == OP_COUNT);
 

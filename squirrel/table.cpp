@@ -2,6 +2,7 @@
 // order of foreach, clone and reports) follows from exactly this insertion
 // and rehash procedure.
 #include "squirrel/objects.h"
+#include "squirrel/vm.h"
 
 #include <cstdlib>
 
@@ -44,8 +45,48 @@ Table::Table(SharedState* ss, uint32_t initialSize) : GcObject(OT_TABLE, ss) {
     allocNodes(size);
 }
 
+NodeCache::~NodeCache() {
+    for (auto& cls : blocks) {
+        for (TableNode* b : cls) delete[] b;
+    }
+}
+
+static int sizeClass(uint32_t size) { return __builtin_ctz(size); }
+
+TableNode* NodeCache::take(uint32_t size) {
+    int c = sizeClass(size);
+    for (TableNode*& b : blocks[c]) {
+        if (b) {
+            TableNode* block = b;
+            b = nullptr;
+            bytes -= sizeof(TableNode) * size;
+            return block;
+        }
+    }
+    return new TableNode[size];
+}
+
+void NodeCache::give(TableNode* block, uint32_t size) {
+    for (uint32_t i = 0; i < size; i++) {
+        block[i].key.setNull();
+        block[i].val.setNull();
+        block[i].next = nullptr;
+    }
+    size_t b = sizeof(TableNode) * size;
+    if (bytes + b <= kMaxBytes) {
+        for (TableNode*& slot : blocks[sizeClass(size)]) {
+            if (!slot) {
+                slot = block;
+                bytes += b;
+                return;
+            }
+        }
+    }
+    delete[] block;
+}
+
 Table::~Table() {
-    delete[] nodes;
+    shared->nodeCache.give(nodes, capacity);
     if (delegate) release(delegate);
 }
 
@@ -70,7 +111,7 @@ void Table::traverse(GcVisitor fn, void* ud) {
 }
 
 void Table::allocNodes(uint32_t size) {
-    nodes = new TableNode[size];
+    nodes = shared->nodeCache.take(size);
     capacity = size;
     firstFree = &nodes[size - 1];
 }
@@ -102,11 +143,9 @@ bool Table::set(const Value& key, const Value& val) {
     return true;
 }
 
-void Table::newSlot(const Value& key, const Value& val) {
-    if (TableNode* e = find(key)) {
-        e->val = val;
-        return;
-    }
+// Puts a key the table does not hold at its place in the 2.1 layout and
+// returns its node; the value is the caller's to store.
+TableNode* Table::placeKey(Value&& key) {
     TableNode* mp = mainPosition(key);
     TableNode* n = firstFree;
     if (!mp->key.isNull()) {
@@ -126,15 +165,29 @@ void Table::newSlot(const Value& key, const Value& val) {
             mp = n;
         }
     }
-    mp->key = key;
+    mp->key = std::move(key);
+    return mp;
+}
+
+// Moves firstFree down to a free node; false when none is left.
+bool Table::claimFree() {
     for (;;) {
-        if (firstFree->key.isNull() && firstFree->next == nullptr) {
-            mp->val = val;
-            used++;
-            return;
-        }
-        if (firstFree == nodes) break;
+        if (firstFree->key.isNull() && firstFree->next == nullptr) return true;
+        if (firstFree == nodes) return false;
         firstFree--;
+    }
+}
+
+void Table::newSlot(const Value& key, const Value& val) {
+    if (TableNode* e = find(key)) {
+        e->val = val;
+        return;
+    }
+    TableNode* mp = placeKey(Value(key));
+    if (claimFree()) {
+        mp->val = val;
+        used++;
+        return;
     }
     Value keepVal = val;  // val may live in the nodes being rehashed
     Value keepKey = key;
@@ -156,11 +209,17 @@ void Table::rehash(bool force) {
     } else {
         return;
     }
+    // The keys are distinct and fewer than the nodes, so each goes straight
+    // to its place (no lookup) and a free node is always left.
     used = 0;
     for (uint32_t i = 0; i < oldCap; i++) {
-        if (!old[i].key.isNull()) newSlot(old[i].key, old[i].val);
+        if (old[i].key.isNull()) continue;
+        TableNode* mp = placeKey(std::move(old[i].key));
+        claimFree();
+        mp->val = std::move(old[i].val);
+        used++;
     }
-    delete[] old;
+    shared->nodeCache.give(old, oldCap);
 }
 
 bool Table::remove(const Value& key) {

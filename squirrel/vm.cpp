@@ -42,19 +42,6 @@ FrameStack::~FrameStack() {
     std::free(block);
 }
 
-CallInfo& FrameStack::push() {
-    assert(count < size_t(kMaxFrames));
-    if (count == constructed) new (&block[constructed++]) CallInfo();
-    CallInfo& ci = block[count++];
-    ci = CallInfo();
-    return ci;
-}
-
-void FrameStack::pop() {
-    assert(count > 0);
-    block[--count].callee.setNull();
-}
-
 SQVM::SQVM(SharedState* ss) : GcObject(OT_THREAD, ss) {
     stack = static_cast<Value*>(std::malloc(sizeof(Value) * size_t(kMaxStack)));
     stackCap = 0;
@@ -136,43 +123,6 @@ void SQVM::callErrorHandler(const Value& err) {
 
 static bool argCountFits(const FuncProto* p, int nargs) {
     return p->varargs ? nargs >= p->numParams : nargs == p->numParams;
-}
-
-bool SQVM::enterFrame(Closure* cl, int argsBase, int nargs, int target, bool root) {
-    FuncProto* p = cl->proto;
-    int np = p->numParams;
-    if (!argCountFits(p, nargs)) return raise("wrong number of parameters");
-    int extra = nargs - np;
-    if (calls.full() || !ensureStack(argsBase + p->stackSize + 1)) return raise("stack overflow");
-    for (int i = 0; i < extra; i++) {
-        vargs.push_back(std::move(stack[argsBase + np + i]));
-        stack[argsBase + np + i].setNull();
-    }
-    if (!cl->env.isNull()) stack[argsBase] = cl->env.weak()->get();
-    CallInfo& ci = calls.push();
-    ci.callee = Value(static_cast<Object*>(cl));
-    ci.closure = cl;
-    ci.ip = p->code.data();
-    ci.consts = p->constants.data();
-    ci.base = argsBase;
-    ci.top = argsBase + p->stackSize;
-    ci.target = target;
-    ci.root = root;
-    ci.vargsBase = int(vargs.size()) - extra;
-    ci.vargsCount = extra;
-    ci.trapsBase = int(traps.size());
-    top = ci.top;
-    return true;
-}
-
-void SQVM::leaveFrame() {
-    CallInfo& ci = calls.back();
-    int end = ci.top > top ? ci.top : top;
-    for (int i = ci.base; i < end; i++) stack[i].setNull();
-    if (int(vargs.size()) > ci.vargsBase) vargs.resize(size_t(ci.vargsBase));
-    if (int(traps.size()) > ci.trapsBase) traps.resize(size_t(ci.trapsBase));
-    calls.pop();
-    if (!calls.empty()) top = calls.back().top;
 }
 
 bool SQVM::callNative(NativeClosure* nc, int argsBase, int nargs, Value& result, int) {
@@ -374,6 +324,21 @@ static bool valuesEqual(const Value& a, const Value& b) {
     return false;
 }
 
+// The bitwise operators of the register and the literal forms; shift
+// counts are taken modulo 32.
+static inline SQInteger bitOp(int op, SQInteger x, SQInteger y) {
+    uint32_t u = uint32_t(x);
+    uint32_t s = uint32_t(y) & 31;
+    switch (op) {
+    case OP_BAND: return x & y;
+    case OP_BOR: return x | y;
+    case OP_BXOR: return x ^ y;
+    case OP_SHL: return SQInteger(u << s);
+    case OP_SHR: return x >> s;
+    default: return SQInteger(u >> s);
+    }
+}
+
 static bool rawIn(SQVM* vm, const Value& key, const Value& obj) {
     Value out;
     switch (obj._type) {
@@ -418,17 +383,17 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
     // A compare feeding a conditional jump (OP_CMPJZ): writes the compare's
     // register, then jumps or skips the jump instruction.
     auto compareAndJump = [&](const Instr& in) {
-        const int rel = in.arg & 7;
+        const int rel = cmpJumpRelation(in.arg);
         bool holds;
         if (rel == kRelEqual || rel == kRelNotEqual) {
             holds = valuesEqual(R[in.b], R[in.c]) == (rel == kRelEqual);
         } else {
             int r;
             if (!threeWay(R[in.b], R[in.c], r)) return false;
-            holds = rel == 0 ? r > 0 : rel == 2 ? r >= 0 : rel == 3 ? r < 0 : r <= 0;
+            holds = orderHolds(rel, r);
         }
         R[in.a].setBool(holds);
-        ip += holds ? 1 : (in.arg >> 3);
+        ip += holds ? 1 : cmpJumpOffset(in.arg);
         return true;
     };
 
@@ -623,13 +588,26 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         }
         case OP_PREPCALLK:
         case OP_PREPCALL: {
-            Value obj = R[in.b];
-            Value key = in.op == OP_PREPCALLK ? K[in.arg] : R[in.c];
+            // obj and key are read in place: nothing writes a register of
+            // this frame before `prepared`, and self holds obj from there.
+            const Value& obj = R[in.b];
+            const Value& key = in.op == OP_PREPCALLK ? K[in.arg] : R[in.c];
             Value fn;
             Value self = obj;
             if (obj._type == OT_TABLE && key._type == OT_STRING) {
                 TableNode* n = obj.table()->findString(key.str());
                 if (n && n->val._type != OT_WEAKREF) {
+                    fn = n->val;
+                    goto prepared;
+                }
+            } else if (key._type == OT_STRING &&
+                       (obj._type == OT_STRING || obj._type == OT_ARRAY || obj._type == OT_INTEGER ||
+                        obj._type == OT_FLOAT)) {
+                // A method of the type's default delegate, found as get() finds it.
+                const Value& d = obj._type == OT_STRING  ? shared->stringDelegate
+                               : obj._type == OT_ARRAY ? shared->arrayDelegate
+                                                       : shared->numberDelegate;
+                if (TableNode* n = d.table()->findString(key.str())) {
                     fn = n->val;
                     goto prepared;
                 }
@@ -867,18 +845,16 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 raise("bitwise op between '%s' and '%s'", typeName(x._type), typeName(y._type));
                 goto error;
             }
-            uint32_t u = uint32_t(x.i());
-            uint32_t s = uint32_t(y.i()) & 31;
-            SQInteger r;
-            switch (in.op) {
-            case OP_BAND: r = x.i() & y.i(); break;
-            case OP_BOR: r = x.i() | y.i(); break;
-            case OP_BXOR: r = x.i() ^ y.i(); break;
-            case OP_SHL: r = SQInteger(u << s); break;
-            case OP_SHR: r = x.i() >> s; break;
-            default: r = SQInteger(u >> s); break;
+            R[in.a].setInt(bitOp(in.op, x.i(), y.i()));
+            break;
+        }
+        case OP_BITI: {
+            const Value& x = R[in.b];
+            if (x._type != OT_INTEGER) {
+                raise("bitwise op between '%s' and 'integer'", typeName(x._type));
+                goto error;
             }
-            R[in.a].setInt(r);
+            R[in.a].setInt(bitOp(OP_BAND + in.c, x.i(), in.arg));
             break;
         }
         case OP_EQ: R[in.a].setBool(valuesEqual(R[in.b], R[in.c])); break;
@@ -1197,8 +1173,8 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
         case OP_COMPARITH: {
             // Numbers in a plain slot: arithmetic cannot run a metamethod
             // that would move the slot.
-            Value* field = plainSlot(R[in.arg >> 16], R[in.b]);
-            const Value& operand = R[in.arg & 0xFFFF];
+            Value* field = plainSlot(R[regPackHigh(in.arg)], R[in.b]);
+            const Value& operand = R[regPackLow(in.arg)];
             if (field && field->isNumeric() && operand.isNumeric()) {
                 Value res;
                 if (!arith(in.c, *field, operand, res)) goto error;
@@ -1206,12 +1182,51 @@ bool SQVM::run(Value& result, bool raiseError, size_t entryCalls, size_t entryTr
                 R[in.a] = std::move(res);
                 break;
             }
-            Value obj = R[in.arg >> 16];
+            Value obj = R[regPackHigh(in.arg)];
             Value key = R[in.b];
             Value slot, res;
             if (!get(obj, key, slot, true, false, &R[0])) goto error;
-            if (!arith(in.c, slot, R[in.arg & 0xFFFF], res)) goto error;
+            if (!arith(in.c, slot, R[regPackLow(in.arg)], res)) goto error;
             if (!set(obj, key, res, true, &R[0])) goto error;
+            R[in.a] = std::move(res);
+            break;
+        }
+        case OP_JCMPI: {
+            const Value& x = R[in.b];
+            const SQInteger k = SQInteger(int8_t(in.c));
+            bool holds;
+            if (in.a == kRelEqual || in.a == kRelNotEqual) {
+                holds = valuesEqual(x, Value::integer(k)) == (in.a == kRelEqual);
+            } else {
+                int r;
+                if (x._type == OT_INTEGER) {
+                    SQInteger d = SQInteger(uint32_t(x.i()) - uint32_t(k));
+                    r = int(d > 0) - int(d < 0);
+                } else if (!compare(x, Value::integer(k), r)) {
+                    goto error;
+                }
+                holds = orderHolds(in.a, r);
+            }
+            if (!holds) ip += in.arg;
+            break;
+        }
+        case OP_ARITHSLOT: {
+            const int op = slotArithOp(in.arg);
+            const Value& operand = R[slotArithReg(in.arg)];
+            Value* field = plainSlot(R[in.b], R[in.c]);
+            if (field && field->isNumeric() && operand.isNumeric()) {
+                Value res;
+                if (!arith(op, *field, operand, res)) goto error;
+                *field = res;
+                R[in.a] = std::move(res);
+                break;
+            }
+            Value obj = R[in.b];
+            Value key = R[in.c];
+            Value slot, res;
+            if (!get(obj, key, slot, true, false, &R[0])) goto error;
+            if (!arith(op, slot, R[slotArithReg(in.arg)], res)) goto error;
+            set(obj, key, res, true, &R[0]);
             R[in.a] = std::move(res);
             break;
         }

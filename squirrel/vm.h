@@ -71,9 +71,33 @@ public:
     }
     CallInfo* begin() { return block; }
     CallInfo* end() { return block + count; }
-    // Callers check full() first; pushing onto a full stack is a bug.
-    CallInfo& push();
-    void pop();
+    // Callers check full() first; pushing onto a full stack is a bug. A
+    // reused record gets every field but callee (null since its pop) reset.
+    CallInfo& push() {
+        assert(count < size_t(kMaxFrames));
+        if (count == constructed) {
+            new (&block[constructed++]) CallInfo();
+            return block[count++];
+        }
+        CallInfo& ci = block[count++];
+        ci.ip = nullptr;
+        ci.consts = nullptr;
+        ci.closure = nullptr;
+        ci.native = nullptr;
+        ci.generator = nullptr;
+        ci.base = 0;
+        ci.top = 0;
+        ci.target = -1;
+        ci.vargsBase = 0;
+        ci.vargsCount = 0;
+        ci.trapsBase = 0;
+        ci.root = false;
+        return ci;
+    }
+    void pop() {
+        assert(count > 0);
+        block[--count].callee.setNull();
+    }
     void clear() {
         while (count > 0) pop();
     }
@@ -92,6 +116,8 @@ struct GcSentinel : GcObject {
 };
 
 struct SharedState {
+    // First, so it outlives every member whose release frees a table.
+    NodeCache nodeCache;
     std::vector<String*> strings;  // intern buckets
     uint32_t stringCount = 0;
     GcSentinel gcHead;  // sentinel of the list of collectable objects
@@ -119,7 +145,12 @@ struct SharedState {
     SharedState();
     ~SharedState();
     Value newString(const char* s, int len = -1);
+    Value concat(const String* x, const String* y);
     void unlinkString(String* s);
+
+private:
+    String* allocString(uint32_t len, SQHash h);
+    Value intern(String* str);
 };
 
 }  // namespace squirrel
@@ -219,7 +250,16 @@ struct SQVM : squirrel::GcObject {
     // run() when root.
     bool enterGenerator(const Value& gen, int target, bool root);
     bool enterFrame(squirrel::Closure* cl, int argsBase, int nargs, int target, bool root);
-    void leaveFrame();
+    // Inline: every script return runs it.
+    void leaveFrame() {
+        squirrel::CallInfo& ci = calls.back();
+        int end = ci.top > top ? ci.top : top;
+        for (int i = ci.base; i < end; i++) stack[i].setNull();
+        if (int(vargs.size()) > ci.vargsBase) vargs.resize(size_t(ci.vargsBase));
+        if (int(traps.size()) > ci.trapsBase) traps.resize(size_t(ci.trapsBase));
+        calls.pop();
+        if (!calls.empty()) top = calls.back().top;
+    }
     bool run(Value& result, bool raiseError, size_t entryCalls, size_t entryTraps);
     bool iterate(const Value& container, Value& iter, Value& key, Value& val, bool& done);
     bool delegateTo(const Value& table, const Value& del);
@@ -236,3 +276,31 @@ struct SQVM : squirrel::GcObject {
 };
 
 inline SQVM* squirrel::Value::thread() const { return static_cast<SQVM*>(obj()); }
+
+// Inline: every script call runs it.
+inline bool SQVM::enterFrame(squirrel::Closure* cl, int argsBase, int nargs, int target, bool root) {
+    squirrel::FuncProto* p = cl->proto;
+    int np = p->numParams;
+    if (p->varargs ? nargs < np : nargs != np) return raise("wrong number of parameters");
+    int extra = nargs - np;
+    if (calls.full() || !ensureStack(argsBase + p->stackSize + 1)) return raise("stack overflow");
+    for (int i = 0; i < extra; i++) {
+        vargs.push_back(std::move(stack[argsBase + np + i]));
+        stack[argsBase + np + i].setNull();
+    }
+    if (!cl->env.isNull()) stack[argsBase] = cl->env.weak()->get();
+    squirrel::CallInfo& ci = calls.push();
+    ci.callee = Value(static_cast<squirrel::Object*>(cl));
+    ci.closure = cl;
+    ci.ip = p->code.data();
+    ci.consts = p->constants.data();
+    ci.base = argsBase;
+    ci.top = argsBase + p->stackSize;
+    ci.target = target;
+    ci.root = root;
+    ci.vargsBase = int(vargs.size()) - extra;
+    ci.vargsCount = extra;
+    ci.trapsBase = int(traps.size());
+    top = ci.top;
+    return true;
+}

@@ -368,11 +368,7 @@ bool SQVM::arith(int op, const Value& a, const Value& b, Value& out) {
         String* x = sa.str();
         String* y = sb.str();
         if (int64_t(x->len) + y->len > shared->sizeLimit) return raise("not enough memory");
-        std::string s;
-        s.reserve(x->len + y->len);
-        s.append(x->data, x->len);
-        s.append(y->data, y->len);
-        out = newString(s.data(), int(s.size()));
+        out = shared->concat(x, y);
         return true;
     }
     if (a._type == OT_TABLE || a._type == OT_USERDATA || a._type == OT_INSTANCE) {

@@ -31,9 +31,13 @@ void appendFormatted(std::string& out, const char* format, ...) {
     va_start(args, format);
     va_list copy;
     va_copy(copy, args);
-    int size = vsnprintf(nullptr, 0, format, copy);
+    // Integer directives and most texts fit the buffer: one pass.
+    char buffer[128];
+    int size = vsnprintf(buffer, sizeof buffer, format, copy);
     va_end(copy);
-    if (size > 0) {
+    if (size > 0 && size_t(size) < sizeof buffer) {
+        out.append(buffer, size_t(size));
+    } else if (size > 0) {
         size_t old = out.size();
         out.resize(old + size_t(size) + 1);
         vsnprintf(&out[old], size_t(size) + 1, format, args);
@@ -265,6 +269,10 @@ const char* formatString(const char* format, size_t length, const FormatArg* arg
         switch (conversion) {
         case 's':
             if (arg.kind != FormatArg::Kind::String) return kStringExpected;
+            if (directive.size() == 2) {
+                out += arg.text ? arg.text : "";  // a bare %s: the text up to its NUL
+                break;
+            }
             appendFormatted(out, directive.c_str(), arg.text ? arg.text : "");
             break;
         case 'd': case 'i': case 'c': case 'o': case 'u': case 'x': case 'X':

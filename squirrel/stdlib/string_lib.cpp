@@ -249,9 +249,17 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger* outl
     if (SQ_FAILED(sq_getstring(v, nformatstringidx, &format))) return SQ_ERROR;
     SQInteger length = sq_getsize(v, nformatstringidx);
     SQInteger top = sq_gettop(v);
-    std::vector<FormatArg> args;
+    // Most calls pass a few values: those stay on the C++ stack.
+    FormatArg few[8];
+    std::vector<FormatArg> many;
+    const SQInteger count = top > nformatstringidx ? top - nformatstringidx : 0;
+    FormatArg* args = few;
+    if (count > SQInteger(sizeof few / sizeof few[0])) {
+        many.resize(size_t(count));
+        args = many.data();
+    }
     for (SQInteger i = nformatstringidx + 1; i <= top; ++i) {
-        FormatArg arg;
+        FormatArg& arg = args[i - nformatstringidx - 1];
         switch (sq_gettype(v, i)) {
         case OT_INTEGER:
         case OT_FLOAT:
@@ -267,10 +275,9 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger* outl
         default:
             break;
         }
-        args.push_back(arg);
     }
     std::string text;
-    const char* error = formatString(format, size_t(length), args.data(), int(args.size()), text);
+    const char* error = formatString(format, size_t(length), args, int(count), text);
     if (error) return sq_throwerror(v, error);
     SQChar* pad = sq_getscratchpad(v, SQInteger(text.size() + 1));
     std::memcpy(pad, text.data(), text.size());
