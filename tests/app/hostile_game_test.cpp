@@ -66,16 +66,24 @@ void writeSounds(const std::string& dir, const std::string& midiDir) {
     app_test::writeBytes(midiDir + "cut.mid", cut);
 }
 
-void writeModels(const std::string& dir) {
-    model_test::MeshLayout mesh = model_test::quadMesh();
-    mesh.faces = {{0, 1, 2, 900}};  // a corner past the positions
-    app_test::writeText(dir + "bad_mesh.x", mesh.text());
+// NAME.x, a one-part NAME.mdl drawing it and NAME.cha naming the model;
+// the part record is returned for further models.
+model_test::PartRecord writeOnePartModel(const std::string& dir, const std::string& name,
+                                         const model_test::MeshLayout& mesh) {
+    app_test::writeText(dir + name + ".x", mesh.text());
     model_test::PartRecord part;
     part.kind = 1;
     part.name = "part";
-    part.meshFile = "bad_mesh.x";
-    app_test::writeBytes(dir + "bad_mesh.mdl", model_test::modelFile({part}));
-    app_test::writeText(dir + "bad_mesh.cha", "MODEL:[bad_mesh.mdl]\r\n");
+    part.meshFile = name + ".x";
+    app_test::writeBytes(dir + name + ".mdl", model_test::modelFile({part}));
+    app_test::writeText(dir + name + ".cha", "MODEL:[" + name + ".mdl]\r\n");
+    return part;
+}
+
+void writeModels(const std::string& dir) {
+    model_test::MeshLayout mesh = model_test::quadMesh();
+    mesh.faces = {{0, 1, 2, 900}};  // a corner past the positions
+    model_test::PartRecord part = writeOnePartModel(dir, "bad_mesh", mesh);
 
     Bytes parts = model_test::modelFile({part, part});
     put32At(parts, 0, 5000);  // more parts than a model holds
@@ -122,13 +130,7 @@ void writeDevices(const std::string& folder) {
     // A mesh's texture loads from the model's folder by its base name.
     mesh.materials[0].texture = "..\\dev\\zero.bmp";
     ASSERT_EQ(symlink("../dev/zero.bmp", (models + "zero.bmp").c_str()), 0);
-    app_test::writeText(models + "dev_texture.x", mesh.text());
-    model_test::PartRecord part;
-    part.kind = 1;
-    part.name = "part";
-    part.meshFile = "dev_texture.x";
-    app_test::writeBytes(models + "dev_texture.mdl", model_test::modelFile({part}));
-    app_test::writeText(models + "dev_texture.cha", "MODEL:[dev_texture.mdl]\r\n");
+    writeOnePartModel(models, "dev_texture", mesh);
 }
 
 TEST(HostileGame, EveryDamagedFileIsRefusedAndTheRunEnds) {
