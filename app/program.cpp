@@ -1,8 +1,10 @@
 #include "app/program.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/exit_status.h"
@@ -152,6 +154,11 @@ int runGame(const Options& options) {
     game->requestedHeight = settings.clientHeight();
     game->fullScreen = settings.fullScreen && !options.headless;
     game->zoom = options.zoom;
+    game->renderThreads = options.renderThreads;
+    if (game->renderThreads == 0) {
+        const unsigned processors = std::thread::hardware_concurrency();  // 0 when unknown
+        game->renderThreads = static_cast<int>(std::clamp(processors, 1u, unsigned(kMaxRenderThreads)));
+    }
     game->setRunControl(std::move(control));
 
     std::string windowError;

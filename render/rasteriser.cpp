@@ -325,7 +325,11 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
     if (st.hiddenTest) {
         const int boxCol = std::max(ceilDiv16(minX), st.clipLeft);
         hiddenLowest = hiddenBound(v0.z, v1.z, v2.z, invArea, firstRow, endRow, boxCol, ceilDiv16(maxX));
-        if (!st.queue && hiddenRows(st, hiddenLowest, firstRow, endRow, boxCol)) return;
+        // With a queue the depth buffer may lack triangles still queued; its
+        // depths only fall until the next clear (which draws the queue), so
+        // a triangle hidden behind it now is hidden when drawn. The queue's
+        // threads are asleep while triangles are set up.
+        if (hiddenRows(st, hiddenLowest, firstRow, endRow, boxCol)) return;
     }
 
     const RasterVertex& a = *v[top];

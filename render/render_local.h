@@ -273,8 +273,14 @@ struct Stepper {
         x = nx;
         y = ny;
         z += dx * zdx + dy * zdy;
+        // Colours move modulo 2^32, so the place reached does not depend
+        // on the way there (a thread drawing some rows of a triangle moves
+        // further at once).
         if (gouraud) {
-            for (int i = 0; i < 4; ++i) c[i] += static_cast<int32_t>(dx * cdx[i] + dy * cdy[i]);
+            for (int i = 0; i < 4; ++i) {
+                c[i] = static_cast<int32_t>(static_cast<uint32_t>(c[i]) +
+                                            static_cast<uint32_t>(dx * cdx[i] + dy * cdy[i]));
+            }
         }
         if (affineTexture) {
             u += dx * udx + dy * udy;
