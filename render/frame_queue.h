@@ -22,7 +22,7 @@ namespace render {
 class FrameQueue {
 public:
     static constexpr int kMaxThreads = 8;
-    static constexpr int kTriangles = 16384;
+    static constexpr int kTriangles = 65536;
     static constexpr int kStates = 4096;
 
     // `threads` from 2 to kMaxThreads: the caller's thread and threads - 1

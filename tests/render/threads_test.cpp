@@ -98,12 +98,12 @@ TEST(RasterThreads, SurfacesUsedInsideASceneSeeEveryEarlierDraw) {
 }
 
 TEST(RasterThreads, AFrameOverflowingTheQueueIsDrawnWhole) {
-    // 30,000 small triangles in one call fill the queue; it is drawn and
+    // 70,000 small triangles in one call fill the queue; it is drawn and
     // refilled in the middle of the call.
     std::mt19937 rng(3);
     auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
     std::vector<TLVertex> list;
-    for (int t = 0; t < 30000; ++t) {
+    for (int t = 0; t < 70000; ++t) {
         const float x = uniform(0, 200), y = uniform(0, 150), z = uniform(0, 1);
         const uint32_t colour = rng() | 0xFF000000u;
         list.push_back(tl(x, y, z, colour));
