@@ -238,7 +238,7 @@ void clipScreenTriangle(const RasterState& st, const RasterVertex* tri, const Gu
 }  // namespace
 
 Device::Device(DeviceClass deviceClass, Surface& renderTarget, Surface* depthBuffer)
-    : target(renderTarget), depth(depthBuffer), cls(deviceClass) {
+    : target(renderTarget), depth(depthBuffer), cls(deviceClass), adapterState(renderTarget.adapter) {
     states[idx(RenderState::ZEnable)] = depthBuffer ? 1 : 0;
     states[idx(RenderState::ZWriteEnable)] = 1;
     states[idx(RenderState::ZFunc)] = static_cast<uint32_t>(Compare::LessEqual);
@@ -283,8 +283,7 @@ bool Device::setRasterThreads(int threads) {
 int Device::rasterThreads() const { return queue ? queue->threads() : 1; }
 
 void Device::drawQueued() {
-    AdapterState& shared = *target.adapter;
-    if (shared.queuedDevice == this) shared.queuedDevice = nullptr;
+    if (adapterState->queuedDevice == this) adapterState->queuedDevice = nullptr;
     if (queue) queue->flush();
 }
 
@@ -442,9 +441,9 @@ bool Device::prepareDraw(RasterState& st, bool perspective) {
     selectLoops(st, target.format() == PixelFormat::R5G6B5, z, tex, alphaTest, blend, pixelLoops);
     if (queue) {
         // Another device's queue on the same surfaces is drawn first.
-        AdapterState& shared = *target.adapter;
-        if (shared.queuedDevice && shared.queuedDevice != this) shared.queuedDevice->drawQueued();
-        shared.queuedDevice = this;
+        Device*& queued = adapterState->queuedDevice;
+        if (queued && queued != this) queued->drawQueued();
+        queued = this;
         st.queue = queue.get();
         st.serial = ++drawSerial == 0 ? ++drawSerial : drawSerial;
         st.batch = rasteriseBatch;  // setup of one triangle at a time, each queued

@@ -13,6 +13,7 @@
 namespace render {
 
 struct RasterState;
+struct AdapterState;
 class FrameQueue;
 
 constexpr int kMaxRasterThreads = 8;
@@ -199,6 +200,8 @@ private:
     bool inScene = false;
     PixelLoops pixelLoops = PixelLoops::Best;
     std::unique_ptr<FrameQueue> queue;  // null: one thread
+    // Kept by the device itself: its destructor may run after the target's.
+    std::shared_ptr<AdapterState> adapterState;
     uint32_t drawSerial = 0;
 };
 

@@ -135,3 +135,15 @@ TEST(RasterThreads, CountsOutsideOneToEightAreRefused) {
     EXPECT_TRUE(s.device->setRasterThreads(1));
     EXPECT_EQ(s.device->rasterThreads(), 1);
 }
+
+TEST(RasterThreads, SurfacesReleasedBeforeTheirDeviceTakeItsQueueFirst) {
+    // Triangles queued for a target that is then destroyed are drawn while
+    // it still exists; the device outliving it touches it no more.
+    Scene s(40, 40, PixelFormat::X8R8G8B8, 2);
+    const TLVertex tri[3] = {tl(1, 1, 0.5f, 0xFFFFFFFFu), tl(39, 1, 0.5f, 0xFFFFFFFFu), tl(1, 39, 0.5f, 0xFFFFFFFFu)};
+    ASSERT_TRUE(s.device->drawPrimitive(Primitive::TriangleList, tri, 3));
+    s.depth.reset();
+    s.target.reset();
+    EXPECT_TRUE(s.device->endScene());
+    s.device.reset();
+}
