@@ -272,7 +272,9 @@ TEST(RasterThreads, EveryCombinationDrawsTheBytesOfOneThread) {
         Scene two(kWidth, kHeight, format, 2), three(kWidth, kHeight, format, 3), eight(kWidth, kHeight, format, 8);
         std::vector<uint32_t> texels(8 * 8);
         std::mt19937 rng(5);
-        for (uint32_t& t : texels) t = (rng() & (rng() & 1 ? 0xFFFFFFFFu : 0x80FFFFFFu)) | (rng() % 3 == 0 ? 0xFF000000u : 0u);
+        for (uint32_t& t : texels) {
+            t = (rng() & (rng() & 1 ? 0xFFFFFFFFu : 0x80FFFFFFu)) | (rng() % 3 == 0 ? 0xFF000000u : 0u);
+        }
         auto square = makeTexture(one.adapter, 8, 8, PixelFormat::A8R8G8B8, texels.data());
         auto odd = makeTexture(one.adapter, 6, 5, PixelFormat::A8R8G8B8, texels.data());
         for (int z = 0; z < 3; ++z) {
