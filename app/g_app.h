@@ -53,6 +53,7 @@ public:
     std::string title;
     bool fullScreen = false;
     int zoom = 1;
+    int renderThreads = 1;
 
 protected:
     std::unique_ptr<platform::Window> mainWindow;

@@ -55,6 +55,7 @@ void G_APP_2::startUp() {
     d3d->setWindowed(!fullScreen);
     d3d->setSize(requestedWidth, requestedHeight);
     d3d->alphaBlending = 1;
+    d3d->setRasterThreads(renderThreads);
 
     if (mainWindow) mainWindow->setCursorVisible(cursorHidden);
 

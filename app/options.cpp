@@ -34,6 +34,8 @@ std::string usageText() {
            "  --audio-out FILE      write the mixed sound output as a WAV file\n"
            "  --soundfont FILE      SoundFont for MIDI music\n"
            "  --zoom N              show the frame N times larger (1 to 8)\n"
+           "  --render-threads N    draw the 3D with N threads (1 to 8; default 1); the\n"
+           "                        frames are the same at any N\n"
            "  --max-seconds N       end the run after N seconds of wall time (status 5)\n"
            "  --save-dir DIR        keep the files the game writes in DIR (default: the game\n"
            "                        folder, or ~/.local/share/tesserae/GAME when it is read-only)\n"
@@ -116,6 +118,13 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& options, st
             ok = takeValue();
             if (ok && !parseCount(value.c_str(), 1, kMaxZoom, options.zoom)) {
                 error = "--zoom needs a whole number from 1 to " + std::to_string(kMaxZoom) +
+                        ", not '" + value + "'";
+                ok = false;
+            }
+        } else if (name == "--render-threads") {
+            ok = takeValue();
+            if (ok && !parseCount(value.c_str(), 1, kMaxRenderThreads, options.renderThreads)) {
+                error = "--render-threads needs a whole number from 1 to " + std::to_string(kMaxRenderThreads) +
                         ", not '" + value + "'";
                 ok = false;
             }

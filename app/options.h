@@ -15,6 +15,7 @@ struct Options {
     std::string audioOut;     // WAV capture of the mixed sound
     std::string soundfont;
     int zoom = 1;
+    int renderThreads = 0;    // 0: not given (one thread)
     int maxSeconds = 0;       // 0: no limit on the run's wall time
     std::string saveDir;      // where the game's files go; empty: the game folder when writable
 };
@@ -28,6 +29,7 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& options, st
 std::string usageText();
 
 constexpr int kMaxZoom = 8;
+constexpr int kMaxRenderThreads = 8;
 constexpr int kMaxSecondsLimit = 1000000;  // about 11 days
 
 }  // namespace app

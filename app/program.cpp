@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -187,6 +188,10 @@ int runGame(const Options& options) {
     game->requestedHeight = settings.clientHeight();
     game->fullScreen = settings.fullScreen && !options.headless;
     game->zoom = options.zoom;
+    // One thread unless asked: the frame's set-up does not yet overlap the
+    // drawing, and two threads measured slower than one on a busy two-core
+    // machine (bench/README.md).
+    game->renderThreads = options.renderThreads > 0 ? options.renderThreads : 1;
     game->setRunControl(std::move(control));
 
     std::string windowError;

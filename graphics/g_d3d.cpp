@@ -73,6 +73,13 @@ bool G_D3D::failDevice(const char* text) {
     return false;
 }
 
+bool G_D3D::setRasterThreads(int threads) {
+    if (threads < 1 || threads > render::kMaxRasterThreads) return false;
+    rasterThreads = threads;
+    if (d3dDevice) d3dDevice->setRasterThreads(threads);
+    return true;
+}
+
 bool G_D3D::initDevice() {
     if (!backBuffer) return failDevice(messages::kNoDirect3D);
 
@@ -108,6 +115,8 @@ bool G_D3D::initDevice() {
 
     setViewport(width, height);
     if (!d3dDevice->setViewport(viewport)) return failDevice(messages::kViewportFailed);
+    // Without helper threads to be had the device draws on this one.
+    d3dDevice->setRasterThreads(rasterThreads);
 
     if (!chooseTextureFormats()) return failDevice(messages::kTextureFormatsFailed);
     applyRenderStates();

@@ -75,6 +75,11 @@ public:
     render::PixelFormat paletteTextureFormat() const { return paletteTextureFmt; }
     render::TLVertex* quadVertices() { return quad; }
 
+    // Threads the device draws with (1 to render::kMaxRasterThreads), now
+    // and for every device made later; the frames are the same at any
+    // count. False, unchanged, outside that range.
+    bool setRasterThreads(int threads);
+
     // Device state the application frame and the script host set.
     uint8_t alphaBlending = 1;
     float fogStart = 20.0f;
@@ -91,6 +96,7 @@ private:
     render::Viewport viewport;
     char deviceNameText[256] = "NoDevice...";
     uint8_t softwareDevice = 0;
+    int rasterThreads = 1;
     render::PixelFormat zBufferFormat = render::PixelFormat::Unknown;
     render::PixelFormat textureFmt = render::PixelFormat::Unknown;
     render::PixelFormat paletteTextureFmt = render::PixelFormat::Unknown;

@@ -96,7 +96,10 @@ void Adapter::refuseFormat(PixelFormat format, bool refused) {
     state->refusedFormats[static_cast<int>(format)] = refused;
 }
 
-void Adapter::loseSurfaces() { ++state->lossEpoch; }
+void Adapter::loseSurfaces() {
+    if (state->queuedDevice) state->queuedDevice->drawQueued();
+    ++state->lossEpoch;
+}
 
 void Adapter::failRestores(int count) { state->failingRestores = count; }
 

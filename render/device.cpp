@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 
+#include "render/frame_queue.h"
 #include "render/render_local.h"
 
 #if defined(__SSE2__)
@@ -237,7 +238,7 @@ void clipScreenTriangle(const RasterState& st, const RasterVertex* tri, const Gu
 }  // namespace
 
 Device::Device(DeviceClass deviceClass, Surface& renderTarget, Surface* depthBuffer)
-    : target(renderTarget), depth(depthBuffer), cls(deviceClass) {
+    : target(renderTarget), depth(depthBuffer), cls(deviceClass), adapterState(renderTarget.adapter) {
     states[idx(RenderState::ZEnable)] = depthBuffer ? 1 : 0;
     states[idx(RenderState::ZWriteEnable)] = 1;
     states[idx(RenderState::ZFunc)] = static_cast<uint32_t>(Compare::LessEqual);
@@ -262,7 +263,29 @@ Device::Device(DeviceClass deviceClass, Surface& renderTarget, Surface* depthBuf
     view.height = renderTarget.height();
 }
 
-Device::~Device() = default;
+Device::~Device() { drawQueued(); }
+
+bool Device::setRasterThreads(int threads) {
+    if (threads < 1 || threads > kMaxRasterThreads) return false;
+    if (threads == rasterThreads()) return true;
+    drawQueued();
+    queue.reset();
+    if (threads == 1) return true;
+    try {
+        queue = std::make_unique<FrameQueue>(threads);
+    } catch (const std::exception&) {  // no memory, or no thread to be had
+        queue.reset();
+        return false;
+    }
+    return true;
+}
+
+int Device::rasterThreads() const { return queue ? queue->threads() : 1; }
+
+void Device::drawQueued() {
+    if (adapterState->queuedDevice == this) adapterState->queuedDevice = nullptr;
+    if (queue) queue->flush();
+}
 
 bool Device::setRenderState(RenderState state, uint32_t value) {
     bool ok = false;
@@ -337,6 +360,7 @@ bool Device::setViewport(const Viewport& v) {
 }
 
 bool Device::clear(uint32_t flags, uint32_t argb, float z) {
+    drawQueued();
     Rect r{view.x, view.y, view.x + view.width, view.y + view.height};
     if ((flags & kClearZBuffer) && !depth) return false;
     if ((flags & kClearTarget) && (target.isLost() || target.isLocked())) return false;
@@ -354,6 +378,7 @@ bool Device::beginScene() {
 
 bool Device::endScene() {
     if (!inScene) return false;
+    drawQueued();
     inScene = false;
     return true;
 }
@@ -362,12 +387,12 @@ bool Device::prepareDraw(RasterState& st, bool perspective) {
     if (!inScene || target.isLost() || target.isLocked()) return false;
     bool zOn = states[idx(RenderState::ZEnable)] && depth;
     if (zOn && (depth->isLost() || depth->isLocked())) return false;
-    st.colour = target.pixels();
+    st.colour = target.memory.data();
     st.colourPitch = target.pitch();
     st.colourBytes = bytesPerPixel(target.format());
     ZMode z = !zOn ? ZMode::Off : states[idx(RenderState::ZWriteEnable)] ? ZMode::TestWrite : ZMode::Test;
     if (zOn) {
-        st.depth = depth->pixels();
+        st.depth = depth->memory.data();
         st.depthPitch = depth->pitch();
     }
     st.clipLeft = view.x;
@@ -414,6 +439,15 @@ bool Device::prepareDraw(RasterState& st, bool perspective) {
     st.hiddenTest = zOn && pixelLoops != PixelLoops::Reference;
     flatShade = states[idx(RenderState::ShadeMode)] == static_cast<uint32_t>(Shade::Flat);
     selectLoops(st, target.format() == PixelFormat::R5G6B5, z, tex, alphaTest, blend, pixelLoops);
+    if (queue) {
+        // Another device's queue on the same surfaces is drawn first.
+        Device*& queued = adapterState->queuedDevice;
+        if (queued && queued != this) queued->drawQueued();
+        queued = this;
+        st.queue = queue.get();
+        st.serial = ++drawSerial == 0 ? ++drawSerial : drawSerial;
+        st.batch = rasteriseBatch;  // setup of one triangle at a time, each queued
+    }
     return true;
 }
 

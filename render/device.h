@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <type_traits>
 
 #include "render/adapter.h"
@@ -12,6 +13,10 @@
 namespace render {
 
 struct RasterState;
+struct AdapterState;
+class FrameQueue;
+
+constexpr int kMaxRasterThreads = 8;
 
 // The pixel loops: Best, the widest groups of pixels the processor can
 // draw at once; Fourfold, groups of four (what every x86-64 processor
@@ -97,7 +102,8 @@ struct DrawStats {
 // screen, texture coordinates perspective-correctly. Per pixel: Z test
 // (less-or-equal), texture stage 0, alpha test, Z write, blend.
 //
-// A device belongs to one thread; it allocates nothing while drawing.
+// A device belongs to one thread; it allocates nothing while drawing. It
+// may draw with helper threads of its own (setRasterThreads).
 class Device {
 public:
     Device(const Device&) = delete;
@@ -159,10 +165,24 @@ public:
     // tests compare them.
     void usePixelLoops(PixelLoops loops) { pixelLoops = loops; }
 
+    // Threads that scan-convert, 1 to kMaxRasterThreads. With 1 (the
+    // default) each call draws before it returns. With more, calls set their
+    // triangles up and queue them, and that many threads (the caller's and
+    // helpers started here, asleep while nothing is queued) draw them at
+    // endScene, at clear, when the queue is full and before any operation on
+    // any surface of the adapter; the pixels are byte for byte those of one
+    // thread. False, with the count unchanged, outside 1-kMaxRasterThreads
+    // or when the helper threads cannot start.
+    bool setRasterThreads(int threads);
+    int rasterThreads() const;
+
 private:
     friend class Adapter;
+    friend class Surface;
     Device(DeviceClass deviceClass, Surface& target, Surface* depth);
     bool prepareDraw(RasterState& raster, bool perspective);
+    // Draws what is queued; the adapter's surfaces call it before use.
+    void drawQueued();
 
     uint32_t states[static_cast<int>(RenderState::Count)] = {};
     uint32_t stageStates[static_cast<int>(StageState::Count)] = {};
@@ -179,6 +199,10 @@ private:
     bool combinedDirty = true;
     bool inScene = false;
     PixelLoops pixelLoops = PixelLoops::Best;
+    std::unique_ptr<FrameQueue> queue;  // null: one thread
+    // Kept by the device itself: its destructor may run after the target's.
+    std::shared_ptr<AdapterState> adapterState;
+    uint32_t drawSerial = 0;
 };
 
 }  // namespace render

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "render/device.h"
+#include "render/frame_queue.h"
 #include "render/render_local.h"
 
 #if defined(__SSE2__)
@@ -96,20 +97,22 @@ bool needsPerspective(const RasterState& st, const RasterVertex& a, const Raster
     return !((hi - lo) * std::max(extentU, extentV) < lo);
 }
 
-// True when a small triangle cannot pass the depth test anywhere: every
-// depth stored in its bounding box lies in front of the smallest depth any
-// of its pixels can get. Pixels interpolate the vertex depths, so none lies
-// below the smallest of them, except by the rounding of the depth plane in
-// floats; that error grows with the plane's gradient, bounded here from
-// the vertices' depth range and the triangle's area, and is kept off with
-// a margin of at least twice its size. Boxes over 8 x 8 pixels are not
-// tested.
-bool hiddenBehindDepth(const RasterState& st, float z0, float z1, float z2, float invArea, int firstRow,
-                       int endRow, int firstCol, int endCol) {
+// A small triangle cannot pass the depth test anywhere when every depth
+// stored in its bounding box lies in front of the smallest depth any of its
+// pixels can get. Pixels interpolate the vertex depths, so none lies below
+// the smallest of them, except by the rounding of the depth plane in
+// floats; that error grows with the plane's gradient, bounded here from the
+// vertices' depth range and the triangle's area, and is kept off with a
+// margin of at least twice its size. This gives that smallest depth in Z16
+// units, or -1 when the box is over 8 x 8 pixels or the bound fails; the
+// triangle is hidden on any rows of its box whose stored depths all lie
+// below it. The bound comes from the whole triangle even where only some
+// of its rows are tested.
+int hiddenBound(float z0, float z1, float z2, float invArea, int firstRow, int endRow, int firstCol, int endCol) {
 #if defined(__SSE2__)
     constexpr int kBox = 8;
     const int width = endCol - firstCol, height = endRow - firstRow;
-    if (width > kBox || height > kBox) return false;
+    if (width > kBox || height > kBox) return -1;
     const float zMin = std::min({z0, z1, z2}), zRange = std::max({z0, z1, z2}) - zMin;
     // |gradient| <= 2 range extent / area; invArea is 1 / the area in
     // pixels, signed.
@@ -117,13 +120,19 @@ bool hiddenBehindDepth(const RasterState& st, float z0, float z1, float z2, floa
     // Largest magnitude in the plane's evaluation, and its rounding in Z16 units.
     const float magnitude = 1.0f + 2.0f * gradient * (kGuardBand + 2048.0f);
     const float margin = 2.0f + magnitude * (1.0f / 16.0f);
-    // Decided at the end, so the depth reads need not wait for this chain.
     const bool bounded = zMin >= 0.0f && margin < 64.0f;  // NaN fails too
-    const int lowest = bounded ? static_cast<int>(zMin * 65535.0f) - static_cast<int>(margin) - 1 : 0;
-    const int depth = deepestStored(st, firstRow, endRow, firstCol);
-    return bounded & (lowest > depth);
+    return bounded ? std::max(static_cast<int>(zMin * 65535.0f) - static_cast<int>(margin) - 1, -1) : -1;
 #else
-    (void)st, (void)z0, (void)z1, (void)z2, (void)invArea, (void)firstRow, (void)endRow, (void)firstCol, (void)endCol;
+    (void)z0, (void)z1, (void)z2, (void)invArea, (void)firstRow, (void)endRow, (void)firstCol, (void)endCol;
+    return -1;
+#endif
+}
+
+bool hiddenRows(const RasterState& st, int lowest, int firstRow, int endRow, int firstCol) {
+#if defined(__SSE2__)
+    return lowest >= 0 && lowest > deepestStored(st, firstRow, endRow, firstCol);
+#else
+    (void)st, (void)lowest, (void)firstRow, (void)endRow, (void)firstCol;
     return false;
 #endif
 }
@@ -182,7 +191,7 @@ void drawRow(const RasterState& st, const Setup& s, Stepper& at, int y, int x0, 
 // of the many small triangles.
 [[gnu::noinline]] void rasteriseLarge(const RasterState& st, const Setup& s, Stepper& stepper, const int64_t* px,
                                       const int64_t* py, int top, int mid, int bottom, int firstRow, int endRow,
-                                      int rowMid, int rowBottom) {
+                                      int rowMid, int rowBottom, const RowOwner* owner) {
     // The long edge runs from top to bottom; the middle vertex lies left of
     // it when the sorted triangle turns one way, right of it otherwise.
     int64_t side = (px[mid] - px[top]) * (py[bottom] - py[top]) - (px[bottom] - px[top]) * (py[mid] - py[top]);
@@ -195,6 +204,7 @@ void drawRow(const RasterState& st, const Setup& s, Stepper& at, int y, int x0, 
     rows.setup = &s;
     rows.stepper = &stepper;
     rows.count = 0;
+    bool begun = false;
     int y = firstRow;
     for (int half = 0; half < 2; ++half) {
         int from = half == 0 ? top : mid, to = half == 0 ? mid : bottom;
@@ -206,7 +216,15 @@ void drawRow(const RasterState& st, const Setup& s, Stepper& at, int y, int x0, 
             int right = static_cast<int>(longIsLeft ? shortEdge.x : longEdge.x);
             left = std::max(left, st.clipLeft);
             right = std::min(right, st.clipRight);
-            if (left < right) {
+            if (left < right && owner && !owner->owns(y)) {
+                // Another worker's row: the stepper still starts where
+                // drawing the triangle whole starts it, the first row with
+                // pixels (rows of this worker's before it may wait in
+                // `rows`, the stepper not yet started).
+                if (!begun) stepper.start(s, st.textured && !s.perspective, left, y);
+                begun = true;
+            } else if (left < right) {
+                begun = true;
                 if (batched) {
                     rows.y[rows.count] = y;
                     rows.x0[rows.count] = left;
@@ -224,6 +242,32 @@ void drawRow(const RasterState& st, const Setup& s, Stepper& at, int y, int x0, 
         }
     }
     if (rows.count > 0) st.rows(rows, st);
+}
+
+// The coverage of a small triangle over its clipped box, at its first row.
+void smallCoverage(const RasterState& st, const int64_t* px, const int64_t* py, int64_t area, int64_t minX,
+                   int64_t maxX, int firstRow, int endRow, Coverage& cov) {
+    int64_t ex[3] = {px[0], px[1], px[2]}, ey[3] = {py[0], py[1], py[2]};
+    if (area < 0) {
+        std::swap(ex[1], ex[2]);
+        std::swap(ey[1], ey[2]);
+    }
+    const int firstCol = std::max(ceilDiv16(minX), st.clipLeft);
+    const int endCol = std::min(ceilDiv16(maxX), st.clipRight);
+    cov.firstRow = firstRow;
+    cov.endRow = endRow;
+    cov.firstCol = firstCol;
+    cov.width = endCol - firstCol;
+    for (int i = 0; i < 3; ++i) {
+        int j = i == 2 ? 0 : i + 1;
+        int64_t dx = ex[j] - ex[i], dy = ey[j] - ey[i];
+        bool topLeft = dy < 0 || (dy == 0 && dx > 0);
+        cov.edge[i] = static_cast<int32_t>(dx * (firstRow * int64_t{kSubPixel} - ey[i]) -
+                                           dy * (firstCol * int64_t{kSubPixel} - ex[i]) - (topLeft ? 0 : 1));
+        cov.stepX[i] = static_cast<int32_t>(-dy * kSubPixel);
+        cov.stepY[i] = static_cast<int32_t>(dx * kSubPixel);
+    }
+    cov.setSteps();
 }
 
 }  // namespace
@@ -277,9 +321,15 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
         return;
     }
     ++stats.rasterised;
-    if (st.hiddenTest && hiddenBehindDepth(st, v0.z, v1.z, v2.z, invArea, firstRow, endRow,
-                                           std::max(ceilDiv16(minX), st.clipLeft), ceilDiv16(maxX))) {
-        return;
+    int hiddenLowest = -1;
+    if (st.hiddenTest) {
+        const int boxCol = std::max(ceilDiv16(minX), st.clipLeft);
+        hiddenLowest = hiddenBound(v0.z, v1.z, v2.z, invArea, firstRow, endRow, boxCol, ceilDiv16(maxX));
+        // With a queue the depth buffer may lack triangles still queued; its
+        // depths only fall until the next clear (which draws the queue), so
+        // a triangle hidden behind it now is hidden when drawn. The queue's
+        // threads are asleep while triangles are set up.
+        if (hiddenRows(st, hiddenLowest, firstRow, endRow, boxCol)) return;
     }
 
     const RasterVertex& a = *v[top];
@@ -319,40 +369,46 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
         }
     }
 
+    const bool small = maxX - minX <= kSmallTriangle && py[bottom] - py[top] <= kSmallTriangle;
+    if (st.queue) {
+        QueuedTriangle& q = st.queue->add(st);
+        q.setup = s;
+        q.firstRow = firstRow;
+        q.endRow = endRow;
+        q.rowMid = rowMid;
+        q.rowBottom = rowBottom;
+        q.hiddenLowest = hiddenLowest;
+        q.hiddenCol = std::max(ceilDiv16(minX), st.clipLeft);
+        q.small = small;
+        q.top = static_cast<uint8_t>(top);
+        q.mid = static_cast<uint8_t>(mid);
+        q.bottom = static_cast<uint8_t>(bottom);
+        for (int i = 0; i < 3; ++i) {
+            q.px[i] = px[i];
+            q.py[i] = py[i];
+        }
+        if (small) {
+            Coverage cov;
+            smallCoverage(st, px, py, area, minX, maxX, firstRow, endRow, cov);
+            q.firstCol = cov.firstCol;
+            q.width = cov.width;
+            for (int i = 0; i < 3; ++i) {
+                q.edge[i] = cov.edge[i];
+                q.stepX[i] = cov.stepX[i];
+                q.stepY[i] = cov.stepY[i];
+            }
+        }
+        return;
+    }
     Stepper stepper;
-    if (maxX - minX <= kSmallTriangle && py[bottom] - py[top] <= kSmallTriangle) {
+    if (small) {
         // Small triangles: edge functions over the bounding box find each
         // row's run without the divisions of edge walking.
-        int64_t ex[3] = {px[0], px[1], px[2]}, ey[3] = {py[0], py[1], py[2]};
-        if (area < 0) {
-            std::swap(ex[1], ex[2]);
-            std::swap(ey[1], ey[2]);
-        }
-        const int firstCol = std::max(ceilDiv16(minX), st.clipLeft);
-        const int endCol = std::min(ceilDiv16(maxX), st.clipRight);
-        int64_t rowStart[3], stepX[3], stepY[3];
-        for (int i = 0; i < 3; ++i) {
-            int j = i == 2 ? 0 : i + 1;
-            int64_t dx = ex[j] - ex[i], dy = ey[j] - ey[i];
-            bool topLeft = dy < 0 || (dy == 0 && dx > 0);
-            rowStart[i] = dx * (firstRow * int64_t{kSubPixel} - ey[i]) - dy * (firstCol * int64_t{kSubPixel} - ex[i]) -
-                          (topLeft ? 0 : 1);
-            stepX[i] = -dy * kSubPixel;
-            stepY[i] = dx * kSubPixel;
-        }
         TriangleCells cells;
         cells.setup = &s;
         Coverage& cov = cells.coverage;
-        cov.firstRow = firstRow;
-        cov.endRow = endRow;
-        cov.firstCol = firstCol;
-        cov.width = endCol - firstCol;
-        for (int i = 0; i < 3; ++i) {
-            cov.edge[i] = static_cast<int32_t>(rowStart[i]);
-            cov.stepX[i] = static_cast<int32_t>(stepX[i]);
-            cov.stepY[i] = static_cast<int32_t>(stepY[i]);
-        }
-        cov.setSteps();
+        smallCoverage(st, px, py, area, minX, maxX, firstRow, endRow, cov);
+        const int firstCol = cov.firstCol;
         if (!st.textured || !s.perspective) {
             st.cells(cells, st);
         } else {
@@ -365,7 +421,68 @@ void rasteriseTriangle(const RasterState& st, const RasterVertex& v0, const Rast
         return;
     }
 
-    rasteriseLarge(st, s, stepper, px, py, top, mid, bottom, firstRow, endRow, rowMid, rowBottom);
+    rasteriseLarge(st, s, stepper, px, py, top, mid, bottom, firstRow, endRow, rowMid, rowBottom, nullptr);
+}
+
+void drawQueuedTriangle(const QueuedTriangle& q, const RasterState& st, const RowOwner& owner) {
+    const int firstStrip = q.firstRow / kStripRows, lastStrip = (q.endRow - 1) / kStripRows;
+    bool mine = false;
+    for (int k = firstStrip; k <= lastStrip && !mine; ++k) mine = owner.ownsStrip(k);
+    if (!mine) return;
+    Stepper stepper;
+    if (!q.small) {
+        rasteriseLarge(st, q.setup, stepper, q.px, q.py, q.top, q.mid, q.bottom, q.firstRow, q.endRow, q.rowMid,
+                       q.rowBottom, &owner);
+        return;
+    }
+    Coverage whole;
+    whole.firstRow = q.firstRow;
+    whole.endRow = q.endRow;
+    whole.firstCol = q.firstCol;
+    whole.width = q.width;
+    for (int i = 0; i < 3; ++i) {
+        whole.edge[i] = q.edge[i];
+        whole.stepX[i] = q.stepX[i];
+        whole.stepY[i] = q.stepY[i];
+    }
+    whole.setSteps();
+    // The first covered pixel of the whole triangle, where drawing it
+    // whole starts the stepper.
+    Coverage scan = whole;
+    int startY = q.firstRow;
+    uint32_t mask = 0;
+    for (; startY < q.endRow; ++startY, scan.nextRow()) {
+        mask = scan.rowMask();
+        if (mask != 0) break;
+    }
+    if (startY >= q.endRow) return;
+    const int startX = q.firstCol + std::countr_zero(mask);
+    const bool cells = !st.textured || !q.setup.perspective;
+    if (!cells) stepper.start(q.setup, false, startX, startY);
+    for (int k = firstStrip; k <= lastStrip; ++k) {
+        if (!owner.ownsStrip(k)) continue;
+        const int from = std::max(q.firstRow, k * kStripRows), to = std::min(q.endRow, (k + 1) * kStripRows);
+        if (st.hiddenTest && hiddenRows(st, q.hiddenLowest, from, to, q.hiddenCol)) continue;
+        TriangleCells part;
+        part.setup = &q.setup;
+        part.coverage = whole;
+        part.coverage.firstRow = from;
+        part.coverage.endRow = to;
+        for (int i = 0; i < 3; ++i) part.coverage.edge[i] += (from - q.firstRow) * q.stepY[i];
+        part.startX = startX;
+        part.startY = startY;
+        if (cells) {
+            st.cells(part, st);
+            continue;
+        }
+        Coverage& cov = part.coverage;
+        for (int y = from; y < to; ++y, cov.nextRow()) {
+            const uint32_t rowMask = cov.rowMask();
+            if (rowMask == 0) continue;
+            drawRow(st, q.setup, stepper, y, q.firstCol + std::countr_zero(rowMask),
+                    q.firstCol + 32 - std::countl_zero(rowMask));
+        }
+    }
 }
 
 void rasteriseBatch(TriangleBatch& batch, const RasterState& state, DrawStats& stats) {

@@ -16,6 +16,9 @@ namespace render {
 // State the adapter shares with its surfaces, so surfaces outliving the
 // adapter stay safe to use.
 struct AdapterState {
+    // The device whose queued triangles are not yet drawn; every surface
+    // operation draws them first, so callers never see a frame half done.
+    Device* queuedDevice = nullptr;
     uint32_t lossEpoch = 0;
     int failingRestores = 0;
     int failingCreations = 0;
@@ -29,6 +32,7 @@ struct AdapterState {
 namespace render {
 
 struct DrawStats;
+class FrameQueue;
 
 // A vertex on the way to scan conversion: screen position (pixel centres
 // on integers), depth 0-1, 1/w, texture coordinates and ARGB colour.
@@ -93,6 +97,10 @@ struct RasterState {
     // Small triangles lying wholly behind the depth buffer may be dropped
     // before setup (depth test on, and not drawing with the reference loops).
     bool hiddenTest = false;
+    // Set when the device draws with several threads: triangles are set up
+    // and queued there instead of drawn. `serial` tells draw calls apart.
+    FrameQueue* queue = nullptr;
+    uint32_t serial = 0;
     SpanFunction span = nullptr;
     RowsFunction rows = nullptr;
     CellsFunction cells = nullptr;
@@ -265,8 +273,14 @@ struct Stepper {
         x = nx;
         y = ny;
         z += dx * zdx + dy * zdy;
+        // Colours move modulo 2^32, so the place reached does not depend
+        // on the way there (a thread drawing some rows of a triangle moves
+        // further at once).
         if (gouraud) {
-            for (int i = 0; i < 4; ++i) c[i] += static_cast<int32_t>(dx * cdx[i] + dy * cdy[i]);
+            for (int i = 0; i < 4; ++i) {
+                c[i] = static_cast<int32_t>(static_cast<uint32_t>(c[i]) +
+                                            static_cast<uint32_t>(dx * cdx[i] + dy * cdy[i]));
+            }
         }
         if (affineTexture) {
             u += dx * udx + dy * udy;
@@ -400,9 +414,46 @@ struct Coverage {
     }
 };
 
+// The stepper starts at (startX, startY), the triangle's first covered
+// pixel; startY -1 says that is the coverage's own first covered pixel.
+// A worker drawing some rows of a triangle passes the whole triangle's, so
+// every value is the one drawing it whole reaches.
 struct TriangleCells {
     const Setup* setup;
     Coverage coverage;  // at its first row
+    int startX = 0, startY = -1;
 };
+
+// Rows of the target in strips of kStripRows. Strips are drawn in two
+// phases, even strips then odd ones, each shared among the workers, so two
+// threads never draw neighbouring rows at once: the pixel groups may read
+// and rewrite a few pixels past a row's end, which are the next row's first.
+constexpr int kStripRows = 16;
+
+struct RowOwner {
+    int worker = 0, workers = 1, phase = 0;
+    bool ownsStrip(int strip) const { return (strip & 1) == phase && (strip >> 1) % workers == worker; }
+    bool owns(int y) const { return ownsStrip(y / kStripRows); }
+};
+
+// A triangle set up on the device's thread, waiting to be drawn by the
+// workers. Small triangles keep their coverage, larger ones their snapped
+// corners sorted top, middle, bottom.
+struct QueuedTriangle {
+    Setup setup;
+    int64_t px[3], py[3];
+    int state;              // index into the queue's states
+    int firstRow, endRow;   // clipped rows
+    int rowMid, rowBottom;  // large triangles
+    int firstCol, width;    // small triangles: the coverage box
+    int32_t edge[3], stepX[3], stepY[3];
+    int hiddenLowest;       // -1, or the hidden test's bound (small boxes)
+    int hiddenCol;
+    uint8_t top, mid, bottom;
+    bool small;
+};
+
+// Draws the rows of `q` that `owner` owns.
+void drawQueuedTriangle(const QueuedTriangle& q, const RasterState& st, const RowOwner& owner);
 
 }  // namespace render

@@ -886,6 +886,7 @@ void drawCoverageByRows(const Setup& s, Coverage cov, int y, Stepper& at, const 
 template <bool Is565, ZMode Z, TexMode Tex, bool AlphaTest, BlendMode Mode>
 void drawCellsReference(const TriangleCells& cells, const RasterState& st) {
     Stepper at;
+    if (cells.startY >= 0) at.start(*cells.setup, Tex != TexMode::None, cells.startX, cells.startY);
     drawCoverageByRows<Is565, Z, Tex, AlphaTest, Mode, false>(*cells.setup, cells.coverage,
                                                               cells.coverage.firstRow, at, st);
 }
@@ -996,15 +997,17 @@ void drawCellsGrouped(const TriangleCells& cells, const RasterState& st) {
         if (mask != 0) break;
     }
     if (y >= cov.endRow) return;
-    const int ys = y, xs = cov.firstCol + std::countr_zero(mask);
+    const bool given = cells.startY >= 0;
+    const int ys = given ? cells.startY : y, xs = given ? cells.startX : cov.firstCol + std::countr_zero(mask);
     Stepper at;
     at.start(s, kAffine, xs, ys);
     const int64_t boxLeft = cov.firstCol - xs, boxRight = cov.firstCol + cov.width - 1 - xs;
-    const int64_t boxBottom = cov.endRow - 1 - ys;
-    bool whole = Z == ZMode::Off || planeWithin(at.z, at.zdx, at.zdy, boxLeft, boxRight, 0, boxBottom, 0, kZMax);
+    const int64_t boxTop = y - ys, boxBottom = cov.endRow - 1 - ys;
+    bool whole =
+        Z == ZMode::Off || planeWithin(at.z, at.zdx, at.zdy, boxLeft, boxRight, boxTop, boxBottom, 0, kZMax);
     if (!s.flatColour) {
         for (int i = 0; i < 4 && whole; ++i) {
-            whole = planeWithin(at.c[i], at.cdx[i], at.cdy[i], boxLeft, boxRight, 0, boxBottom, 0, 255 << 16);
+            whole = planeWithin(at.c[i], at.cdx[i], at.cdy[i], boxLeft, boxRight, boxTop, boxBottom, 0, 255 << 16);
         }
     }
     if (!whole) {
@@ -1030,10 +1033,10 @@ void drawCellsGrouped(const TriangleCells& cells, const RasterState& st) {
     }
     // Values at the box's first column, moved down row by row.
     const int64_t left = cov.firstCol - xs;
-    int64_t zRow = at.z + left * at.zdx, uRow = 0, vRow = 0;
+    int64_t zRow = at.z + left * at.zdx + boxTop * at.zdy, uRow = 0, vRow = 0;
     if constexpr (kAffine) {
-        uRow = at.u + left * at.udx;
-        vRow = at.v + left * at.vdx;
+        uRow = at.u + left * at.udx + boxTop * at.udy;
+        vRow = at.v + left * at.vdx + boxTop * at.vdy;
     }
     uint8_t* colourRow = st.colour + static_cast<ptrdiff_t>(y) * st.colourPitch + cov.firstCol * kBytes;
     uint8_t* depthRow = nullptr;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "render/device.h"
 #include "render/render_local.h"
 
 namespace render {
@@ -63,11 +64,26 @@ Surface::Surface(std::shared_ptr<AdapterState> state, SurfaceKind kind, int widt
     }
 }
 
-Surface::~Surface() = default;
+Surface::~Surface() { settle(); }
+
+void Surface::settle() const {
+    if (adapter->queuedDevice) adapter->queuedDevice->drawQueued();
+}
+
+uint8_t* Surface::pixels() {
+    settle();
+    return memory.data();
+}
+
+const uint8_t* Surface::pixels() const {
+    settle();
+    return memory.data();
+}
 
 bool Surface::isLost() const { return epoch != adapter->lossEpoch; }
 
 bool Surface::restore() {
+    settle();
     if (!isLost()) return true;
     if (adapter->failingRestores > 0) {
         --adapter->failingRestores;
@@ -81,6 +97,7 @@ bool Surface::restore() {
 }
 
 bool Surface::lock(LockedRect& out) {
+    settle();
     if (isLost() || locked) return false;
     locked = true;
     out.bits = memory.data();
@@ -105,6 +122,7 @@ void Surface::refreshTexels() {
 }
 
 bool Surface::fill(const Rect* rect, uint32_t argb) {
+    settle();
     if (isLost() || locked || pixelFormat == PixelFormat::Z16) return false;
     const int bytes = bytesPerPixel(pixelFormat);
     uint32_t raw = pixelFormat == PixelFormat::P8 ? (argb & 0xFF) : packPixel(pixelFormat, argb);
@@ -126,6 +144,7 @@ bool Surface::fill(const Rect* rect, uint32_t argb) {
 }
 
 bool Surface::fillDepth(const Rect* rect, float z) {
+    settle();
     if (isLost() || locked || pixelFormat != PixelFormat::Z16) return false;
     float clamped = std::clamp(z, 0.0f, 1.0f);
     if (!(z == z)) clamped = 1.0f;
@@ -144,6 +163,7 @@ void Surface::setColorKey(uint32_t rawKey) {
 }
 
 bool Surface::blit(int x, int y, const Surface& source, const Rect* sourceRect, bool useSourceKey) {
+    settle();
     if (&source == this || source.pixelFormat != pixelFormat || pixelFormat == PixelFormat::Z16) return false;
     if (isLost() || locked || source.isLost() || source.locked) return false;
     Rect src = clipRect(sourceRect, source.widthPx, source.heightPx);
@@ -177,6 +197,7 @@ bool Surface::blit(int x, int y, const Surface& source, const Rect* sourceRect, 
 }
 
 bool Surface::setPalette(const uint32_t* argb) {
+    settle();
     if (pixelFormat != PixelFormat::P8 || !argb) return false;
     std::copy(argb, argb + 256, paletteEntries.begin());
     if (surfaceKind == SurfaceKind::Texture) refreshTexels();
@@ -184,6 +205,7 @@ bool Surface::setPalette(const uint32_t* argb) {
 }
 
 uint32_t Surface::pixelArgb(int x, int y) const {
+    settle();
     if (x < 0 || y < 0 || x >= widthPx || y >= heightPx || isLost() || pixelFormat == PixelFormat::Z16) return 0;
     const int bytes = bytesPerPixel(pixelFormat);
     uint32_t raw = readRaw(memory.data() + static_cast<size_t>(y) * pitchBytes + static_cast<size_t>(x) * bytes, bytes);
@@ -191,6 +213,7 @@ uint32_t Surface::pixelArgb(int x, int y) const {
 }
 
 bool Surface::copyToArgb(uint32_t* destination, int destinationPitch) const {
+    settle();
     if (isLost() || pixelFormat == PixelFormat::Z16 || !destination) return false;
     const int bytes = bytesPerPixel(pixelFormat);
     for (int y = 0; y < heightPx; ++y) {

@@ -88,12 +88,16 @@ public:
     // For the device and text drawing, which check the lost and locked
     // state themselves; others lock. For textures, texels() is the ARGB
     // copy the rasteriser samples (width x height, rows packed).
-    uint8_t* pixels() { return memory.data(); }
-    const uint8_t* pixels() const { return memory.data(); }
+    // Triangles a device has queued are drawn before pixels() returns, as
+    // before every other operation on a surface.
+    uint8_t* pixels();
+    const uint8_t* pixels() const;
     const uint32_t* texels() const { return argbTexels.data(); }
 
 private:
     friend class Adapter;
+    friend class Device;
+    void settle() const;
     Surface(std::shared_ptr<AdapterState> state, SurfaceKind kind, int width, int height,
             PixelFormat format);
     void refreshTexels();

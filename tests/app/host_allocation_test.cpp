@@ -60,6 +60,7 @@ TEST(HostAllocation, RunningTicksAndFramesAllocateNothing) {
     platform::setClock(&clock);
     {
         CountingGame game;
+        game.renderThreads = 3;  // the device's helper threads draw the frames too
         app::RunControl control;
         control.frameLimit = kWarmFrames + kCountedFrames;
         control.headless = true;

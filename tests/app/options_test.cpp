@@ -16,7 +16,7 @@ TEST(CommandLine, AcceptsEveryOptionAndTheGameFolder) {
     std::string error;
     ASSERT_EQ(parse({"--headless", "--virtual-clock", "--frames", "100", "--screenshot=out.png",
                      "--input", "in.txt", "--audio-out", "a.wav", "--soundfont", "gm.sf2",
-                     "--zoom", "2", "--max-seconds=30", "--save-dir", "saves", "games/demo"},
+                     "--zoom", "2", "--render-threads", "3", "--max-seconds=30", "--save-dir", "saves", "games/demo"},
                     o, error),
               app::ParseResult::Run)
         << error;
@@ -28,6 +28,7 @@ TEST(CommandLine, AcceptsEveryOptionAndTheGameFolder) {
     EXPECT_EQ(o.audioOut, "a.wav");
     EXPECT_EQ(o.soundfont, "gm.sf2");
     EXPECT_EQ(o.zoom, 2);
+    EXPECT_EQ(o.renderThreads, 3);
     EXPECT_EQ(o.maxSeconds, 30);
     EXPECT_EQ(o.saveDir, "saves");
     EXPECT_EQ(o.gameDir, "games/demo");
@@ -41,6 +42,7 @@ TEST(CommandLine, DefaultsWithoutArguments) {
     EXPECT_FALSE(o.headless);
     EXPECT_EQ(o.frames, 0);
     EXPECT_EQ(o.zoom, 1);
+    EXPECT_EQ(o.renderThreads, 0);  // not given: one thread
 }
 
 TEST(CommandLine, HelpAndVersion) {
@@ -68,6 +70,8 @@ TEST(CommandLine, BadOptionsAndValuesAreErrors) {
         {{"--frames", "99999999999"}, "--frames needs a positive whole number, not '99999999999'"},
         {{"--zoom", "0"}, "--zoom needs a whole number from 1 to 8, not '0'"},
         {{"--zoom=9"}, "--zoom needs a whole number from 1 to 8, not '9'"},
+        {{"--render-threads", "0"}, "--render-threads needs a whole number from 1 to 8, not '0'"},
+        {{"--render-threads=9"}, "--render-threads needs a whole number from 1 to 8, not '9'"},
         {{"--max-seconds", "0"}, "--max-seconds needs a whole number from 1 to 1000000, not '0'"},
         {{"--max-seconds", "1e3"}, "--max-seconds needs a whole number from 1 to 1000000, not '1e3'"},
         {{"--headless=yes"}, "option --headless takes no value"},

@@ -18,6 +18,7 @@ using FrameAllocation = DisplayFixture;
 TEST_F(FrameAllocation, SecondFrameAllocatesNothing) {
     folder.write("a.bmp", makeBmp24(4, 4, [](int x, int y) { return uint32_t(x * 50 + y); }));
     auto d3d = createDisplay(32, 64, 48);
+    ASSERT_TRUE(d3d->setRasterThreads(3));  // counted on every thread
     d3d->setAlphaMode();
     ScriptTextures textures;
     ASSERT_TRUE(textures.loadTexture(d3d->textures(), 0, "a.bmp"));

@@ -77,7 +77,16 @@ uint32_t quadrants(int x, int y) {
     return x < 4 ? 0x2040E0 : 0xE0C020;
 }
 
-using GoldenFrames = DisplayFixture;
+// Every frame is drawn with 1, 2, 3 and 8 threads; each count must give
+// the reviewed image to the byte.
+class GoldenFrames : public DisplayFixture, public ::testing::WithParamInterface<int> {
+protected:
+    std::unique_ptr<G_D3D> createThreadedDisplay(int depth, int width, int height) {
+        auto d3d = createDisplay(depth, width, height);
+        EXPECT_TRUE(d3d->setRasterThreads(GetParam()));
+        return d3d;
+    }
+};
 
 void drawQuadScene(G_D3D& d3d, ScriptTextures& textures) {
     ASSERT_TRUE(textures.loadTexture(d3d.textures(), 0, "quad.bmp"));
@@ -101,27 +110,27 @@ void drawQuadScene(G_D3D& d3d, ScriptTextures& textures) {
     d3d.present(true);
 }
 
-TEST_F(GoldenFrames, RotatedQuadsWithPivotsSourceRectanglesAndColours) {
+TEST_P(GoldenFrames, RotatedQuadsWithPivotsSourceRectanglesAndColours) {
     folder.write("quad.bmp", makeBmp24(8, 8, quadrants));
-    auto d3d = createDisplay(32, 96, 96);
+    auto d3d = createThreadedDisplay(32, 96, 96);
     ScriptTextures textures;
     drawQuadScene(*d3d, textures);
     expectGolden(*d3d->backBufferSurface(), "quads_32");
 }
 
-TEST_F(GoldenFrames, SixteenBitBackBuffer) {
+TEST_P(GoldenFrames, SixteenBitBackBuffer) {
     folder.write("quad.bmp", makeBmp24(8, 8, quadrants));
-    auto d3d = createDisplay(16, 96, 96);
+    auto d3d = createThreadedDisplay(16, 96, 96);
     ScriptTextures textures;
     drawQuadScene(*d3d, textures);
     expectGolden(*d3d->backBufferSurface(), "quads_16");
 }
 
-TEST_F(GoldenFrames, AlphaCompanionImages) {
+TEST_P(GoldenFrames, AlphaCompanionImages) {
     folder.write("glass.bmp", makeBmp24(16, 8, [](int x, int y) { return (x + y) % 4 ? 0xF0F0FFu : 0x4080FFu; }));
     // Alpha rises left to right and is zero (alpha-tested away) in column 0.
     folder.write("glass_a.bmp", makeBmp24(16, 8, [](int x, int) { return uint32_t(x * 17); }));
-    auto d3d = createDisplay(32, 64, 32);
+    auto d3d = createThreadedDisplay(32, 64, 32);
     d3d->setAlphaMode();
     ScriptTextures textures;
     ASSERT_TRUE(textures.loadTexture(d3d->textures(), 3, "glass.bmp"));
@@ -134,11 +143,11 @@ TEST_F(GoldenFrames, AlphaCompanionImages) {
     expectGolden(*d3d->backBufferSurface(), "alpha_companion");
 }
 
-TEST_F(GoldenFrames, FillTextureLightPass) {
+TEST_P(GoldenFrames, FillTextureLightPass) {
     // The light ramp: dark at the bottom row, fully lit at the top.
     folder.write("system\\texure\\fill.bmp",
                  makeBmp24(4, 16, [](int, int y) { return uint32_t(255 - y * 12) * 0x010101u; }));
-    auto d3d = createDisplay(32, 64, 64);
+    auto d3d = createThreadedDisplay(32, 64, 64);
     graphics::Lighting light;
     light.fillTexture = d3d->textures().findOrLoadTexture("system\\texure\\fill.bmp");
     ASSERT_GE(light.fillTexture, 0);
@@ -172,8 +181,8 @@ TEST_F(GoldenFrames, FillTextureLightPass) {
     expectGolden(*d3d->backBufferSurface(), "light_pass");
 }
 
-TEST_F(GoldenFrames, TextAtHeightsFourteenAndTwentyWithKanji) {
-    auto d3d = createDisplay(32, 260, 72);
+TEST_P(GoldenFrames, TextAtHeightsFourteenAndTwentyWithKanji) {
+    auto d3d = createThreadedDisplay(32, 260, 72);
     // "漢字かなカナ" in code page 932, as a script file holds it.
     const char kanji[] = "\x8A\xBF\x8E\x9A\x82\xA9\x82\xC8\x83\x4A\x83\x69 ABC";
     ASSERT_EQ(platform::cp932ToUtf8(kanji), "漢字かなカナ ABC");
@@ -189,8 +198,8 @@ TEST_F(GoldenFrames, TextAtHeightsFourteenAndTwentyWithKanji) {
 
 // '&' is a prefix: "&&" draws one '&', "&x" underlines x, a lone '&' at
 // the end draws nothing.
-TEST_F(GoldenFrames, AmpersandPrefixes) {
-    auto d3d = createDisplay(32, 64, 24);
+TEST_P(GoldenFrames, AmpersandPrefixes) {
+    auto d3d = createThreadedDisplay(32, 64, 24);
     auto frameOf = [&](const char* text) {
         EXPECT_TRUE(d3d->beginFrame());
         EXPECT_TRUE(d3d->createFont(14, 0, 400));
@@ -220,5 +229,7 @@ TEST_F(GoldenFrames, AmpersandPrefixes) {
     EXPECT_GE(added, 5);         // about as wide as the letter
     EXPECT_EQ(*rows.begin(), 2 + 12);  // below the baseline at 11 of a 14-pixel cell
 }
+
+INSTANTIATE_TEST_SUITE_P(Threads, GoldenFrames, ::testing::Values(1, 2, 3, 8));
 
 }  // namespace

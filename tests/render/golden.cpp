@@ -74,10 +74,11 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
                                          << ", " << firstY << "); actual image in " << actual;
 }
 
-Scene::Scene(int width, int height, PixelFormat format) {
+Scene::Scene(int width, int height, PixelFormat format, int threads) {
     target = adapter.createSurface(SurfaceKind::BackBuffer, width, height, format);
     depth = adapter.createSurface(SurfaceKind::DepthBuffer, width, height, PixelFormat::Z16);
     device = adapter.createDevice(DeviceClass::TnLHal, *target, depth.get());
+    EXPECT_TRUE(device->setRasterThreads(threads));
     device->setRenderState(RenderState::Lighting, 0u);
     device->clear(kClearTarget | kClearZBuffer, 0, 1.0f);
     device->beginScene();

@@ -15,14 +15,16 @@ namespace render_test {
 // the actual image is written beside the test binary under golden-actual/.
 ::testing::AssertionResult matchesGolden(const render::Surface& surface, const std::string& name);
 
-// A back buffer with a Z16 buffer and a device (TnLHal), inside a scene.
+// A back buffer with a Z16 buffer and a device (TnLHal) drawing with
+// `threads` threads, inside a scene.
 struct Scene {
     render::Adapter adapter;
     std::unique_ptr<render::Surface> target;
     std::unique_ptr<render::Surface> depth;
     std::unique_ptr<render::Device> device;
 
-    explicit Scene(int width, int height, render::PixelFormat format = render::PixelFormat::X8R8G8B8);
+    explicit Scene(int width, int height, render::PixelFormat format = render::PixelFormat::X8R8G8B8,
+                   int threads = 1);
 };
 
 // A texture of the given format filled from ARGB values (width x height).

@@ -81,24 +81,30 @@ void drawTexturedScene(Scene& s) {
     d.setTexture(0, nullptr);
 }
 
+// Each scene is drawn with 1, 2, 3 and 8 threads; every count must give
+// the reviewed image to the byte.
+class GoldenScenes : public ::testing::TestWithParam<int> {};
+
 }  // namespace
 
-TEST(GoldenScenes, TexturedAlphaTestedBlendedList32Bit) {
-    Scene s(96, 72);
+INSTANTIATE_TEST_SUITE_P(Threads, GoldenScenes, ::testing::Values(1, 2, 3, 8));
+
+TEST_P(GoldenScenes, TexturedAlphaTestedBlendedList32Bit) {
+    Scene s(96, 72, PixelFormat::X8R8G8B8, GetParam());
     drawTexturedScene(s);
     EXPECT_TRUE(matchesGolden(*s.target, "textured_blend_32"));
 }
 
-TEST(GoldenScenes, TexturedAlphaTestedBlendedList16Bit) {
-    Scene s(96, 72, PixelFormat::R5G6B5);
+TEST_P(GoldenScenes, TexturedAlphaTestedBlendedList16Bit) {
+    Scene s(96, 72, PixelFormat::R5G6B5, GetParam());
     drawTexturedScene(s);
     EXPECT_TRUE(matchesGolden(*s.target, "textured_blend_16"));
 }
 
-TEST(GoldenScenes, CullingNoneCounterClockwiseClockwise) {
+TEST_P(GoldenScenes, CullingNoneCounterClockwiseClockwise) {
     // Left to right: cull none, CCW (default), CW; in each column a
     // clockwise triangle (top) and a counter-clockwise one (bottom).
-    Scene s(96, 64);
+    Scene s(96, 64, PixelFormat::X8R8G8B8, GetParam());
     Device& d = *s.device;
     setGameStates(d);
     setCamera(d, {0, 0, -10}, {0, 0, 0}, 0.6666667f);
@@ -115,8 +121,8 @@ TEST(GoldenScenes, CullingNoneCounterClockwiseClockwise) {
     EXPECT_TRUE(matchesGolden(*s.target, "culling"));
 }
 
-TEST(GoldenScenes, IntersectingQuadsWithDepthTest) {
-    Scene s(80, 60);
+TEST_P(GoldenScenes, IntersectingQuadsWithDepthTest) {
+    Scene s(80, 60, PixelFormat::X8R8G8B8, GetParam());
     Device& d = *s.device;
     setGameStates(d);
     d.setRenderState(RenderState::CullMode, Cull::None);
@@ -130,8 +136,8 @@ TEST(GoldenScenes, IntersectingQuadsWithDepthTest) {
     EXPECT_TRUE(matchesGolden(*s.target, "depth_test"));
 }
 
-TEST(GoldenScenes, FloorCrossingTheNearPlane) {
-    Scene s(96, 72);
+TEST_P(GoldenScenes, FloorCrossingTheNearPlane) {
+    Scene s(96, 72, PixelFormat::X8R8G8B8, GetParam());
     Device& d = *s.device;
     setGameStates(d);
     setCamera(d, {0, 3, 0}, {0, 0, 8}, 0.75f);
@@ -144,8 +150,8 @@ TEST(GoldenScenes, FloorCrossingTheNearPlane) {
     EXPECT_TRUE(matchesGolden(*s.target, "near_clip"));
 }
 
-TEST(GoldenScenes, RotatedTransformedQuads) {
-    Scene s(96, 72);
+TEST_P(GoldenScenes, RotatedTransformedQuads) {
+    Scene s(96, 72, PixelFormat::X8R8G8B8, GetParam());
     Device& d = *s.device;
     setGameStates(d);
     d.setRenderState(RenderState::ZEnable, 0u);

@@ -257,3 +257,48 @@ TEST(TriangleLists, FourAtATimeEqualOneAtATime) {
         EXPECT_GT(a.rejected, 10);
     }
 }
+
+TEST(RasterThreads, EveryCombinationDrawsTheBytesOfOneThread) {
+    // The scenes above on a target of nine strips of rows, with triangles
+    // crossing strips, the viewport's edges and the guard band, drawn by
+    // one thread and by 2, 3 and 8; target and depth must match.
+    const Blend blends[][2] = {{Blend::One, Blend::Zero},          {Blend::SrcAlpha, Blend::InvSrcAlpha},
+                               {Blend::SrcAlpha, Blend::One},      {Blend::Zero, Blend::SrcColor},
+                               {Blend::SrcColor, Blend::InvSrcColor}};
+    constexpr int kWidth = 157, kHeight = 141;
+    uint32_t seed = 101;
+    for (PixelFormat format : {PixelFormat::X8R8G8B8, PixelFormat::R5G6B5}) {
+        Scene one(kWidth, kHeight, format);
+        Scene two(kWidth, kHeight, format, 2), three(kWidth, kHeight, format, 3), eight(kWidth, kHeight, format, 8);
+        std::vector<uint32_t> texels(8 * 8);
+        std::mt19937 rng(5);
+        for (uint32_t& t : texels) {
+            t = (rng() & (rng() & 1 ? 0xFFFFFFFFu : 0x80FFFFFFu)) | (rng() % 3 == 0 ? 0xFF000000u : 0u);
+        }
+        auto square = makeTexture(one.adapter, 8, 8, PixelFormat::A8R8G8B8, texels.data());
+        auto odd = makeTexture(one.adapter, 6, 5, PixelFormat::A8R8G8B8, texels.data());
+        for (int z = 0; z < 3; ++z) {
+            for (int texture = 0; texture < 4; ++texture) {
+                for (bool alphaTest : {false, true}) {
+                    for (const auto& blend : blends) {
+                        const Combination c{format, z, texture, alphaTest, blend[0], blend[1], (seed & 1) != 0};
+                        const Surface* tex = texture == 0 ? nullptr : texture == 2 ? odd.get() : square.get();
+                        const Batch batch = makeBatch(seed++, kWidth, kHeight);
+                        // The reference loops (no hidden test) take one of the counts in turn.
+                        const PixelLoops loops = seed % 5 == 0 ? PixelLoops::Reference : PixelLoops::Best;
+                        draw(one, c, batch, tex, loops);
+                        const auto expected = bytes(*one.target);
+                        const auto expectedDepth = bytes(*one.depth);
+                        for (Scene* many : {&two, &three, &eight}) {
+                            draw(*many, c, batch, tex, loops);
+                            ASSERT_EQ(bytes(*many->target), expected)
+                                << describe(c) << ", " << many->device->rasterThreads() << " threads";
+                            ASSERT_EQ(bytes(*many->depth), expectedDepth)
+                                << describe(c) << ", " << many->device->rasterThreads() << " threads";
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
