@@ -1,6 +1,5 @@
 #include "app/program.h"
 
-#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
