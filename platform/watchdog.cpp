@@ -78,6 +78,11 @@ void Watchdog::finish() {
         int expected = 0;
         cause.compare_exchange_strong(expected, signal);
     }
+    // A run ended by a signal ignores that signal while the program exits
+    // with its status: a repeat (GNU timeout signals the child, then its
+    // process group) must not kill it on the way out.
+    const int stopSignal = cause.load();
+    if (stopSignal == SIGINT || stopSignal == SIGTERM) ::signal(stopSignal, SIG_IGN);
     pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
     running = false;
 }

@@ -36,7 +36,8 @@ public:
 
     // The run is over: no forced end from here on. Signals pending at this
     // point still count in stopCause(); the signal mask of the calling
-    // thread is restored.
+    // thread is restored, and the signal that ended the run, if one did, is
+    // ignored from then on (the program is exiting because of it).
     void finish();
 
     // 0 while nothing asked to stop; else the signal number, or kTimeLimit.
